@@ -1,0 +1,13 @@
+#include "platform/Clock.h"
+
+#include <chrono>
+
+namespace sonotrap {
+
+uint32_t MillisecondClock() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace sonotrap

@@ -1,0 +1,71 @@
+#include "support/TestSupport.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sys/wait.h>
+
+namespace sonotrap::test {
+
+TempDir::TempDir() {
+    std::random_device rd;
+    for (;;) {
+        path_ = std::filesystem::temp_directory_path() /
+                ("sonotrap-test-" + std::to_string(rd()) + std::to_string(rd()));
+        if (std::filesystem::create_directory(path_)) break;
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+ScopedCurrentDir::ScopedCurrentDir(const std::filesystem::path& dir)
+    : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+}
+
+ScopedCurrentDir::~ScopedCurrentDir() {
+    std::error_code ec;
+    std::filesystem::current_path(previous_, ec);
+}
+
+std::string DataPath(const std::string& name) { return std::string(SONOTRAP_TEST_DATA) + "/" + name; }
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+bool HaveCommand(const std::string& name) {
+    return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0;
+}
+
+int RunCommand(const std::string& command, std::string* out) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    std::array<char, 4096> buf{};
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) {
+        if (out) out->append(buf.data(), n);
+    }
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace sonotrap::test

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sonotrap::test {
+
+// A fresh directory under the system's temporary directory, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Runs the body with the process's current directory set to dir, and restores it.
+class ScopedCurrentDir {
+public:
+    explicit ScopedCurrentDir(const std::filesystem::path& dir);
+    ~ScopedCurrentDir();
+
+private:
+    std::filesystem::path previous_;
+};
+
+std::string DataPath(const std::string& name);       // a file in tests/data
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+std::string ReadFileText(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// True when an external command (sox, ffmpeg, lame, ...) can be run.
+bool HaveCommand(const std::string& name);
+// Runs a shell command, returns its exit status and puts its standard output in *out.
+int RunCommand(const std::string& command, std::string* out = nullptr);
+
+}  // namespace sonotrap::test

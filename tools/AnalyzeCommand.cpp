@@ -1,0 +1,17 @@
+#include <cstdio>
+
+#include "tools/Commands.h"
+
+namespace sonotrap::tool {
+
+// Not built yet: the command exists so that scripts get a clear answer.
+void AddAnalyzeCommand(CLI::App& app, int& exitStatus) {
+    auto* cmd = app.add_subcommand("analyze", "(not available yet)");
+    cmd->allow_extras();
+    cmd->callback([&exitStatus] {
+        std::fprintf(stderr, "sonotrap-tool: analyze is not available yet\n");
+        exitStatus = 2;
+    });
+}
+
+}  // namespace sonotrap::tool
