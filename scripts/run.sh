@@ -10,8 +10,10 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 echo "No display: running 'sonotrap-tool' on a generated demo signal instead of the window."
 demo=$(mktemp -d)
-# Two seconds of quiet noise with a 2 kHz whistle in the middle.
-sox -q -n -r 32000 -c 1 -b 16 "$demo/demo.wav" synth 4 whitenoise vol 0.01 : synth 0.5 sine 2000 vol 0.5 : synth 3 whitenoise vol 0.01
+# Quiet noise with a half-second 2 kHz whistle in the middle.
+sox -q -n -r 32000 -c 1 -b 16 "$demo/noise.wav" synth 2 whitenoise vol 0.01
+sox -q -n -r 32000 -c 1 -b 16 "$demo/whistle.wav" synth 0.5 sine 2000 vol 0.5
+sox -q "$demo/noise.wav" "$demo/whistle.wav" "$demo/noise.wav" "$demo/demo.wav"
 if build/sonotrap-tool scan --help >/dev/null 2>&1 && ! build/sonotrap-tool scan --help 2>&1 | grep -q "not available"; then
   (cd "$demo" && "$OLDPWD/build/sonotrap-tool" scan demo.wav --out "$demo")
   ls -l "$demo"
