@@ -1,0 +1,82 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "capture/CaptureWindow.h"
+#include "capture/RecordingFile.h"
+
+namespace sonotrap {
+
+class BlockAnalysis;
+class CaptureView;
+class DiagnosticLog;
+struct CaptureSettings;
+
+// Totals of the runs since the recorder was made, for summaries (scan) and tests.
+struct RecorderTotals {
+    uint32_t triggeringBlocks = 0;
+    uint32_t groups = 0;             // groups that ended
+    uint64_t blocksKept = 0;         // capture blocks handed to files
+    std::vector<std::string> files;  // every file opened, in order
+};
+
+// Trigger detection and recording runs. For each capture window ProcessCaptureBlock analyses
+// the band peak, shows the block, and in a Record run decides whether the block triggers: a
+// triggering block is written with its pre-roll (up to 7 blocks, itself included) and opens or
+// extends a group; the group ends after 7 further non-triggering blocks (the hold). Groups go
+// back to back into one recording file until the size limit closes it at a group's end.
+//
+// Runs on the processing thread; BeginRun, CloseRecordingFile and Release run on the window's
+// thread while the processing thread is stopped.
+class Recorder {
+public:
+    static constexpr uint32_t kPreRollBlocks = 7;
+    static constexpr uint32_t kHoldBlocks = 7;
+    static constexpr uint32_t kFileSizeLimit = 5242880;
+
+    Recorder(DiagnosticLog& log, CaptureSettings& settings, BlockAnalysis* analysis, CaptureView* view,
+             std::atomic<uint32_t>& blocksCaptured);
+
+    // StartCapture's part: fixes the run's output format and directory, zeroes the run state and,
+    // for an MP3 Record run, makes a fresh encoder.
+    void BeginRun(bool monitorOnly);
+    void ProcessCaptureBlock(const CaptureWindow& window);
+    void OnTrigger(const CaptureWindow& window, double peakHz, double peakDb);
+    // Finishes the open file (if any), zeroes the per-file counters, the hold count, the
+    // blocks-written mark and blocks captured.
+    void CloseRecordingFile();
+    // ReleaseCapture's part: closes the file and zeroes the run's counters.
+    void Release();
+
+    // The readout after a write: true once per change, with the recording's time and size.
+    bool TakeCountersChanged(int32_t* seconds, int32_t* kilobytes);
+
+    bool MonitorOnly() const { return monitorOnly_; }
+    uint32_t HoldCount() const { return holdCount_; }
+    uint32_t BlocksWrittenMark() const { return blocksWrittenMark_; }
+    uint32_t FilesOpened() const { return filesOpened_; }
+    const RecordingFile& File() const { return file_; }
+    const RecorderTotals& Totals() const { return totals_; }
+
+private:
+    void EndGroup();
+    void WriteBlocks(const CaptureWindow& window, uint32_t blocks);
+
+    DiagnosticLog& log_;
+    CaptureSettings& settings_;
+    BlockAnalysis* analysis_;
+    CaptureView* view_;
+    std::atomic<uint32_t>& blocksCaptured_;
+    RecordingFile file_;
+
+    bool monitorOnly_ = true;
+    uint32_t holdCount_ = 0;
+    uint32_t blocksWrittenMark_ = 0;
+    uint32_t filesOpened_ = 0;
+    bool bannerOn_ = false;
+    RecorderTotals totals_;
+};
+
+}  // namespace sonotrap

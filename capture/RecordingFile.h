@@ -1,0 +1,71 @@
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "capture/WavFileWriter.h"
+
+namespace sonotrap {
+
+class DiagnosticLog;
+class Mp3RecordingEncoder;
+
+// Per-file counters of the open recording (zeroed at each run start and file close).
+struct RecordingCounters {
+    uint32_t fileBytes = 0;       // bytes in the file: PCM bytes (WAV) or encoder output (MP3)
+    uint32_t blocksWritten = 0;   // capture blocks handed to the file
+    uint32_t elapsedSeconds = 0;  // floor(blocksWritten * 2304 / 32000)
+    uint32_t kilobytes = 0;       // fileBytes / 1024
+    bool countersChanged = false;
+};
+
+// One recording file at a time, WAV or MP3, in the recording directory and named after the time
+// stamp of its first block (MMDDhhmmss.wav / .mp3). A name already taken gets "-2", "-3", ...
+// before the extension, so no recording is ever overwritten. Only bytes that reached the file
+// are counted; a write error finishes the file, logs a line and marks the file failed.
+class RecordingFile {
+public:
+    static constexpr uint32_t kBlockBytes = 4608;
+
+    explicit RecordingFile(DiagnosticLog& log);
+    ~RecordingFile();
+    RecordingFile(const RecordingFile&) = delete;
+    RecordingFile& operator=(const RecordingFile&) = delete;
+
+    // The run's output format; an MP3 run makes a fresh encoder (the previous run's is freed).
+    void BeginRun(bool mp3, const std::string& directory);
+    // The first free name for this time stamp in the run's directory.
+    std::string MakeRecordingName(const char* timeStamp) const;
+    bool OpenRecordingFile(const char* timeStamp);
+    void WriteRecordingBlock(const uint8_t* p, uint32_t n, bool flush);
+    // A group ended: make what is in the file durable and readable (sizes, flush).
+    void CommitGroup();
+    // Finishes and closes the file (if any), logs its length, zeroes the counters.
+    void CloseRecordingFile();
+
+    bool IsOpen() const { return open_; }
+    bool Failed() const { return failed_; }  // a write failed since the file was opened
+    bool Mp3() const { return mp3_; }
+    const std::string& Path() const { return path_; }
+    const RecordingCounters& Counters() const { return counters_; }
+    void ClearCountersChanged() { counters_.countersChanged = false; }
+
+private:
+    uint32_t WriteMp3(const uint8_t* p, uint32_t n, bool flush);
+    uint32_t WriteWav(const uint8_t* p, uint32_t n);
+    void ReportWriteFailure();
+
+    DiagnosticLog& log_;
+    bool mp3_ = false;
+    std::string directory_;
+    std::string path_;
+    bool open_ = false;
+    bool failed_ = false;
+    WavFileWriter wav_;
+    std::FILE* mp3Stream_ = nullptr;
+    std::unique_ptr<Mp3RecordingEncoder> encoder_;
+    RecordingCounters counters_;
+};
+
+}  // namespace sonotrap
