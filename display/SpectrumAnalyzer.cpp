@@ -1,0 +1,103 @@
+#include "display/SpectrumAnalyzer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace sonotrap {
+
+namespace {
+
+constexpr int kFftLog2 = 14;
+constexpr double kSampleScale = 3.0517578125e-05;  // 1/32768: 16-bit samples to +-1.0
+
+}  // namespace
+
+SpectrumAnalyzer::SpectrumAnalyzer()
+    : fft_(kFftLog2), window_(kFftSize), work_(2 * kFftSize), magnitude_(kSpectrumBins) {
+    // Blackman over 16385 intervals, so the first sample is not zero.
+    for (int i = 0; i < kFftSize; ++i) {
+        const double x = (i + 1) / 16385.0;
+        window_[i] = (0.42 - 0.5 * std::cos(x * 6.28318530717959) + 0.08 * std::cos(x * 12.56637061435917)) *
+                     kSampleScale;
+    }
+}
+
+void SpectrumAnalyzer::AnalyzeBlock(const int16_t* samples, PeakReading& reading, NotePeaks& notes) {
+    fft_.ForwardWindowed(samples, window_.data(), work_.data());
+    ComputeMagnitudes();
+    AverageAndNormalize();
+
+    const float low = reading.hz, high = reading.db;
+    int lowBin = 0, highBin = 0;
+    BandBins(low, high, &lowBin, &highBin);
+    LocateNotePeaks(magnitude_.data(), lowBin, highBin, notes);
+    if (low != 0.0f && !(low == 16.0f && high == 16000.0f))
+        FindBandPeak(magnitude_.data(), reading);
+    else
+        reading = {notes.peakHz, notes.peakDb};
+}
+
+void SpectrumAnalyzer::ComputeMagnitudes() {
+    const double* x = work_.data();
+    float* m = magnitude_.data();
+    constexpr double kScale = 2.0 / 8192.0;
+    m[0] = static_cast<float>(x[0] / 8192.0);
+    for (int k = 1; k < kSpectrumBins; ++k) {
+        const double re = x[2 * k], im = x[2 * k + 1];
+        m[k] = static_cast<float>(std::sqrt(re * re + im * im) * kScale);
+    }
+}
+
+void SpectrumAnalyzer::AverageAndNormalize() {
+    std::lock_guard<std::mutex> guard(historyLock);
+    if (!averagingOn_) return;
+
+    historyNewest_ = (historyNewest_ + kMaxAveragingDepth - 1) % kMaxAveragingDepth;
+    double* newest = history_.get() + size_t{historyNewest_} * kSpectrumBins;
+    float* m = magnitude_.data();
+    for (int k = 0; k < kSpectrumBins; ++k) newest[k] = m[k];
+    if (filledCount_ < averagingDepth_) ++filledCount_;
+
+    // Sum slot by slot (newest first) into the scratch half of the work buffer.
+    double* sum = work_.data() + kFftSize;
+    std::memcpy(sum, newest, sizeof(double) * kSpectrumBins);
+    for (uint32_t s = 1; s < filledCount_; ++s) {
+        const double* slot = history_.get() + size_t{(historyNewest_ + s) % kMaxAveragingDepth} * kSpectrumBins;
+        for (int k = 0; k < kSpectrumBins; ++k) sum[k] += slot[k];
+    }
+    const double count = filledCount_;
+    for (int k = 0; k < kSpectrumBins; ++k) m[k] = static_cast<float>(sum[k] / count);
+
+    if (!normalize_.load(std::memory_order_relaxed)) return;
+    float largest = 0.0f;
+    for (int k = 0; k < kSpectrumBins; ++k) largest = std::max(largest, m[k]);
+    if (largest > 0.0f)
+        for (int k = 0; k < kSpectrumBins; ++k) m[k] /= largest;
+}
+
+bool SpectrumAnalyzer::SetAveragingDepth(uint32_t depth) {
+    if (depth < 1 || depth > kMaxAveragingDepth) return false;
+    std::lock_guard<std::mutex> guard(historyLock);
+    if (!history_) {
+        history_.reset(new (std::nothrow) double[size_t{kMaxAveragingDepth} * kSpectrumBins]());
+        if (!history_) return false;
+    }
+    averagingDepth_ = depth;
+    filledCount_ = 0;
+    averagingOn_ = depth > 1;
+    return true;
+}
+
+uint32_t SpectrumAnalyzer::GetAveragingDepth() const {
+    std::lock_guard<std::mutex> guard(historyLock);
+    return averagingDepth_;
+}
+
+void SpectrumAnalyzer::ResetAveraging() {
+    std::lock_guard<std::mutex> guard(historyLock);
+    filledCount_ = 0;
+}
+
+}  // namespace sonotrap
