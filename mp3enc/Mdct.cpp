@@ -1,0 +1,72 @@
+#include "mp3enc/Mdct.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace sonotrap::mp3enc {
+namespace {
+
+struct MdctTables {
+    double windowed[18][36];  // w[k] * cos((2k+19)(2m+1)pi/72) / 9
+    double cs[8];
+    double ca[8];
+    MdctTables() {
+        for (int m = 0; m < 18; ++m) {
+            for (int k = 0; k < 36; ++k) {
+                const double w = std::sin((k + 0.5) * M_PI / 36.0);
+                windowed[m][k] = w * std::cos((2 * k + 19) * (2 * m + 1) * M_PI / 72.0) / 9.0;
+            }
+        }
+        static constexpr double kAlias[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
+        for (int i = 0; i < 8; ++i) {
+            const double n = std::sqrt(1.0 + kAlias[i] * kAlias[i]);
+            cs[i] = 1.0 / n;
+            ca[i] = kAlias[i] / n;
+        }
+    }
+};
+
+const MdctTables& Tables() {
+    static const MdctTables tables;
+    return tables;
+}
+
+}  // namespace
+
+Mdct::Mdct() { Reset(); }
+
+void Mdct::Reset() { std::memset(previous_, 0, sizeof previous_); }
+
+void Mdct::TransformGranule(GranuleSubbands& granule, double spectrum[576]) {
+    for (int t = 1; t < 18; t += 2) {
+        for (int sb = 1; sb < 32; sb += 2) granule[t][sb] = -granule[t][sb];
+    }
+    const MdctTables& tables = Tables();
+    for (int sb = 0; sb < 32; ++sb) {
+        double z[36];
+        for (int k = 0; k < 18; ++k) {
+            z[k] = previous_[k][sb];
+            z[k + 18] = granule[k][sb];
+        }
+        double* out = spectrum + 18 * sb;
+        for (int m = 0; m < 18; ++m) {
+            const double* row = tables.windowed[m];
+            double x = 0.0;
+            for (int k = 0; k < 36; ++k) x += row[k] * z[k];
+            out[m] = x;
+        }
+    }
+    for (int sb = 0; sb < 31; ++sb) {
+        for (int i = 0; i < 8; ++i) {
+            double& u = spectrum[18 * sb + 17 - i];
+            double& d = spectrum[18 * (sb + 1) + i];
+            const double up = u;
+            const double down = d;
+            u = up * tables.cs[i] + down * tables.ca[i];
+            d = down * tables.cs[i] - up * tables.ca[i];
+        }
+    }
+    std::memcpy(previous_, granule, sizeof previous_);
+}
+
+}  // namespace sonotrap::mp3enc

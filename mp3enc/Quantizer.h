@@ -1,0 +1,26 @@
+#pragma once
+#include "mp3enc/GranuleInfo.h"
+
+namespace sonotrap::mp3enc {
+
+// Largest magnitude a frame can carry: 15 plus the widest escape (13 linbits).
+constexpr int kLargestCodableMagnitude = 15 + 8191;
+
+// Quantises one granule's lines with step s: floor((|x| / 2^(s/4))^0.75), computed from
+// powered[i] = |x_i|^0.75 so each pass is one multiply per line. Every line is computed
+// afresh (magnitudes above the codable range are capped, never kept from an earlier pass).
+// Returns the largest magnitude.
+int QuantiseLines(const double* powered, int step, int* q);
+
+// The Huffman regions of 576 magnitudes: trailing zero pairs dropped, then quadruples of
+// magnitude <= 1 counted into count1, the rest big values.
+void FindRegionLengths(const int* q, GranuleInfo& g);
+
+// Splits the big-values region into up to three regions along the band boundaries.
+void SubdivideBigValues(const int* bandBoundaries, GranuleInfo& g);
+
+// Region lengths, subdivision and table choice for the magnitudes; returns the Huffman bits
+// (big values plus count1, signs included) and fills the granule's fields for them.
+int CountGranuleBits(const int* q, const int* bandBoundaries, GranuleInfo& g);
+
+}  // namespace sonotrap::mp3enc
