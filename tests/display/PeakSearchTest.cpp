@@ -1,0 +1,198 @@
+#include "display/PeakSearch.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "display/LevelScale.h"
+
+namespace sonotrap {
+namespace {
+
+class PeakSearchTest : public ::testing::Test {
+protected:
+    // A lone symmetric peak: its interpolated frequency is exactly the bin's.
+    void Peak(int k, float level, float neighbours = 0.5f) {
+        m[k] = level;
+        m[k - 1] = m[k + 1] = level * neighbours;
+    }
+    PeakReading Band(float low, float high) {
+        PeakReading r = PeakReading::Band(low, high);
+        FindBandPeak(m.data(), r);
+        return r;
+    }
+    std::vector<float> m = std::vector<float>(kSpectrumBins, 0.0f);
+    NotePeaks notes{};
+};
+
+TEST(LevelRuleTest, ClampsAtBothEnds) {
+    EXPECT_EQ(PlainLevel(1.0), -0.000001f);
+    EXPECT_EQ(PlainLevel(7.5), -0.000001f);
+    EXPECT_EQ(PlainLevel(1.5258e-05), kFloorDb);
+    EXPECT_EQ(PlainLevel(0.0), kFloorDb);
+    EXPECT_EQ(PlainLevel(-0.5), kFloorDb);
+    EXPECT_NEAR(PlainLevel(0.5), -6.0206, 1e-4);
+    EXPECT_NEAR(PlainLevel(1.5259e-05), -96.33, 0.01);
+}
+
+TEST(BandBinsTest, TruncatesRoundsAndFallsBack) {
+    int lo = 0, hi = 0;
+    BandBins(16.0f, 16000.0f, &lo, &hi);
+    EXPECT_EQ(lo, 8);
+    EXPECT_EQ(hi, 8192 - 1);  // 8192 rounds to the last bin
+    BandBins(0.0f, 0.0f, &lo, &hi);
+    EXPECT_EQ(lo, 2);
+    EXPECT_EQ(hi, 8191);
+    BandBins(300.0f, 440.0f, &lo, &hi);
+    EXPECT_EQ(lo, 153);  // 153.6 truncated
+    EXPECT_EQ(hi, 225);  // 225.28 rounded
+    BandBins(1000.0f, 1000.0f, &lo, &hi);
+    EXPECT_EQ(lo, 512);
+    EXPECT_EQ(hi, 512);
+    BandBins(5000.0f, 100.0f, &lo, &hi);
+    EXPECT_EQ(lo, 2);
+    EXPECT_EQ(hi, 8191);
+    BandBins(20000.0f, 30000.0f, &lo, &hi);  // above the spectrum
+    EXPECT_EQ(lo, 2);
+    EXPECT_EQ(hi, 8191);
+    BandBins(NAN, 1e38f, &lo, &hi);
+    EXPECT_EQ(lo, 2);
+    EXPECT_EQ(hi, 8191);
+}
+
+TEST_F(PeakSearchTest, InterpolationFollowsTheLouderNeighbour) {
+    Peak(100, 0.5f);
+    InterpolatedPeak p = InterpolatePeak(m.data(), 100);
+    EXPECT_EQ(p.hz, 100 * 1.953125f);
+    EXPECT_EQ(p.db, PlainLevel(0.5));
+    m[101] = 0.4f;  // leans up
+    p = InterpolatePeak(m.data(), 100);
+    const double delta = (0.4f - 0.25f) * 1.747 / (0.25f + 0.5f + 0.4f);
+    EXPECT_FLOAT_EQ(p.hz, static_cast<float>((100 + delta) * 1.953125));
+    const double amplitude = (2 * 0.5f - 0.25f - 0.4f) * 0.5 * delta * delta + 0.5f;
+    EXPECT_FLOAT_EQ(p.db, PlainLevel(amplitude));
+    EXPECT_GT(p.db, PlainLevel(0.5));
+}
+
+TEST_F(PeakSearchTest, EmptyBandKeepsTheLowEdge) {
+    const PeakReading r = Band(300, 3000);
+    EXPECT_EQ(r.hz, 300.0f);
+    EXPECT_EQ(r.db, kFloorDb);
+}
+
+TEST_F(PeakSearchTest, EqualMagnitudesGoToTheLowestBin) {
+    m[200] = m[201] = 0.3f;  // a plateau: no strict maximum, so no interpolation
+    const PeakReading r = Band(100, 1000);
+    EXPECT_EQ(r.hz, 200 * 1.953125f);
+    EXPECT_EQ(r.db, PlainLevel(0.3f));
+}
+
+TEST_F(PeakSearchTest, InterpolatedFrequencyOutsideTheBandFallsBackToTheBin) {
+    Peak(200, 0.6f);
+    m[199] = 0.5f;  // pulls the interpolated frequency below bin 200
+    const float low = 199.9f * 1.953125f;  // lowBin 199, so 200 is interior; the peak interpolates to 199.75
+    const PeakReading r = Band(low, 1000);
+    EXPECT_EQ(r.hz, 200 * 1.953125f);
+    EXPECT_EQ(r.db, PlainLevel(0.6f));
+    const PeakReading wider = Band(300, 1000);
+    EXPECT_LT(wider.hz, 200 * 1.953125f);
+    EXPECT_GT(wider.db, PlainLevel(0.6f));
+}
+
+TEST_F(PeakSearchTest, NotesAreNamedOnlyAboveTheNoteThreshold) {
+    const int a4 = 225;  // 439.45 Hz, band 228
+    const float quiet = static_cast<float>(std::exp((-90.0) / kDbPerLn));  // between gate and note threshold
+    Peak(a4, quiet, 0.999f);
+    LocateNotePeaks(m.data(), 2, 8191, notes);
+    EXPECT_NE(notes.bandLevel[228], 0.0f);
+    EXPECT_NEAR(notes.octavePeakDb[4], -90.0, 0.1);
+    EXPECT_EQ(notes.octaveNote[4], nullptr);
+    EXPECT_EQ(notes.peakOctave, 4);
+
+    Peak(a4, 0.01f, 0.999f);
+    LocateNotePeaks(m.data(), 2, 8191, notes);
+    EXPECT_STREQ(notes.octaveNote[4], "A4");
+    EXPECT_NEAR(notes.peakHz, 225 * 1.953125f, 0.01f);
+
+    const float belowGate = static_cast<float>(std::exp((-95.5) / kDbPerLn));
+    Peak(a4, belowGate, 0.999f);
+    LocateNotePeaks(m.data(), 2, 8191, notes);
+    EXPECT_EQ(notes.bandLevel[228], 0.0f);
+    EXPECT_EQ(notes.peakOctave, -1);
+    EXPECT_EQ(notes.peakDb, kFloorDb);
+}
+
+TEST_F(PeakSearchTest, LowestBandAndTheEdgesOfTheGrid) {
+    // Bin 8 is 15.6 Hz: below C0's lower edge unless interpolation lifts it into band 0.
+    Peak(8, 0.1f);
+    LocateNotePeaks(m.data(), 2, 8191, notes);
+    EXPECT_EQ(notes.peakOctave, -1);
+
+    m[7] = 0.01f, m[8] = 0.1f, m[9] = 0.0424f;  // interpolates to about 16.35 Hz
+    const InterpolatedPeak p = InterpolatePeak(m.data(), 8);
+    ASSERT_GE(p.hz, GetNoteBands().lowestEdge);
+    ASSERT_LT(p.hz, GetNoteBands().bandEdge[1]);
+    LocateNotePeaks(m.data(), 2, 8191, notes);
+    EXPECT_EQ(notes.bandLevel[0], p.db);
+    EXPECT_STREQ(notes.octaveNote[0], "C0");
+    EXPECT_EQ(notes.peakHz, p.hz);
+    EXPECT_EQ(notes.peakOctave, 0);
+
+    // Above band 476 the walk ends; the loudest peak below it stays the result.
+    std::fill(m.begin(), m.end(), 0.0f);
+    Peak(1000, 0.05f);
+    Peak(8180, 0.5f);  // 15977 Hz
+    LocateNotePeaks(m.data(), 2, 8191, notes);
+    EXPECT_NEAR(notes.peakHz, 1953.125f, 0.01f);
+    EXPECT_NEAR(notes.peakDb, PlainLevel(0.05), 0.01);
+}
+
+TEST_F(PeakSearchTest, OnlyBinsInsideTheBandAreWalked) {
+    Peak(100, 0.2f);
+    Peak(300, 0.4f);
+    LocateNotePeaks(m.data(), 150, 400, notes);
+    EXPECT_NEAR(notes.peakHz, 300 * 1.953125f, 0.01f);
+    LocateNotePeaks(m.data(), 50, 150, notes);
+    EXPECT_NEAR(notes.peakHz, 100 * 1.953125f, 0.01f);
+    LocateNotePeaks(m.data(), 300, 300, notes);  // empty band
+    EXPECT_EQ(notes.peakOctave, -1);
+    EXPECT_EQ(notes.peakHz, 0.0f);
+}
+
+TEST_F(PeakSearchTest, EveryOctaveKeepsItsLoudestPeak) {
+    Peak(300, 0.2f);   // 586 Hz, octave 5
+    Peak(320, 0.3f);   // 625 Hz, octave 5, louder
+    Peak(1100, 0.1f);  // 2148 Hz, octave 7
+    LocateNotePeaks(m.data(), 2, 8191, notes);
+    EXPECT_NEAR(notes.octavePeakHz[5], 625.0f, 0.01f);
+    EXPECT_NEAR(notes.octavePeakHz[7], 2148.4375f, 0.01f);
+    EXPECT_EQ(notes.octavePeakHz[6], 0.0f);
+    EXPECT_EQ(notes.peakOctave, 5);
+    int bands = 0;
+    for (float level : notes.bandLevel) bands += level != 0.0f;
+    EXPECT_EQ(bands, 3);
+}
+
+TEST(NoteTablesTest, NamesAndBands) {
+    const auto& names = NoteNames();
+    EXPECT_STREQ(names[0], "C0");
+    EXPECT_STREQ(names[1], "C#0/Db");
+    EXPECT_STREQ(names[57], "A4");
+    EXPECT_STREQ(names[70], "A#5/Bb");
+    EXPECT_STREQ(names[118], "A#9/Bb");
+    EXPECT_STREQ(names[119], "B9");
+    const NoteBands& bands = GetNoteBands();
+    EXPECT_NEAR(bands.bandCentre[0], 16.3516f, 1e-4f);
+    EXPECT_EQ(bands.bandCentre[228], 440.0f);
+    EXPECT_NEAR(bands.lowestEdge, 16.23396f, 1e-5f);
+    for (int b = 0; b < kBandTableSize; ++b) {
+        EXPECT_EQ(bands.bandEdge[2 * b], bands.bandCentre[b]);
+        EXPECT_GT(bands.bandEdge[2 * b + 1], bands.bandCentre[b]);
+    }
+    EXPECT_GT(bands.bandEdge[2 * 476 + 1], 15900.0f);
+    EXPECT_LT(bands.bandEdge[2 * 476 + 1], 16000.0f);
+}
+
+}  // namespace
+}  // namespace sonotrap
