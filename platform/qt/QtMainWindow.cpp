@@ -1,0 +1,208 @@
+#include "platform/qt/QtMainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QThread>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "platform/qt/QtBackScreen.h"
+
+namespace sonotrap {
+
+QtCanvas::QtCanvas(QtBackScreen* screen, QWidget* parent) : QWidget(parent), screen_(screen) {
+    setFixedSize(kClientWidth, kClientHeight);
+    // Every pixel is painted by us; without this the grabbed window comes out transparent.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void QtCanvas::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRect area = event->rect();
+    const QRect screenArea(0, 0, BackScreen::kWidth, BackScreen::kHeight);
+    const QColor background = QColor::fromRgb(static_cast<QRgb>(kBackground | 0xFF000000u));
+    // The band right of and below the back screen.
+    painter.fillRect(area.intersected(QRect(BackScreen::kWidth, 0, kClientWidth, kClientHeight)), background);
+    painter.fillRect(area.intersected(QRect(0, BackScreen::kHeight, BackScreen::kWidth, kClientHeight)), background);
+    const QRect part = area.intersected(screenArea);
+    if (part.isEmpty()) return;
+    if (screen_) {
+        screen_->PaintTo(painter, part);
+    } else {
+        painter.fillRect(part, Qt::black);
+    }
+}
+
+void QtCanvas::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !handler_) return;
+    const QPoint at = event->position().toPoint();
+    handler_->OnLeftButtonDown(at.x(), at.y());
+}
+
+QtMainWindow::QtMainWindow(QtBackScreen* screen) : canvas_(new QtCanvas(screen, this)) {
+    setWindowTitle(QStringLiteral("Sonotrap"));
+    setCentralWidget(canvas_);
+    BuildMenus();
+    // The client area has one size; the window cannot be resized around it.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    QPixmap icon(QStringLiteral(":/bitmaps/107.png"));
+    if (!icon.isNull()) setWindowIcon(QIcon(icon));
+}
+
+QtMainWindow::~QtMainWindow() { closing_ = true; }
+
+QAction* QtMainWindow::AddCommand(QMenu* menu, const QString& text, int commandId) {
+    QAction* action = menu->addAction(text);
+    action->setData(commandId);
+    action->setObjectName(QStringLiteral("command%1").arg(commandId));
+    connect(action, &QAction::triggered, this, [this, commandId] {
+        if (handler_ && !destroyed_) handler_->OnCommand(commandId);
+    });
+    actions_[commandId] = action;
+    return action;
+}
+
+void QtMainWindow::BuildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    AddCommand(file, QStringLiteral("&Load"), command::kLoad);
+    AddCommand(file, QStringLiteral("E&xit"), command::kExit);
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    AddCommand(options, QStringLiteral("File &I/O"), command::kFileIO);
+    AddCommand(options, QStringLiteral("&Recording"), command::kRecording);
+    AddCommand(options, QStringLiteral("&Frequencies Graph"), command::kGraph);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* about = AddCommand(help, QStringLiteral("&About ..."), command::kAbout);
+    // "?" is a shifted key on most layouts, so Alt+Shift+? is accepted as Alt+? too.
+    about->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Question), QKeySequence(Qt::ALT | Qt::Key_Slash),
+                         QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Question)});
+    about->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(about);
+}
+
+void QtMainWindow::Start(MainWindowHandler* handler) {
+    handler_ = handler;
+    canvas_->SetHandler(handler);
+    if (handler_) handler_->OnCreate();
+    show();
+}
+
+InvalidationSink QtMainWindow::MakeInvalidationSink() {
+    InvalidationSink sink;
+    QtCanvas* canvas = canvas_;
+    sink.invalidate = [this, canvas](const Rect& rect) {
+        const QRect area(rect.left, rect.top, rect.Width(), rect.Height());
+        if (OnWindowThread()) {
+            canvas->update(area);
+        } else {
+            QMetaObject::invokeMethod(canvas, [canvas, area] { canvas->update(area); }, Qt::QueuedConnection);
+        }
+    };
+    // Repaints follow from the invalidations as soon as the event loop runs.
+    sink.update = [] {};
+    return sink;
+}
+
+bool QtMainWindow::OnWindowThread() const { return QThread::currentThread() == thread(); }
+
+void QtMainWindow::PostToMainThread(std::function<void()> call) {
+    QMetaObject::invokeMethod(this, [call = std::move(call)] { call(); }, Qt::QueuedConnection);
+}
+
+void QtMainWindow::DispatchPendingMessages() {
+    if (OnWindowThread()) QCoreApplication::processEvents();
+}
+
+void QtMainWindow::ShowMessageBoxHere(const std::string& text, const std::string& caption, MessageIcon icon) {
+    QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
+    if (icon == MessageIcon::Hand) qtIcon = QMessageBox::Critical;
+    if (icon == MessageIcon::Exclamation) qtIcon = QMessageBox::Warning;
+    if (icon == MessageIcon::Information) qtIcon = QMessageBox::Information;
+    QMessageBox box(qtIcon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok);
+    box.exec();
+}
+
+void QtMainWindow::ShowMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
+    if (OnWindowThread()) {
+        ShowMessageBoxHere(text, caption, icon);
+        return;
+    }
+    // From a worker: the box runs on the window's thread and the worker waits for it, unless
+    // the window closes first (shutdown may be waiting for this very worker).
+    struct Pending {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+    };
+    auto pending = std::make_shared<Pending>();
+    QMetaObject::invokeMethod(
+        this,
+        [this, pending, text, caption, icon] {
+            if (!closing_) ShowMessageBoxHere(text, caption, icon);
+            std::lock_guard lock(pending->mutex);
+            pending->finished = true;
+            pending->done.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(pending->mutex);
+    while (!pending->finished && !closing_) pending->done.wait_for(lock, std::chrono::milliseconds(50));
+}
+
+QString FileDialogFilter(const OpenFileRequest& request) {
+    QStringList filters;
+    for (const auto& [description, patterns] : request.filters) {
+        QStringList globs;
+        for (const QString& glob : QString::fromStdString(patterns).split(u';', Qt::SkipEmptyParts))
+            globs << (glob == QStringLiteral("*.*") ? QStringLiteral("*") : glob);  // any name, dot or not
+        filters << QStringLiteral("%1 (%2)").arg(QString::fromStdString(description), globs.join(u' '));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+bool QtMainWindow::ChooseFileToOpen(const OpenFileRequest& request, std::string* path) {
+    if (!OnWindowThread()) return false;
+    const QString chosen = QFileDialog::getOpenFileName(this, QString::fromStdString(request.title),
+                                                        QString::fromStdString(request.initialPath),
+                                                        FileDialogFilter(request));
+    if (chosen.isEmpty()) return false;
+    *path = chosen.toStdString();
+    return true;
+}
+
+void QtMainWindow::EnableMenuEntry(int commandId, bool enabled) {
+    QAction* action = CommandAction(commandId);
+    if (!action) return;
+    if (OnWindowThread()) {
+        action->setEnabled(enabled);
+    } else {
+        QMetaObject::invokeMethod(action, [action, enabled] { action->setEnabled(enabled); }, Qt::QueuedConnection);
+    }
+}
+
+void QtMainWindow::RequestClose() {
+    if (OnWindowThread()) close();
+}
+
+QAction* QtMainWindow::CommandAction(int commandId) const {
+    auto it = actions_.find(commandId);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void QtMainWindow::closeEvent(QCloseEvent* event) {
+    if (!destroyed_) {
+        destroyed_ = true;
+        closing_ = true;
+        canvas_->SetHandler(nullptr);
+        if (handler_) handler_->OnDestroy();
+    }
+    event->accept();
+}
+
+}  // namespace sonotrap

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include "app/FileIOOptionsDialogLogic.h"
+#include "app/GraphOptionsDialogLogic.h"
+#include "app/RecordingOptionsDialogLogic.h"
+#include "app/TrackbarScroll.h"
+#include "platform/virtual/FakeMainWindow.h"
+#include "support/TestSupport.h"
+
+namespace sonotrap {
+namespace {
+
+class RecordingDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(log.LogOpen(dir.Path().string()));
+        state.captureSide = true;
+        state.running = true;
+    }
+    int ThresholdLines() {
+        log.LogClose();
+        std::string text = test::ReadFileText(dir.File("Sonotrap.Log"));
+        int count = 0;
+        for (size_t at = text.find("Threshold DBs: "); at != std::string::npos; at = text.find("Threshold DBs: ", at + 1))
+            ++count;
+        return count;
+    }
+
+    test::TempDir dir;
+    DiagnosticLog log;
+    CaptureSettings active;
+    Settings settings{log, active};
+    ShellState state;
+    FakeMainWindow window;
+    RecordingOptionsDialogLogic logic{settings, state, window};
+};
+
+TEST_F(RecordingDialog, ShowsThresholdAndDialogBand) {
+    settings.dialogMinFrequency = 500;
+    settings.dialogMaxFrequency = 2000;
+    logic.OnInitDialog();
+    EXPECT_EQ(logic.ThresholdText(), "-60 dB");
+    EXPECT_EQ(logic.MinText(), "500");
+    EXPECT_EQ(logic.MaxText(), "2000");
+    EXPECT_EQ(logic.SliderPosition(), 60);
+    EXPECT_EQ(logic.SliderMin(), 3);
+    EXPECT_EQ(logic.SliderMax(), 90);
+    settings.SetThreshold(0);
+    EXPECT_EQ(logic.ThresholdText(), "0 dB");
+}
+
+TEST_F(RecordingDialog, SliderSetsThresholdLiveOnlyForStepAndTrackCodes) {
+    logic.OnInitDialog();
+    EXPECT_TRUE(logic.OnSliderScroll(kTrackbarLineDown, 61, 0));
+    EXPECT_DOUBLE_EQ(active.threshold.load(), 61.0);
+    EXPECT_TRUE(logic.OnSliderScroll(kTrackbarThumbTrack, 61, 75));  // the thumb's own position
+    EXPECT_EQ(settings.Threshold(), 75u);
+    EXPECT_EQ(logic.ThresholdText(), "-75 dB");
+    for (int code : {int{kTrackbarThumbPosition}, int{kTrackbarTop}, int{kTrackbarBottom}, int{kTrackbarEndTrack}, 9})
+        EXPECT_FALSE(logic.OnSliderScroll(code, 10, 10)) << code;
+    EXPECT_EQ(settings.Threshold(), 75u);
+    EXPECT_EQ(ThresholdLines(), 2);  // one line per handled notification
+}
+
+TEST_F(RecordingDialog, SliderIgnoredOutsideACaptureRun) {
+    logic.OnInitDialog();
+    state.running = false;
+    EXPECT_FALSE(logic.OnSliderScroll(kTrackbarPageUp, 30, 0));
+    state.running = true;
+    state.captureSide = false;  // Playback running
+    EXPECT_FALSE(logic.OnSliderScroll(kTrackbarPageUp, 30, 0));
+    EXPECT_EQ(settings.Threshold(), 60u);
+    EXPECT_EQ(ThresholdLines(), 0);
+}
+
+TEST_F(RecordingDialog, CancelRestoresThresholdWithOneMoreLine) {
+    logic.OnInitDialog();
+    logic.OnSliderScroll(kTrackbarThumbTrack, 0, 20);
+    logic.OnSliderScroll(kTrackbarThumbTrack, 0, 30);
+    logic.OnCancel();
+    EXPECT_EQ(settings.Threshold(), 60u);
+    EXPECT_DOUBLE_EQ(active.threshold.load(), 60.0);
+    EXPECT_EQ(ThresholdLines(), 3);
+}
+
+TEST_F(RecordingDialog, OkInstallsBand) {
+    logic.OnInitDialog();
+    EXPECT_TRUE(logic.OnOk("0", "1"));
+    EXPECT_EQ(active.minTriggerHz.load(), 0);
+    EXPECT_EQ(active.maxTriggerHz.load(), 1);
+    EXPECT_TRUE(window.MessageBoxes().empty());
+}
+
+TEST_F(RecordingDialog, MinimumNotBelowMaximumIsRejectedAndRemembered) {
+    logic.OnInitDialog();
+    EXPECT_FALSE(logic.OnOk("500", "500"));
+    ASSERT_EQ(window.MessageBoxes().size(), 1u);
+    EXPECT_EQ(window.MessageBoxes()[0].text, "Please enter a minimum value < the maximum!");
+    EXPECT_EQ(window.MessageBoxes()[0].caption, "Minimum frequencyn trigger entry error...");
+    EXPECT_EQ(window.MessageBoxes()[0].icon, MessageIcon::Hand);
+    EXPECT_EQ(active.minTriggerHz.load(), 16);  // active band unchanged
+    EXPECT_EQ(active.maxTriggerHz.load(), 16000);
+    // Reopened, the dialog shows the rejected numbers.
+    RecordingOptionsDialogLogic again(settings, state, window);
+    again.OnInitDialog();
+    EXPECT_EQ(again.MinText(), "500");
+    EXPECT_EQ(again.MaxText(), "500");
+    EXPECT_FALSE(again.OnOk("", ""));  // empty reads as 0: 0 >= 0
+    EXPECT_EQ(window.MessageBoxes().size(), 2u);
+}
+
+TEST(DecimalTextToInt, BehavesLikeTheRuntimeConversionOnTheFirstCharacters) {
+    EXPECT_EQ(DecimalTextToInt("16000", 6), 16000);
+    EXPECT_EQ(DecimalTextToInt("", 6), 0);
+    EXPECT_EQ(DecimalTextToInt("12ab", 6), 12);
+    EXPECT_EQ(DecimalTextToInt("  -42", 6), -42);
+    EXPECT_EQ(DecimalTextToInt("1234567", 6), 123456);  // only six characters are read
+    EXPECT_EQ(DecimalTextToInt("99999999999", 6), 999999);
+}
+
+TEST(GraphDialog, SliderOnlySetsPendingSpeed) {
+    GraphOptionsDialogLogic logic(4, true);
+    logic.OnInitDialog();
+    EXPECT_EQ(logic.PendingSpeed(), 4);
+    EXPECT_TRUE(logic.NormalizeChecked());
+    logic.OnSliderScroll(kTrackbarPageDown, 9, 0);
+    EXPECT_EQ(logic.PendingSpeed(), 9);
+    logic.OnSliderScroll(kTrackbarThumbTrack, 9, 16);
+    EXPECT_EQ(logic.PendingSpeed(), 16);
+    logic.OnSliderScroll(kTrackbarBottom, 1, 1);
+    EXPECT_EQ(logic.PendingSpeed(), 16);
+    GraphOptionsDialogLogic::Choice choice = logic.OnOk(false);
+    EXPECT_EQ(choice.averagingDepth, 16);
+    EXPECT_FALSE(choice.normalize);
+    EXPECT_EQ(logic.SliderMin(), 1);
+    EXPECT_EQ(logic.SliderMax(), 16);
+}
+
+TEST(FileIODialog, ShowsAndStoresTheThreePairs) {
+    test::TempDir dir;
+    DiagnosticLog log;
+    CaptureSettings active;
+    Settings settings(log, active);
+    FileIOOptionsDialogLogic logic(settings);
+    FileIOOptionsDialogLogic::Checks checks = logic.OnInitDialog();
+    EXPECT_TRUE(checks.mp3);
+    EXPECT_TRUE(checks.peakOn);
+    EXPECT_TRUE(checks.limitOn);
+    logic.OnOk({false, false, false});
+    EXPECT_FALSE(active.outputMp3.load());
+    EXPECT_FALSE(active.peakLogging.load());
+    EXPECT_TRUE(settings.SizeUnlimited());
+    EXPECT_FALSE(active.sizeLimit.load());
+    checks = logic.OnInitDialog();  // reopened: "Off" checked
+    EXPECT_FALSE(checks.limitOn);
+    EXPECT_FALSE(checks.mp3);
+    EXPECT_FALSE(checks.peakOn);
+}
+
+}  // namespace
+}  // namespace sonotrap
