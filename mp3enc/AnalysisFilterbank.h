@@ -19,7 +19,8 @@ public:
 
 private:
     void FilterSlot(double out[32]);
-    double history_[512];
+    // The 512-sample circular history, stored twice so that every window read is contiguous.
+    double history_[1024];
     int offset_ = 0;
 };
 

@@ -14,18 +14,52 @@ int LargestMagnitude(const int* q, int begin, int end) {
     return m;
 }
 
-// Picks the cheapest of the given tables; ties go to the later (higher-numbered) one.
-int CheapestOf(const int* q, int begin, int end, std::initializer_list<int> tables, int* bits) {
+// The code lengths of up to three tables of equal size packed into 16-bit fields of one
+// word, so one pass over a region counts all candidates of a group at once.
+struct PackedGroup {
+    int tables[3] = {0, 0, 0};
+    int count = 0;
+    int yDim = 0;
+    uint64_t lengths[256] = {};
+    PackedGroup(std::initializer_list<int> members) {
+        for (int t : members) tables[count++] = t;
+        yDim = kHuffmanTables[tables[0]].yDim;
+        for (int i = 0; i < kHuffmanTables[tables[0]].xDim * yDim; ++i) {
+            for (int c = 0; c < count; ++c) lengths[i] |= uint64_t{kHuffmanTables[tables[c]].lengths[i]} << (16 * c);
+        }
+    }
+};
+
+struct PackedGroups {
+    // Groups by the largest magnitude they code: 1, 2, 3, 5, 7 and 14; the last pair are the
+    // two escape code tables (16..23 and 24..31).
+    PackedGroup small[6] = {{1}, {2, 3}, {5, 6}, {7, 8, 9}, {10, 11, 12}, {13, 15}};
+    PackedGroup escape{16, 24};
+};
+
+const PackedGroups& Groups() {
+    static const PackedGroups groups;
+    return groups;
+}
+
+// Cheapest table of a group; ties go to the later (higher-numbered) one.
+int CheapestOf(const int* q, int begin, int end, const PackedGroup& g, int* bits) {
+    uint64_t sum = 0;
+    int signs = 0;
+    for (int i = begin; i < end; i += 2) {
+        sum += g.lengths[q[i] * g.yDim + q[i + 1]];
+        signs += (q[i] != 0) + (q[i + 1] != 0);
+    }
     int best = 0;
     int bestBits = 0;
-    for (int t : tables) {
-        const int b = RegionBits(q, begin, end, t);
-        if (best == 0 || b <= bestBits) {
-            best = t;
+    for (int c = 0; c < g.count; ++c) {
+        const int b = static_cast<int>((sum >> (16 * c)) & 0xffff);
+        if (c == 0 || b <= bestBits) {
+            best = g.tables[c];
             bestBits = b;
         }
     }
-    *bits = bestBits;
+    *bits = bestBits + signs;
     return best;
 }
 
@@ -34,6 +68,29 @@ int FirstWithEscape(int first, int last, int escape) {
         if (kHuffmanTables[t].largestEscape >= escape) return t;
     }
     return last;  // the widest table; larger magnitudes never reach the counting
+}
+
+// Tables 15..23 against 24..31 for a region whose largest magnitude m is 15 or more.
+int ChooseEscapeTable(const int* q, int begin, int end, int m, int* bits) {
+    const PackedGroup& g = Groups().escape;
+    uint64_t sum = 0;
+    int signs = 0;
+    int escapes = 0;
+    for (int i = begin; i < end; i += 2) {
+        const int x = std::min(q[i], 15);
+        const int y = std::min(q[i + 1], 15);
+        sum += g.lengths[x * 16 + y];
+        signs += (x != 0) + (y != 0);
+        escapes += (x == 15) + (y == 15);
+    }
+    const int a = FirstWithEscape(15, 23, m - 15);
+    // Table 15 codes 15 itself and has no escape; 16..23 share code table 16.
+    const int bitsA = a == 15 ? RegionBits(q, begin, end, 15)
+                              : static_cast<int>(sum & 0xffff) + signs + escapes * kHuffmanTables[a].linbits;
+    const int b = FirstWithEscape(24, 31, m - 15);
+    const int bitsB = static_cast<int>((sum >> 16) & 0xffff) + signs + escapes * kHuffmanTables[b].linbits;
+    *bits = bitsB < bitsA ? bitsB : bitsA;
+    return bitsB < bitsA ? b : a;
 }
 
 }  // namespace
@@ -69,20 +126,9 @@ int ChooseRegionTable(const int* q, int begin, int end, int* bits) {
     const int m = LargestMagnitude(q, begin, end);
     *bits = 0;
     if (m == 0) return 0;
-    if (m < 15) {
-        if (m < 2) return CheapestOf(q, begin, end, {1}, bits);
-        if (m < 3) return CheapestOf(q, begin, end, {2, 3}, bits);
-        if (m < 4) return CheapestOf(q, begin, end, {5, 6}, bits);
-        if (m < 6) return CheapestOf(q, begin, end, {7, 8, 9}, bits);
-        if (m < 8) return CheapestOf(q, begin, end, {10, 11, 12}, bits);
-        return CheapestOf(q, begin, end, {13, 15}, bits);
-    }
-    const int a = FirstWithEscape(15, 23, m - 15);
-    const int b = FirstWithEscape(24, 31, m - 15);
-    const int bitsA = RegionBits(q, begin, end, a);
-    const int bitsB = RegionBits(q, begin, end, b);
-    *bits = bitsB < bitsA ? bitsB : bitsA;
-    return bitsB < bitsA ? b : a;
+    if (m >= 15) return ChooseEscapeTable(q, begin, end, m, bits);
+    static constexpr int kGroupOfMagnitude[15] = {0, 0, 1, 2, 3, 3, 4, 4, 5, 5, 5, 5, 5, 5, 5};
+    return CheapestOf(q, begin, end, Groups().small[kGroupOfMagnitude[m]], bits);
 }
 
 int Count1Bits(const int* q, int begin, int quads, int table) {

@@ -6,16 +6,19 @@
 namespace sonotrap::mp3enc {
 namespace {
 
+// The MDCT kernel cos((2k+19)(2m+1)pi/72) / 9 is antisymmetric under k -> 17-k and symmetric
+// under k -> 53-k, so the 36 windowed inputs fold into 18 terms: n = 0..8 stands for
+// k = n and 17-n, n = 9..17 for k = n+9 and 44-n. Stored as [n][m] so the sums run along m.
 struct MdctTables {
-    double windowed[18][36];  // w[k] * cos((2k+19)(2m+1)pi/72) / 9
+    double window[36];
+    double kernel[18][18];
     double cs[8];
     double ca[8];
     MdctTables() {
-        for (int m = 0; m < 18; ++m) {
-            for (int k = 0; k < 36; ++k) {
-                const double w = std::sin((k + 0.5) * M_PI / 36.0);
-                windowed[m][k] = w * std::cos((2 * k + 19) * (2 * m + 1) * M_PI / 72.0) / 9.0;
-            }
+        for (int k = 0; k < 36; ++k) window[k] = std::sin((k + 0.5) * M_PI / 36.0);
+        for (int n = 0; n < 18; ++n) {
+            const int k = n < 9 ? n : n + 9;
+            for (int m = 0; m < 18; ++m) kernel[n][m] = std::cos((2 * k + 19) * (2 * m + 1) * M_PI / 72.0) / 9.0;
         }
         static constexpr double kAlias[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
         for (int i = 0; i < 8; ++i) {
@@ -45,16 +48,20 @@ void Mdct::TransformGranule(GranuleSubbands& granule, double spectrum[576]) {
     for (int sb = 0; sb < 32; ++sb) {
         double z[36];
         for (int k = 0; k < 18; ++k) {
-            z[k] = previous_[k][sb];
-            z[k + 18] = granule[k][sb];
+            z[k] = previous_[k][sb] * tables.window[k];
+            z[k + 18] = granule[k][sb] * tables.window[k + 18];
         }
-        double* out = spectrum + 18 * sb;
-        for (int m = 0; m < 18; ++m) {
-            const double* row = tables.windowed[m];
-            double x = 0.0;
-            for (int k = 0; k < 36; ++k) x += row[k] * z[k];
-            out[m] = x;
+        double u[18];
+        for (int n = 0; n < 9; ++n) {
+            u[n] = z[n] - z[17 - n];
+            u[n + 9] = z[n + 18] + z[35 - n];
         }
+        double x[18] = {};
+        for (int n = 0; n < 18; ++n) {
+            const double* row = tables.kernel[n];
+            for (int m = 0; m < 18; ++m) x[m] += row[m] * u[n];
+        }
+        std::memcpy(spectrum + 18 * sb, x, sizeof x);
     }
     for (int sb = 0; sb < 31; ++sb) {
         for (int i = 0; i < 8; ++i) {

@@ -80,7 +80,10 @@ void RateControl::QuantiseFrame(const double (*spectrum)[2][576], QuantisedFrame
 void RateControl::QuantiseGranule(const double* x, int* q, GranuleInfo& g, int limit) {
     g = GranuleInfo{};
     double powered[576];
-    for (int i = 0; i < 576; ++i) powered[i] = std::pow(std::fabs(x[i]), 0.75);
+    for (int i = 0; i < 576; ++i) {
+        const double a = std::fabs(x[i]);
+        powered[i] = std::sqrt(a * std::sqrt(a));  // a^0.75
+    }
 
     auto bitsAt = [&](int step) {
         const int largest = QuantiseLines(powered, step, q);

@@ -1,0 +1,67 @@
+#include "EncoderTestSignals.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sonotrap::test {
+namespace {
+
+constexpr double kRate = 32000.0;
+
+int16_t ToSample(double v) { return static_cast<int16_t>(std::lround(std::clamp(v * 32768.0, -32768.0, 32767.0))); }
+
+double Amplitude(double dbfs) { return std::pow(10.0, dbfs / 20.0); }
+
+}  // namespace
+
+std::vector<int16_t> SineWave(double hz, double dbfs, double seconds) {
+    std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
+    for (size_t i = 0; i < out.size(); ++i) out[i] = ToSample(Amplitude(dbfs) * std::sin(2 * M_PI * hz * i / kRate));
+    return out;
+}
+
+std::vector<int16_t> LogSweep(double fromHz, double toHz, double dbfs, double seconds) {
+    std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
+    const double k = std::log(toHz / fromHz);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const double t = i / kRate;
+        const double phase = 2 * M_PI * fromHz * seconds / k * (std::exp(t / seconds * k) - 1.0);
+        out[i] = ToSample(Amplitude(dbfs) * std::sin(phase));
+    }
+    return out;
+}
+
+std::vector<int16_t> WhiteNoise(double dbfs, double seconds, uint32_t seed) {
+    std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
+    // Uniform noise scaled so its RMS is the given level.
+    const double peak = Amplitude(dbfs) * std::sqrt(3.0);
+    for (auto& s : out) {
+        seed = seed * 1664525u + 1013904223u;
+        s = ToSample(peak * ((seed >> 8) / 8388608.0 - 1.0));
+    }
+    return out;
+}
+
+std::vector<int16_t> ClippedSquare(double hz, double seconds) {
+    std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
+    for (size_t i = 0; i < out.size(); ++i) out[i] = ToSample(4.0 * std::sin(2 * M_PI * hz * i / kRate));
+    return out;
+}
+
+std::vector<uint8_t> EncodeAll(Mp3Encoder& encoder, const std::vector<int16_t>& samples) {
+    std::vector<uint8_t> bytes;
+    Mp3Sink sink([&bytes](const uint8_t* p, size_t n) {
+        bytes.insert(bytes.end(), p, p + n);
+        return true;
+    });
+    const size_t chunk = Mp3Encoder::kSamplesPerFrame * static_cast<size_t>(encoder.Channels());
+    size_t at = 0;
+    do {
+        const size_t n = std::min(chunk, samples.size() - at);
+        encoder.Encode(samples.data() + at, n, at + n >= samples.size(), sink);
+        at += n;
+    } while (at < samples.size());
+    return bytes;
+}
+
+}  // namespace sonotrap::test

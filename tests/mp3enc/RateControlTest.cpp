@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "mp3enc/HuffmanBitCount.h"
+#include "mp3enc/HuffmanTables.h"
+#include "mp3enc/Quantizer.h"
+#include "mp3enc/RateControl.h"
+#include "mp3enc/ScalefactorBands.h"
+
+namespace sonotrap::mp3enc {
+namespace {
+
+const int* Bands32k() { return kLongBandBoundaries[1 * 3 + 2]; }
+
+TEST(RateControl, GlobalGainOffsetsTheStepBy210) {
+    EXPECT_EQ(GlobalGain(-20.0), 190);
+    EXPECT_EQ(GlobalGain(-70.0), 140);
+    EXPECT_EQ(GlobalGain(45.0), 255);
+}
+
+TEST(RateControl, StartStepFollowsSpectralFlatness) {
+    double x[576] = {};
+    EXPECT_EQ(StartStep(x), -70);  // silence
+    for (double& v : x) v = 0.25;
+    EXPECT_EQ(StartStep(x), -70);  // perfectly flat
+    for (int i = 0; i < 576; ++i) x[i] = i % 2 ? 1e-3 : 1.0;
+    // ln(GM/AM) = ln(1e-3 / 0.5000005): n = round(8 * -6.21) = -50.
+    EXPECT_EQ(StartStep(x), -50 - 70);
+    for (int i = 0; i < 576; ++i) x[i] = i == 10 ? 1.0 : 1e-9;
+    EXPECT_EQ(StartStep(x), -170);  // tonal: clamped at -100
+}
+
+// Zero lines in the average could push the start above any usable step; a lone quiet line
+// after digital silence must still be coded, with a gain that fits its 8 bits.
+TEST(RateControl, QuietLineAfterSilenceIsNotQuantisedAway) {
+    double x[576] = {};
+    x[40] = 1e-4;
+    EXPECT_EQ(StartStep(x), -70);
+    double spectrum[2][2][576] = {};
+    spectrum[0][0][40] = 1e-4;
+    QuantisedFrame q = {};
+    SideInfo side;
+    RateControl rc;
+    rc.Initialise(5, 1);
+    rc.QuantiseFrame(spectrum, q, side, 1068);
+    EXPECT_GT(q[0][0][40], 0);
+    EXPECT_LE(side.granules[0][0].globalGain, 255);
+}
+
+TEST(RateControl, EveryLineIsQuantisedAfreshEvenWhenFarAboveTheStep) {
+    double powered[576] = {};
+    powered[3] = std::pow(0.3, 0.75);
+    int q[576];
+    ASSERT_EQ(QuantiseLines(powered, -20, q), 5);  // (0.3 / 2^-5)^0.75 = 5.45
+    // A much finer step: the ratio is far above 10000, the magnitude must grow with it.
+    const int largest = QuantiseLines(powered, -120, q);
+    EXPECT_EQ(q[3], largest);
+    EXPECT_GT(largest, kLargestCodableMagnitude);
+}
+
+TEST(RateControl, SilentFrameGivesAllItsBitsToTheFirstGranule) {
+    double spectrum[2][2][576] = {};
+    QuantisedFrame q = {};
+    SideInfo side;
+    RateControl rc;
+    rc.Initialise(5, 1);
+    rc.QuantiseFrame(spectrum, q, side, 1068);
+    EXPECT_EQ(side.granules[0][0].part23Length, 2136);
+    EXPECT_EQ(side.granules[1][0].part23Length, 0);
+    EXPECT_EQ(side.granules[0][0].bigValues, 0);
+    EXPECT_EQ(side.granules[0][0].count1, 0);
+}
+
+TEST(RateControl, LoudGranulesFitTheirLimitAndTheFrameIsFull) {
+    double spectrum[2][2][576];
+    uint32_t seed = 3;
+    for (int gr = 0; gr < 2; ++gr) {
+        for (double& v : spectrum[gr][0]) {
+            seed = seed * 1664525u + 1013904223u;
+            v = ((seed >> 8) / 8388608.0 - 1.0) * 0.8;
+        }
+    }
+    QuantisedFrame q = {};
+    SideInfo side;
+    RateControl rc;
+    rc.Initialise(5, 1);
+    rc.QuantiseFrame(spectrum, q, side, 1068);
+    const GranuleInfo& g1 = side.granules[1][0];
+    EXPECT_LE(g1.part23Length, 1068);
+    EXPECT_GT(g1.part23Length, 800);  // the search lands close to the limit
+    GranuleInfo recount;
+    EXPECT_EQ(CountGranuleBits(q[1][0], Bands32k(), recount), g1.part23Length);
+    EXPECT_EQ(g1.globalGain, GlobalGain(g1.quantiserStep));
+    // Stuffing rounds granule 0 up so both fill the 2136 bits (a few odd bits may go after them).
+    const int total = side.granules[0][0].part23Length + g1.part23Length;
+    EXPECT_LE(total, 2136);
+    EXPECT_GE(total, 2133);
+}
+
+TEST(RegionLengths, TrailingZerosThenQuadruplesThenBigValues) {
+    int q[576] = {};
+    q[0] = 3;
+    q[5] = 1;
+    q[9] = 1;
+    q[10] = 0;
+    GranuleInfo g;
+    FindRegionLengths(q, g);
+    // Lines 0..9 remain; quadruples 6..9 and 2..5 hold magnitudes <= 1; the pair 0..1 has the 3.
+    EXPECT_EQ(g.count1, 2);
+    EXPECT_EQ(g.bigValues, 1);
+}
+
+struct SubdivisionCase {
+    int bigValues, region0, region1, region1Start, region2Start;
+};
+
+TEST(RegionLengths, SubdivisionAlongTheBands) {
+    const SubdivisionCase cases[] = {
+        {3, 0, 0, 4, 8}, {10, 0, 1, 4, 12}, {13, 1, 1, 8, 16}, {100, 4, 6, 20, 82}, {288, 6, 7, 30, 156},
+    };
+    for (const SubdivisionCase& c : cases) {
+        GranuleInfo g;
+        g.bigValues = c.bigValues;
+        SubdivideBigValues(Bands32k(), g);
+        EXPECT_EQ(g.region0Count, c.region0) << c.bigValues;
+        EXPECT_EQ(g.region1Count, c.region1) << c.bigValues;
+        EXPECT_EQ(g.region1Start, c.region1Start) << c.bigValues;
+        EXPECT_EQ(g.region2Start, c.region2Start) << c.bigValues;
+        EXPECT_EQ(g.bigValuesEnd, 2 * c.bigValues);
+    }
+    GranuleInfo none;
+    SubdivideBigValues(Bands32k(), none);
+    EXPECT_EQ(none.region0Count + none.region1Count + none.region1Start + none.region2Start, 0);
+}
+
+// A region that starts beyond the big-values end must not count the count1 lines above it.
+TEST(RegionLengths, BitsStopAtTheBigValuesEnd) {
+    int q[576] = {};
+    q[0] = 2;
+    q[6] = 1;
+    GranuleInfo g;
+    const int bits = CountGranuleBits(q, Bands32k(), g);
+    ASSERT_EQ(g.bigValues, 2);
+    ASSERT_EQ(g.region2Start, 8);  // beyond the end at 4
+    int region0 = 0;
+    ChooseRegionTable(q, 0, 4, &region0);
+    EXPECT_EQ(bits, region0 + Count1Bits(q, 4, 1, g.count1TableSelect ? kCount1TableB : kCount1TableA));
+    EXPECT_EQ(g.tableSelect[1], 0);
+}
+
+TEST(TableChoice, SmallestGroupThatHoldsTheLargestValue) {
+    int q[576] = {};
+    int bits = 0;
+    EXPECT_EQ(ChooseRegionTable(q, 0, 8, &bits), 0);
+    EXPECT_EQ(bits, 0);
+    q[1] = 1;
+    EXPECT_EQ(ChooseRegionTable(q, 0, 8, &bits), 1);
+    EXPECT_EQ(bits, RegionBits(q, 0, 8, 1));
+    q[2] = 15;
+    const int t = ChooseRegionTable(q, 0, 8, &bits);
+    EXPECT_TRUE(t == 15 || t == 24) << t;
+    EXPECT_EQ(bits, std::min(RegionBits(q, 0, 8, 15), RegionBits(q, 0, 8, 24)));
+    q[2] = 15 + 100;  // needs 7 linbits: table 21 (8) or 27 (7)
+    const int e = ChooseRegionTable(q, 0, 8, &bits);
+    EXPECT_TRUE(e == 21 || e == 27) << e;
+    EXPECT_EQ(bits, std::min(RegionBits(q, 0, 8, 21), RegionBits(q, 0, 8, 27)));
+}
+
+TEST(TableChoice, EqualCount1TotalsChooseTableB) {
+    int q[8] = {0, 0, 0, 1};  // A: 4 + 1 sign, B: 4 + 1 sign
+    int select = -1;
+    EXPECT_EQ(ChooseCount1Table(q, 0, 1, &select), 5);
+    EXPECT_EQ(select, 1);
+    int zeros[8] = {};  // A: 1 bit per zero quadruple, B: 4
+    EXPECT_EQ(ChooseCount1Table(zeros, 0, 2, &select), 2);
+    EXPECT_EQ(select, 0);
+    EXPECT_EQ(ChooseCount1Table(zeros, 0, 0, &select), 0);
+    EXPECT_EQ(select, 1);
+}
+
+TEST(Stuffing, LeftoverGoesToTheFirstGranule) {
+    GranuleInfo g;
+    g.part23Length = 1000;
+    g.count1TableSelect = 0;
+    PlaceStuffing(nullptr, g, 68 + 168);
+    EXPECT_EQ(g.part23Length, 1236);
+}
+
+TEST(Stuffing, TableBRunsThatWouldEndInAPartialCodeSwitchToTableA) {
+    int q[576] = {};
+    q[2] = 1;  // one quadruple (0,0,1,0): A 4 + 1, B 4 + 1
+    GranuleInfo g;
+    g.part23Length = CountGranuleBits(q, Bands32k(), g);
+    ASSERT_EQ(g.count1, 1);
+    ASSERT_EQ(g.count1TableSelect, 1);
+    PlaceStuffing(q, g, 6);
+    EXPECT_EQ(g.count1TableSelect, 0);
+    EXPECT_EQ(g.part23Length, 5 + 6);
+}
+
+TEST(Stuffing, OddBitsStayOutsideWhenTableAIsTooDear) {
+    int q[576] = {};
+    for (int i = 0; i < 20; ++i) q[i] = 1;  // five (1,1,1,1): A costs 2 bits more each
+    GranuleInfo g;
+    const int bits = CountGranuleBits(q, Bands32k(), g);
+    ASSERT_EQ(g.count1, 5);
+    ASSERT_EQ(g.count1TableSelect, 1);
+    g.part23Length = bits;
+    PlaceStuffing(q, g, 7);
+    EXPECT_EQ(g.count1TableSelect, 1);
+    EXPECT_EQ(g.part23Length, bits + 4);
+    g.part23Length = bits;
+    PlaceStuffing(q, g, 8);  // whole zero quadruples: table B reads them cleanly
+    EXPECT_EQ(g.part23Length, bits + 8);
+}
+
+TEST(Stuffing, Part23LengthNeverOverflowsTwelveBits) {
+    GranuleInfo g;
+    g.part23Length = 3000;
+    PlaceStuffing(nullptr, g, 2000);
+    EXPECT_EQ(g.part23Length, 4095);
+}
+
+}  // namespace
+}  // namespace sonotrap::mp3enc
