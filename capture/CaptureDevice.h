@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "capture/CaptureView.h"
 #include "capture/CaptureWindow.h"
@@ -102,8 +103,7 @@ private:
     Thread processingThread_;
     TimedMutex processingLock_;
     AutoResetEvent processingWake_;
-    std::atomic<bool> processingStarted_{false};
-    std::atomic<bool> processingStopping_{false};
+    std::mutex processingStopMutex_;  // the capture and the window's thread may both stop it
 
     // Lets a start message still queued on the window's thread find out that this object is gone.
     std::shared_ptr<CaptureDevice*> alive_;

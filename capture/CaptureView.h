@@ -9,8 +9,9 @@ namespace sonotrap {
 class CaptureView {
 public:
     virtual ~CaptureView() = default;
-    // UpdateMetersAndReadouts and DrawGraph for one block, when the display is ready.
-    virtual void ShowBlock(bool showVuText, double vuLevel, float peakHz, float peakDb) = 0;
+    // The block level of currentBlock (2304 samples), UpdateMetersAndReadouts and DrawGraph for
+    // one analysed block, when the display is ready.
+    virtual void ShowBlock(bool showVuText, const int16_t* currentBlock, float peakHz, float peakDb) = 0;
     // Does nothing when the banner is already in that state.
     virtual void ShowRecordingBanner(bool on) = 0;
     virtual void UpdateTimeAndSize(int32_t seconds, int32_t kilobytes) = 0;

@@ -75,7 +75,6 @@ private:
     uint32_t holdCount_ = 0;
     uint32_t blocksWrittenMark_ = 0;
     uint32_t filesOpened_ = 0;
-    bool bannerOn_ = false;
     RecorderTotals totals_;
 };
 

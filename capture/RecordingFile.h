@@ -9,7 +9,7 @@
 namespace sonotrap {
 
 class DiagnosticLog;
-class Mp3RecordingEncoder;
+class Mp3Encoder;
 
 // Per-file counters of the open recording (zeroed at each run start and file close).
 struct RecordingCounters {
@@ -33,8 +33,9 @@ public:
     RecordingFile(const RecordingFile&) = delete;
     RecordingFile& operator=(const RecordingFile&) = delete;
 
-    // The run's output format; an MP3 run makes a fresh encoder (the previous run's is freed).
-    void BeginRun(bool mp3, const std::string& directory);
+    // The run's output format and directory ("" = the current one); zeroes the counters.
+    // makeEncoder (an MP3 Record run) replaces the previous run's encoder with a fresh one.
+    void BeginRun(bool mp3, const std::string& directory, bool makeEncoder);
     // The first free name for this time stamp in the run's directory.
     std::string MakeRecordingName(const char* timeStamp) const;
     bool OpenRecordingFile(const char* timeStamp);
@@ -55,6 +56,7 @@ private:
     uint32_t WriteMp3(const uint8_t* p, uint32_t n, bool flush);
     uint32_t WriteWav(const uint8_t* p, uint32_t n);
     void ReportWriteFailure();
+    void CountWrite(uint32_t fileBytes, uint32_t pcmBytes);
 
     DiagnosticLog& log_;
     bool mp3_ = false;
@@ -64,7 +66,8 @@ private:
     bool failed_ = false;
     WavFileWriter wav_;
     std::FILE* mp3Stream_ = nullptr;
-    std::unique_ptr<Mp3RecordingEncoder> encoder_;
+    std::unique_ptr<Mp3Encoder> encoder_;  // the run's encoder handle (one channel)
+    bool encoderEnabled_ = false;
     RecordingCounters counters_;
 };
 
