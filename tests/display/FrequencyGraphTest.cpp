@@ -1,0 +1,308 @@
+#include "display/FrequencyGraph.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "display/FormatDecimal.h"
+#include "display/LevelScale.h"
+#include "display/TestBitmaps.h"
+
+namespace sonotrap {
+namespace {
+
+using test::AddTestBitmaps;
+using test::ChangedPixels;
+using test::InvalidationLog;
+
+constexpr uint32_t kTeal = Rgb(115, 185, 185);
+constexpr int kBandA4 = 228;
+constexpr int kFontHeight = 12;
+constexpr int kL = kFontHeight + 2;
+
+class FrequencyGraphTest : public ::testing::Test {
+protected:
+    FrequencyGraphTest() : screen(kFontHeight) {
+        AddTestBitmaps(screen);
+        screen.Create();
+        graph.emplace(screen);
+        log.Attach(screen);
+        ClearNotes();
+    }
+    void ClearNotes() {
+        NotePeaks& n = graph->Notes();
+        std::fill(std::begin(n.bandLevel), std::end(n.bandLevel), 0.0f);
+        std::fill(std::begin(n.octavePeakHz), std::end(n.octavePeakHz), 0.0f);
+        std::fill(std::begin(n.octavePeakDb), std::end(n.octavePeakDb), 0.0f);
+        std::fill(std::begin(n.octaveNote), std::end(n.octaveNote), nullptr);
+        n.peakHz = 0.0f;
+        n.peakDb = kFloorDb;
+        n.peakOctave = -1;
+    }
+    void SetPeak(int band, float hz, float db, const char* note) {
+        NotePeaks& n = graph->Notes();
+        const int octave = std::min(band / 48, 9);
+        n.bandLevel[band] = db;
+        n.octavePeakHz[octave] = hz;
+        n.octavePeakDb[octave] = db;
+        n.octaveNote[octave] = note;
+        n.peakHz = hz;
+        n.peakDb = db;
+        n.peakOctave = octave;
+    }
+    uint32_t Pixel(int x, int y) { return screen.Lock().Pixel(x, y); }
+    // The first row of column x in the plot that is not black, or 363.
+    int ColumnTop(int x) {
+        for (int y = 43; y < 363; ++y) {
+            if (Pixel(x, y) != 0) return y;
+        }
+        return 363;
+    }
+    std::vector<std::string> TextsAt(int x, int y) {
+        std::vector<std::string> found;
+        for (const auto& call : screen.TextCalls()) {
+            if (call.x == x && call.y == y) found.push_back(call.text);
+        }
+        return found;
+    }
+
+    MemoryBackScreen screen;
+    std::optional<FrequencyGraph> graph;
+    InvalidationLog log;
+};
+
+TEST_F(FrequencyGraphTest, CreationLaysOutPanelMetersAndBoxes) {
+    EXPECT_EQ(graph->LineHeight(), kL);
+    EXPECT_EQ(graph->TextBackground(), kTeal);
+    EXPECT_EQ(graph->PeakMeterRect(), (Rect{561, 43, 576, 431}));
+    EXPECT_EQ(Pixel(79, 42), kWhite);     // panel border
+    EXPECT_EQ(Pixel(80, 43), 0u);         // plot
+    EXPECT_EQ(Pixel(63, 42), kWhite);     // vu meter frame
+    EXPECT_EQ(Pixel(576, 431), kWhite);   // peak meter frame
+    EXPECT_EQ(Pixel(70, 43), Rgb(215, 85, 85));  // meters show their scale
+    EXPECT_EQ(Pixel(63, 433), kWhite);    // level box frame
+    EXPECT_EQ(Pixel(100, 434 + kL / 2), kTeal);
+    EXPECT_EQ(Pixel(100, 435 + kL + kL / 2), kTeal);
+    EXPECT_EQ(Pixel(159, 435 + 2 * kL), kWhite);  // time box frame, right and bottom edges
+    EXPECT_EQ(Pixel(80, 366), Rgb(192, 192, 255));  // note strip
+    EXPECT_EQ(TextsAt(482, 435), std::vector<std::string>{"Peak dB"});
+    EXPECT_EQ(TextsAt(575, 435), std::vector<std::string>{"0.0"});
+    EXPECT_EQ(TextsAt(482, 436 + kL), std::vector<std::string>{"Peak f:"});
+    EXPECT_EQ(TextsAt(576, 436 + kL), std::vector<std::string>{"0"});
+    for (int b = 0; b < 480; ++b) EXPECT_EQ(graph->BarTop(b), 363);
+}
+
+TEST_F(FrequencyGraphTest, BarColoursFollowOctaveAndNoteDistance) {
+    EXPECT_EQ(graph->BarColour(0), Rgb(192, 192, 255));   // C0 note
+    EXPECT_EQ(graph->BarColour(1), Rgb(32, 32, 255));     // neighbour
+    EXPECT_EQ(graph->BarColour(2), Rgb(0, 0, 128));       // midway
+    EXPECT_EQ(graph->BarColour(48), Rgb(255, 255, 255));  // C1 note
+    EXPECT_EQ(graph->BarColour(50), Rgb(0, 128, 0));
+    EXPECT_EQ(graph->BarColour(47), Rgb(32, 255, 32));    // just below C1: octave 1's neighbour
+    EXPECT_EQ(graph->BarColour(95), Rgb(32, 32, 255));    // just below C2
+    EXPECT_EQ(graph->BarColour(kBandA4), Rgb(192, 192, 255));
+    EXPECT_EQ(graph->BarColour(479), Rgb(0, 128, 0));     // no note above: octave 9 midway
+    EXPECT_EQ(graph->BarColour(478), Rgb(0, 128, 0));
+    EXPECT_EQ(graph->BarColour(477), Rgb(32, 255, 32));
+}
+
+TEST_F(FrequencyGraphTest, A4AtMinus20LightsColumn308AndNamesTheNote) {
+    SetPeak(kBandA4, 440.0068f, -20.0f, "A4");
+    screen.ClearTextCalls();
+    log.Clear();
+    graph->DrawGraph();
+    EXPECT_EQ(Pixel(308, 122), 0u);
+    for (int y = 123; y <= 362; ++y) ASSERT_EQ(Pixel(308, y), Rgb(192, 192, 255)) << y;
+    EXPECT_EQ(Pixel(308, 363), kWhite);  // panel border below the plot
+    EXPECT_EQ(ColumnTop(307), 363);
+    EXPECT_EQ(ColumnTop(309), 363);
+    EXPECT_EQ(graph->BarTop(kBandA4), 123);
+    const int field = 80 + 48 * 4;
+    EXPECT_EQ(TextsAt(field, 365), std::vector<std::string>{"A4"});
+    EXPECT_EQ(TextsAt(field, 365 + kL), std::vector<std::string>{"440.00"});
+    for (const auto& call : screen.TextCalls()) EXPECT_EQ(call.style.background, Rgb(192, 192, 255));
+    EXPECT_EQ(screen.TextCalls().size(), 2u);
+    EXPECT_EQ(log.rects, std::vector<Rect>{(Rect{79, 42, 561, 402})});
+    EXPECT_EQ(log.updates, 1);
+}
+
+TEST_F(FrequencyGraphTest, NoteStripFieldsUseTheirOctavesDecimalsAndColour) {
+    SetPeak(10, 18.35f, -30.0f, nullptr);
+    graph->Notes().octaveNote[0] = "C#0/Db";
+    SetPeak(440, 4186.01f, -40.0f, "C9");
+    graph->Notes().octaveNote[9] = "C9";
+    graph->Notes().octavePeakHz[9] = 12345.678f;
+    graph->Notes().peakOctave = 9;
+    screen.ClearTextCalls();
+    graph->DrawGraph();
+    EXPECT_EQ(TextsAt(80, 365 + kL), std::vector<std::string>{"18.350"});
+    EXPECT_EQ(TextsAt(80 + 48 * 9, 365), std::vector<std::string>{"C9"});
+    EXPECT_EQ(TextsAt(80 + 48 * 9, 365 + kL), std::vector<std::string>{"12345."});  // cut to 6 characters
+    for (const auto& call : screen.TextCalls()) {
+        EXPECT_EQ(call.style.background, call.x == 80 ? Rgb(192, 192, 255) : Rgb(192, 255, 192));
+        EXPECT_EQ(call.style.colour, 0u);
+    }
+}
+
+TEST_F(FrequencyGraphTest, WithoutANotePeakTheStripKeepsWhatItShowed) {
+    SetPeak(kBandA4, 440.0f, -20.0f, "A4");
+    graph->DrawGraph();
+    const auto before = screen.Snapshot();
+    ClearNotes();
+    graph->Notes().bandLevel[kBandA4] = -20.0f;
+    screen.ClearTextCalls();
+    graph->DrawGraph();
+    EXPECT_TRUE(screen.TextCalls().empty());
+    EXPECT_TRUE(ChangedPixels(before, screen.Snapshot()).empty());
+}
+
+TEST_F(FrequencyGraphTest, ShrinkingBarPaintsExactlyTheRowsItLeft) {
+    graph->Notes().bandLevel[100] = (43 - 100) / 4.0f;  // top at row 100
+    graph->DrawGraph();
+    EXPECT_EQ(ColumnTop(180), 100);
+    const auto before = screen.Snapshot();
+    graph->Notes().bandLevel[100] = (43 - 200) / 4.0f;  // top at row 200
+    graph->DrawGraph();
+    const auto changed = ChangedPixels(before, screen.Snapshot());
+    ASSERT_EQ(changed.size(), 100u);
+    for (size_t i = 0; i < changed.size(); ++i) {
+        EXPECT_EQ(changed[i], std::make_pair(180, 100 + static_cast<int>(i)));
+        EXPECT_EQ(Pixel(180, 100 + static_cast<int>(i)), 0u);
+    }
+    EXPECT_EQ(graph->BarTop(100), 200);
+}
+
+TEST_F(FrequencyGraphTest, LevelsMapToRowsWithTruncationAndClamping) {
+    NotePeaks& n = graph->Notes();
+    n.bandLevel[0] = -0.000001f;  // full height
+    n.bandLevel[1] = -85.0f;      // below the plot: no bar
+    n.bandLevel[2] = -20.3f;      // 43 + trunc(81.2) = 124
+    n.bandLevel[3] = -79.99f;     // 43 + 319 = 362: one pixel
+    n.bandLevel[4] = 3.0f;        // above full scale: full height
+    graph->DrawGraph();
+    EXPECT_EQ(graph->BarTop(0), 43);
+    EXPECT_EQ(ColumnTop(80), 43);
+    EXPECT_EQ(graph->BarTop(1), 363);
+    EXPECT_EQ(ColumnTop(81), 363);
+    EXPECT_EQ(graph->BarTop(2), 124);
+    EXPECT_EQ(graph->BarTop(3), 362);
+    EXPECT_EQ(Pixel(83, 362), graph->BarColour(3));
+    EXPECT_EQ(graph->BarTop(4), 43);
+}
+
+TEST_F(FrequencyGraphTest, BandsAbove476AreNeverDrawn) {
+    NotePeaks& n = graph->Notes();
+    std::fill(std::begin(n.bandLevel), std::end(n.bandLevel), -0.1f);
+    graph->DrawGraph();
+    EXPECT_EQ(ColumnTop(80 + 476), 43);
+    for (int x = 557; x < 560; ++x) EXPECT_EQ(ColumnTop(x), 363) << x;
+    EXPECT_EQ(Pixel(127, 200), Rgb(32, 255, 32));  // band 47
+}
+
+TEST_F(FrequencyGraphTest, ResetClearsEverythingAndTheNextDrawPaintsWholeBars) {
+    SetPeak(kBandA4, 440.0f, -20.0f, "A4");
+    graph->DrawGraph();
+    graph->UpdateMetersAndReadouts(true, 60.0, 440.0f, -20.0f);
+    graph->UpdateTimeAndSize(5, 0);
+    screen.ClearTextCalls();
+    log.Clear();
+    graph->ResetGraph();
+    EXPECT_EQ(ColumnTop(308), 363);
+    for (int b = 0; b < 480; ++b) ASSERT_EQ(graph->BarTop(b), 363);
+    EXPECT_EQ(Pixel(80 + 48 * 4 + 2, 367), Rgb(192, 192, 255));
+    EXPECT_EQ(TextsAt(575, 435), std::vector<std::string>{"0.0"});
+    EXPECT_EQ(TextsAt(575, 436 + kL), std::vector<std::string>{"0"});
+    EXPECT_EQ(TextsAt(158, 436 + kL), std::vector<std::string>{"0 secs"});
+    EXPECT_EQ(Pixel(70, 50), Rgb(215, 85, 85));  // the vu meter shows its whole scale again
+    EXPECT_EQ(graph->VuMeter().BarTop(), 388);
+    EXPECT_EQ(log.updates, 1);
+    EXPECT_EQ(log.rects.size(), 7u);
+    // Same notes again: the bar is painted whole.
+    graph->DrawGraph();
+    EXPECT_EQ(ColumnTop(308), 123);
+    // Time 0 right after a reset changes nothing, so "0 secs" stays.
+    screen.ClearTextCalls();
+    graph->UpdateTimeAndSize(0, 0);
+    EXPECT_TRUE(screen.TextCalls().empty());
+}
+
+TEST_F(FrequencyGraphTest, ReadoutsShowSmoothedPeakAndFrequency) {
+    screen.ClearTextCalls();
+    log.Clear();
+    graph->UpdateMetersAndReadouts(true, 0.0, 9999.96f, -20.05f);
+    // The meter's first update is unsmoothed (76.28); the text smooths again with its memory
+    // (0): 76.28 / 3 = 25.43, shown as dBFS.
+    EXPECT_EQ(TextsAt(575, 435), std::vector<std::string>{"-70.9"});
+    EXPECT_EQ(TextsAt(575, 436 + kL), std::vector<std::string>{"9999.9"});
+    EXPECT_EQ(TextsAt(65, 435), std::vector<std::string>{"VU dB   -96.3"});
+    const std::vector<Rect> expected{graph->Boxes().levelFrame, graph->Boxes().peakHzValue, Rect{64, 43, 79, 431},
+                                     Rect{561, 43, 576, 431}, graph->Boxes().peakDbValue};
+    EXPECT_EQ(log.rects, expected);
+    EXPECT_EQ(log.updates, 1);
+
+    screen.ClearTextCalls();
+    graph->UpdateMetersAndReadouts(true, 0.0, 10000.4f, -20.05f);
+    EXPECT_EQ(TextsAt(575, 436 + kL), std::vector<std::string>{"10000"});
+    // A steady peak: meter and text both settle on it at once.
+    EXPECT_EQ(TextsAt(575, 435), std::vector<std::string>{"-20.0"});
+}
+
+TEST_F(FrequencyGraphTest, WithoutVuTextTheLevelBoxIsLeftAlone) {
+    graph->UpdateTimeAndSize(0, 512);
+    const auto box = graph->Boxes().levelBox;
+    screen.ClearTextCalls();
+    log.Clear();
+    const auto before = screen.Snapshot();
+    graph->UpdateMetersAndReadouts(false, 50.0, 440.0f, -30.0f);
+    const auto after = screen.Snapshot();
+    for (int y = box.top; y < box.bottom; ++y) {
+        for (int x = box.left; x < box.right; ++x) ASSERT_EQ(before.At(x, y), after.At(x, y));
+    }
+    EXPECT_TRUE(TextsAt(65, 435).empty());
+    EXPECT_EQ(std::count(log.rects.begin(), log.rects.end(), graph->Boxes().levelFrame), 0);
+}
+
+TEST_F(FrequencyGraphTest, TimeAndSizeDrawOnlyWhatChanged) {
+    screen.ClearTextCalls();
+    log.Clear();
+    graph->UpdateTimeAndSize(1, 0);
+    EXPECT_EQ(TextsAt(158, 436 + kL), std::vector<std::string>{"00:00:01"});
+    EXPECT_EQ(screen.TextCalls().size(), 1u);
+    EXPECT_EQ(log.rects, std::vector<Rect>{graph->Boxes().timeFrame});
+    EXPECT_EQ(log.updates, 0);
+
+    screen.ClearTextCalls();
+    log.Clear();
+    graph->UpdateTimeAndSize(1, 1536);
+    EXPECT_EQ(TextsAt(158, 435), std::vector<std::string>{"1.5 mb"});
+    EXPECT_EQ(screen.TextCalls().size(), 1u);
+    EXPECT_EQ(log.rects, std::vector<Rect>{graph->Boxes().levelFrame});
+
+    screen.ClearTextCalls();
+    graph->UpdateTimeAndSize(3725, 2000);
+    EXPECT_EQ(TextsAt(158, 436 + kL), std::vector<std::string>{"01:02:05"});
+    EXPECT_EQ(TextsAt(158, 435), std::vector<std::string>{"1.9 mb"});
+    for (const auto& call : screen.TextCalls()) EXPECT_EQ(call.style.align, TextAlign::Right);
+
+    screen.ClearTextCalls();
+    graph->UpdateTimeAndSize(3725, 2000);
+    EXPECT_TRUE(screen.TextCalls().empty());
+}
+
+TEST_F(FrequencyGraphTest, ThresholdMarkerSettingsReachThePeakMeter) {
+    graph->SetThresholdMarker(30.0);
+    EXPECT_EQ(graph->PeakMeter().Threshold(), 30.0);
+    graph->UpdateMetersAndReadouts(false, 0.0, 0.0f, kFloorDb);
+    graph->UpdateMetersAndReadouts(false, 0.0, 0.0f, kFloorDb);
+    const int row = 43 + static_cast<int>(30.0 * LevelMeter::kPixelsPerDb);
+    EXPECT_EQ(Pixel(565, row), kWhite);
+    EXPECT_NE(Pixel(68, row), kWhite);  // not on the vu meter
+    graph->ShowThresholdMarker(false);
+    graph->SetThresholdMarker(30.0);
+    graph->UpdateMetersAndReadouts(false, 0.0, 0.0f, kFloorDb);
+    graph->UpdateMetersAndReadouts(false, 0.0, 0.0f, kFloorDb);
+    EXPECT_NE(Pixel(565, row), kWhite);
+}
+
+}  // namespace
+}  // namespace sonotrap

@@ -1,0 +1,85 @@
+#include "display/SpectrumDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "display/TestBitmaps.h"
+
+namespace sonotrap {
+namespace {
+
+std::vector<int16_t> Sine(double hz, double amplitude, size_t count) {
+    std::vector<int16_t> samples(count);
+    for (size_t i = 0; i < count; ++i) {
+        samples[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2.0 * M_PI * hz * i / 32000.0)));
+    }
+    return samples;
+}
+
+class SpectrumDisplayTest : public ::testing::Test {
+protected:
+    SpectrumDisplayTest() {
+        test::AddTestBitmaps(screen);
+        screen.Create();
+    }
+    MemoryBackScreen screen;
+};
+
+TEST_F(SpectrumDisplayTest, NotReadyAndEmptyUntilCreated) {
+    SpectrumDisplay display(screen, nullptr);
+    EXPECT_FALSE(display.IsReady());
+    EXPECT_EQ(display.Graph(), nullptr);
+    EXPECT_EQ(display.Analyzer(), nullptr);
+    const std::vector<int16_t> block(2304, 1000);
+    display.ShowBlock(block.data(), PeakReading{440.0f, -20.0f}, true);  // nothing to draw on yet
+    display.CreateSpectrumDisplay();
+    EXPECT_TRUE(display.IsReady());
+    FrequencyGraph* graph = display.Graph();
+    display.CreateSpectrumDisplay();
+    EXPECT_EQ(display.Graph(), graph);  // an existing graph is kept
+}
+
+TEST_F(SpectrumDisplayTest, A440SineShowsItsBarNoteAndLevels) {
+    SpectrumDisplay display(screen, nullptr);
+    display.CreateSpectrumDisplay();
+    const auto samples = Sine(440.0, 3277.0, 16384);
+    PeakReading reading{16.0f, 16000.0f};
+    display.AnalyzeBlock(samples.data(), reading);
+    EXPECT_NEAR(reading.hz, 440.0, 0.05);
+    EXPECT_NEAR(reading.db, -21.6, 0.1);
+    screen.ClearTextCalls();
+    display.ShowBlock(samples.data() + 13824, reading, true);
+
+    FrequencyGraph& graph = *display.Graph();
+    const int top = 43 - static_cast<int>(std::trunc(graph.Notes().bandLevel[228] * 4.0f));
+    EXPECT_EQ(graph.BarTop(228), top);
+    EXPECT_GE(top, 128);
+    EXPECT_LE(top, 130);
+    EXPECT_EQ(screen.Lock().Pixel(308, top), Rgb(192, 192, 255));
+    EXPECT_EQ(screen.Lock().Pixel(308, top - 1), 0u);
+    bool named = false;
+    for (const auto& call : screen.TextCalls()) named |= call.x == 272 && call.y == 365 && call.text == "A4";
+    EXPECT_TRUE(named);
+    // The left meter reads the block's largest sample, 3277: about 76.3 dB above the floor.
+    EXPECT_EQ(graph.VuMeter().BarTop(), 388 - static_cast<int>(std::floor(graph.VuMeter().LastValue() * LevelMeter::kPixelsPerDb)));
+    EXPECT_NEAR(graph.VuMeter().LastValue(), 76.33, 0.01);
+    EXPECT_NEAR(graph.PeakMeter().LastValue(), 96.33 - 21.6, 0.1);
+}
+
+TEST_F(SpectrumDisplayTest, SilenceDrawsNoBarsAndKeepsTheNoteStrip) {
+    SpectrumDisplay display(screen, nullptr);
+    display.CreateSpectrumDisplay();
+    const std::vector<int16_t> zeros(16384, 0);
+    PeakReading reading{0.0f, 0.0f};
+    display.AnalyzeBlock(zeros.data(), reading);
+    EXPECT_EQ(reading.hz, 0.0f);
+    screen.ClearTextCalls();
+    display.ShowBlock(zeros.data(), reading, true);
+    for (int b = 0; b < 477; ++b) ASSERT_EQ(display.Graph()->BarTop(b), 363);
+    for (const auto& call : screen.TextCalls()) EXPECT_NE(call.y, 365);
+}
+
+}  // namespace
+}  // namespace sonotrap
