@@ -22,7 +22,7 @@ png() {
 }
 
 # 129: graph panel, black with a white border.
-png 129 -size 482x322 xc:black -fill none -stroke white -draw 'rectangle 0,0 481,321'
+png 129 -size 482x322 xc:white -fill black -draw 'rectangle 1,1 480,320'
 
 # 130: note strip, ten 48-pixel octave fields alternating blue and green, white border.
 args=()

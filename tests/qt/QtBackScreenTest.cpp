@@ -1,0 +1,208 @@
+#include "platform/qt/QtBackScreen.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include "display/FrequencyGraph.h"
+#include "display/LevelScale.h"
+#include "display/ScreenLayout.h"
+#include "display/StaticScreen.h"
+#include "qt/QtTestApplication.h"
+#include "support/TestSupport.h"
+
+namespace sonotrap {
+namespace {
+
+class QtBackScreenTest : public ::testing::Test {
+protected:
+    QtBackScreenTest() {
+        test::QtTestApplication();
+        screen.emplace();
+        screen->Create();
+    }
+    uint32_t Pixel(int x, int y) { return screen->Lock().Pixel(x, y); }
+    const PixelImage& Bitmap(int id) {
+        const PixelImage* image = screen->FindBitmap(id);
+        EXPECT_NE(image, nullptr) << id;
+        static const PixelImage empty{1, 1, {0}};
+        return image ? *image : empty;
+    }
+    // Pixels of a rectangle of the screen that are not the given colour.
+    int CountOther(const Rect& r, uint32_t colour) {
+        int n = 0;
+        auto canvas = screen->Lock();
+        for (int y = r.top; y < r.bottom; ++y) {
+            for (int x = r.left; x < r.right; ++x) n += canvas.Pixel(x, y) != colour;
+        }
+        return n;
+    }
+    std::optional<QtBackScreen> screen;
+};
+
+TEST_F(QtBackScreenTest, EveryBitmapLoadsWithItsSize) {
+    const struct {
+        int id, width, height;
+    } sizes[] = {{107, 32, 32},  {108, 16, 16},  {129, 482, 322}, {130, 482, 37}, {131, 482, 29},
+                 {132, 15, 388}, {133, 38, 27},  {134, 38, 27},   {135, 235, 27}, {136, 235, 27},
+                 {137, 12, 12},  {138, 12, 12},  {139, 12, 12},   {140, 235, 27}, {141, 400, 24}};
+    for (const auto& s : sizes) {
+        const PixelImage& image = Bitmap(s.id);
+        EXPECT_EQ(image.width, s.width) << s.id;
+        EXPECT_EQ(image.height, s.height) << s.id;
+        for (uint32_t p : image.pixels) ASSERT_EQ(p >> 24, 0u) << s.id;
+    }
+    EXPECT_EQ(screen->FindBitmap(142), nullptr);
+}
+
+TEST_F(QtBackScreenTest, BitmapsHaveTheirDocumentedColours) {
+    const PixelImage& scale = Bitmap(kMeterScaleBitmap);
+    for (int x = 0; x < 15; ++x) {
+        EXPECT_EQ(scale.At(x, 0), Rgb(215, 85, 85));
+        EXPECT_EQ(scale.At(x, 12), Rgb(215, 85, 85));
+        EXPECT_EQ(scale.At(x, 13), Rgb(209, 213, 87));
+        EXPECT_EQ(scale.At(x, 25), Rgb(209, 213, 87));
+        EXPECT_EQ(scale.At(x, 26), Rgb(115, 185, 185));
+        EXPECT_EQ(scale.At(x, 387), Rgb(115, 185, 185));
+    }
+    const PixelImage& panel = Bitmap(kPanelBitmap);
+    EXPECT_EQ(panel.At(0, 0), kWhite);
+    EXPECT_EQ(panel.At(481, 321), kWhite);
+    EXPECT_EQ(panel.At(1, 1), kBlack);
+    EXPECT_EQ(panel.At(480, 320), kBlack);
+    const PixelImage& strip = Bitmap(kNoteStripBitmap);
+    EXPECT_EQ(strip.At(0, 10), kWhite);
+    EXPECT_EQ(strip.At(10, 0), kWhite);
+    for (int o = 0; o < 10; ++o) {
+        const uint32_t colour = o % 2 ? Rgb(192, 255, 192) : Rgb(192, 192, 255);
+        EXPECT_EQ(strip.At(1 + 48 * o, 1), colour) << o;
+        EXPECT_EQ(strip.At(48 + 48 * o, 35), colour) << o;
+    }
+    EXPECT_EQ(Bitmap(kTitleBitmap).At(0, 0), kBackgroundColour);
+    EXPECT_EQ(Bitmap(kIdleStripBitmap).At(0, 0), Rgb(115, 185, 185));
+    EXPECT_EQ(Bitmap(kRunningStripBitmap).At(234, 26), Rgb(115, 185, 185));
+    EXPECT_EQ(Bitmap(kStartBitmap).At(19, 3), Rgb(115, 185, 185));
+    EXPECT_EQ(Bitmap(kEmptyMarkerBitmap).At(5, 5), kWhite);
+    EXPECT_EQ(Bitmap(kSelectedMarkerBitmap).At(5, 5), kBlack);
+    EXPECT_EQ(Bitmap(kRecordingBannerBitmap).At(0, 0), Rgb(115, 185, 185));
+}
+
+TEST_F(QtBackScreenTest, FontFitsTwoLinesInTheNoteStrip) {
+    EXPECT_GE(screen->FontHeight(), 8);
+    EXPECT_LE(2 * (screen->FontHeight() + 2), 37);
+}
+
+TEST_F(QtBackScreenTest, TextFillsItsCellWithTheBackgroundAndDrawsInBlack) {
+    const uint32_t background = Rgb(192, 255, 192);
+    const int h = screen->FontHeight();
+    screen->Lock().DrawText(100, 50, "A4", TextStyle{kBlack, background, TextAlign::Left});
+    EXPECT_EQ(Pixel(100, 50), background);
+    EXPECT_EQ(Pixel(99, 50), kBlack);  // nothing left of the cell
+    int black = 0;
+    int other = 0;
+    for (int y = 50; y < 50 + h; ++y) {
+        for (int x = 100; x < 130; ++x) {
+            const uint32_t p = Pixel(x, y);
+            black += p == kBlack;
+            other += p != kBlack && p != background;
+        }
+    }
+    EXPECT_GT(black, 10);
+    EXPECT_EQ(other, 0);  // hard-edged glyphs: only the two colours
+    for (int y = 48; y < 52 + h; ++y) {
+        for (int x = 95; x < 140; ++x) ASSERT_EQ(Pixel(x, y) >> 24, 0u);
+    }
+}
+
+TEST_F(QtBackScreenTest, RightAlignedTextEndsAtX) {
+    const uint32_t background = Rgb(115, 185, 185);
+    screen->Lock().FillRect(Rect{400, 100, 600, 130}, kWhite);
+    screen->Lock().DrawText(575, 105, "-23.4", TextStyle{kBlack, background, TextAlign::Right});
+    EXPECT_EQ(Pixel(574, 105), background);
+    EXPECT_EQ(Pixel(575, 105), kWhite);
+    EXPECT_EQ(Pixel(562, 105), background);
+    EXPECT_EQ(Pixel(500, 105), kWhite);
+}
+
+TEST_F(QtBackScreenTest, PaintCopiesTheScreenAndBlackBeforeItExists) {
+    screen->Lock().FillRect(Rect{10, 10, 20, 20}, Rgb(1, 2, 3));
+    QImage window(648, 488, QImage::Format_RGB32);
+    window.fill(Qt::white);
+    {
+        QPainter painter(&window);
+        screen->PaintTo(painter, QRect(0, 0, 648, 488));
+    }
+    EXPECT_EQ(window.pixel(15, 15) & 0xFFFFFFu, Rgb(1, 2, 3));
+    EXPECT_EQ(window.pixel(639, 479) & 0xFFFFFFu, 0u);
+    EXPECT_EQ(window.pixel(640, 480) & 0xFFFFFFu, 0xFFFFFFu);  // outside the screen: left alone
+    screen->Release();
+    window.fill(Qt::white);
+    {
+        QPainter painter(&window);
+        screen->PaintTo(painter, QRect(5, 5, 10, 10));
+    }
+    EXPECT_EQ(window.pixel(5, 5) & 0xFFFFFFu, 0u);
+    EXPECT_EQ(window.pixel(15, 15) & 0xFFFFFFu, 0xFFFFFFu);
+}
+
+TEST_F(QtBackScreenTest, SavedPngHoldsTheScreen) {
+    std::atomic<int32_t> modeIndex{0};
+    DrawStaticScreen(*screen, modeIndex);
+    test::TempDir dir;
+    const std::string path = dir.File("screen.png");
+    ASSERT_TRUE(screen->SavePng(QString::fromStdString(path)));
+    QImage loaded(QString::fromStdString(path));
+    ASSERT_EQ(loaded.size(), QSize(640, 480));
+    for (int y = 0; y < 480; y += 7) {
+        for (int x = 0; x < 640; x += 5) ASSERT_EQ(loaded.pixel(x, y) & 0xFFFFFFu, Pixel(x, y)) << x << "," << y;
+    }
+    EXPECT_EQ(loaded.pixel(0, 0) & 0xFFFFFFu, kBackgroundColour);
+    EXPECT_GT(CountOther(kTitleRect, kBackgroundColour), 100);  // the title's letters
+}
+
+// The note strip, read back by drawing the expected texts on a second screen.
+TEST_F(QtBackScreenTest, A4PeakNamesTheNoteInOctaveFour) {
+    FrequencyGraph graph(*screen);
+    NotePeaks& n = graph.Notes();
+    std::fill(std::begin(n.bandLevel), std::end(n.bandLevel), 0.0f);
+    std::fill(std::begin(n.octaveNote), std::end(n.octaveNote), nullptr);
+    std::fill(std::begin(n.octavePeakHz), std::end(n.octavePeakHz), 0.0f);
+    n.bandLevel[228] = -20.0f;
+    n.octaveNote[4] = "A4";
+    n.octavePeakHz[4] = 440.0068f;
+    n.octavePeakDb[4] = -20.0f;
+    n.peakHz = 440.0068f;
+    n.peakDb = -20.0f;
+    n.peakOctave = 4;
+    graph.DrawGraph();
+    for (int y = 123; y <= 362; ++y) ASSERT_EQ(Pixel(308, y), Rgb(192, 192, 255)) << y;
+    EXPECT_EQ(Pixel(308, 122), kBlack);
+
+    QtBackScreen reference;
+    reference.Create();
+    const int L = graph.LineHeight();
+    const TextStyle style{kBlack, Rgb(192, 192, 255), TextAlign::Left};
+    {
+        auto canvas = reference.Lock();
+        canvas.CopyBitmap(kNoteStripBitmap, 79, 365, 482, 37);
+        canvas.DrawText(272, 365, "A4", style);
+        canvas.DrawText(272, 365 + L, "440.00", style);
+    }
+    const Rect field{272, 365, 320, 402};
+    int differing = 0;
+    int black = 0;
+    for (int y = field.top; y < field.bottom; ++y) {
+        for (int x = field.left; x < field.right; ++x) {
+            differing += Pixel(x, y) != reference.Lock().Pixel(x, y);
+            black += Pixel(x, y) == kBlack;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(black, 20);
+    // Octaves without a note show only the strip.
+    EXPECT_EQ(CountOther(Rect{81, 366, 127, 401}, Rgb(192, 192, 255)), 0);
+}
+
+}  // namespace
+}  // namespace sonotrap
