@@ -60,13 +60,15 @@ uint32_t Mp3FrameIndex::Word(size_t position) const {
 bool Mp3FrameIndex::ValidHeader(uint32_t word) {
     if (Byte(word, 0) != 0xFF || (Byte(word, 1) & 0xF0) != 0xF0) return false;
     const HeaderFields f = Fields(word);
-    if (f.layerBits != 1 || !UsableFields(f)) return false;
-    if (referenceHeader_ != 0) {
-        const uint32_t rate = mp3::kSampleRateHz[f.id ? 0 : 1][f.samplingIndex];
-        const uint32_t ch = f.mode == 3 ? 1 : 2;
-        if (rate != sampleRate || ch != channels) return false;
-    }
-    return true;
+    if (f.layerBits != 1 || f.bitrateIndex == 0 || f.bitrateIndex == 15 || f.samplingIndex == 3)
+        return false;
+    // The reserved emphasis value only rules out a first frame; once the stream is known, a
+    // frame that matches it is kept (emphasis is never applied, and dropping the frame would
+    // lose its audio and the bit reservoir that later frames draw on).
+    if (referenceHeader_ == 0) return f.emphasis != 2;
+    const uint32_t rate = mp3::kSampleRateHz[f.id ? 0 : 1][f.samplingIndex];
+    const uint32_t ch = f.mode == 3 ? 1 : 2;
+    return rate == sampleRate && ch == channels;
 }
 
 // Records the header's fields and returns its frame length.

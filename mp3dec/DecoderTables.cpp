@@ -1,0 +1,219 @@
+#include "mp3dec/DecoderTables.h"
+
+#include <cmath>
+#include <memory>
+#include <algorithm>
+
+#include "mp3dec/HuffmanTables.h"
+#include "mp3dec/Layer3Tables.h"
+#include "mp3dec/Mp3Decoder.h"
+#include "mp3dec/PolyphaseSynthesis.h"
+
+namespace sonotrap::mp3 {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct Symbol {
+    uint32_t length, code, symbol;
+};
+
+// Builds one level of a look-up table for symbols sharing their first `depth` bits; returns
+// the level's index bits. Entries may move (the vector grows), so only offsets are kept.
+uint32_t BuildLevel(std::vector<uint32_t>& entries, const std::vector<Symbol>& symbols,
+                    uint32_t depth, size_t& base) {
+    uint32_t longest = 0;
+    for (const Symbol& s : symbols) longest = std::max(longest, s.length - depth);
+    const uint32_t bits = std::min<uint32_t>(longest, 8);
+    base = entries.size();
+    entries.resize(base + (size_t{1} << bits), 0);
+    std::vector<Symbol> groups[256];
+    for (const Symbol& s : symbols) {
+        const uint32_t remaining = s.length - depth;
+        const uint32_t suffix = s.code & ((1u << remaining) - 1);
+        if (remaining <= bits) {
+            const uint32_t first = suffix << (bits - remaining);
+            for (uint32_t i = 0; i < (1u << (bits - remaining)); ++i)
+                entries[base + first + i] = (remaining << 8) | s.symbol;
+        } else {
+            groups[suffix >> (remaining - bits)].push_back(s);
+        }
+    }
+    for (uint32_t g = 0; g < (1u << bits); ++g) {
+        if (groups[g].empty()) continue;
+        size_t subBase = 0;
+        const uint32_t subBits = BuildLevel(entries, groups[g], depth + bits, subBase);
+        entries[base + g] = HuffmanLookup::kSubtableFlag | (subBits << 16) |
+                            static_cast<uint32_t>(subBase);
+    }
+    return bits;
+}
+
+HuffmanLookup BuildLookup(const std::vector<Symbol>& symbols) {
+    HuffmanLookup lookup;
+    size_t base = 0;
+    lookup.rootBits = BuildLevel(lookup.entries, symbols, 0, base);
+    return lookup;
+}
+
+void BuildHuffman(DecoderTables& t) {
+    for (int i = 0; i < 32; ++i) {
+        const HuffmanTableInfo& info = kBigValueTables[i];
+        if (info.codes == nullptr) continue;
+        std::vector<Symbol> symbols;
+        for (uint32_t x = 0; x < info.xlen; ++x)
+            for (uint32_t y = 0; y < info.ylen; ++y) {
+                const HuffmanCode& c = info.codes[x * info.ylen + y];
+                symbols.push_back({c.length, c.code, (x << 4) | y});
+            }
+        t.bigValues[i] = BuildLookup(symbols);
+    }
+    for (int i = 0; i < 2; ++i) {
+        std::vector<Symbol> symbols;
+        for (uint32_t v = 0; v < 16; ++v)
+            symbols.push_back({kCount1Codes[i][v].length, kCount1Codes[i][v].code, v});
+        t.count1[i] = BuildLookup(symbols);
+    }
+}
+
+void BuildWindows(DecoderTables& t) {
+    for (int i = 0; i < 36; ++i) {
+        const double longWindow = std::sin(kPi / 36 * (i + 0.5));
+        t.window[0][i] = longWindow;
+        t.window[1][i] = i < 18 ? longWindow
+                         : i < 24 ? 1.0
+                         : i < 30 ? std::sin(kPi / 12 * (i - 18 + 0.5))
+                                  : 0.0;
+        t.window[3][i] = i < 6    ? 0.0
+                         : i < 12 ? std::sin(kPi / 12 * (i - 6 + 0.5))
+                         : i < 18 ? 1.0
+                                  : longWindow;
+        t.window[2][i] = i < 12 ? std::sin(kPi / 12 * (i + 0.5)) : 0.0;
+    }
+    for (int type = 0; type < 4; ++type)
+        for (int i = 0; i < 36; ++i)
+            t.windowOdd[type][i] = (i & 1) ? -t.window[type][i] : t.window[type][i];
+    for (int n = 0; n < 18; ++n)
+        for (int k = 0; k < 18; ++k)
+            t.imdct36[n][k] = std::cos(kPi / 72 * (2 * n + 1) * (2 * k + 1));
+    for (int n = 0; n < 6; ++n)
+        for (int k = 0; k < 6; ++k)
+            t.imdct12[n][k] = std::cos(kPi / 24 * (2 * n + 1) * (2 * k + 1));
+    static const double kAntialias[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142,
+                                         -0.0037};
+    for (int i = 0; i < 8; ++i) {
+        const double root = std::sqrt(1.0 + kAntialias[i] * kAntialias[i]);
+        t.antialiasCs[i] = 1.0 / root;
+        t.antialiasCa[i] = kAntialias[i] / root;
+    }
+}
+
+void BuildIntensity(DecoderTables& t) {
+    for (int ms = 0; ms < 2; ++ms) {
+        const double boost = ms ? std::sqrt(2.0) : 1.0;
+        for (int pos = 0; pos < 16; ++pos) {
+            // Positions 7 and above are illegal in MPEG-1 and never applied.
+            const double ratio = pos < 7 ? std::tan(pos * kPi / 12) : 0.0;
+            t.intensityMpeg1[ms][pos][0] = boost * ratio / (1 + ratio);
+            t.intensityMpeg1[ms][pos][1] = boost / (1 + ratio);
+        }
+        for (int scale = 0; scale < 2; ++scale) {
+            const double base = std::pow(2.0, -(scale + 1) / 4.0);
+            for (int pos = 0; pos < 32; ++pos) {
+                double left = 1.0, right = 1.0;
+                if (pos & 1)
+                    left = std::pow(base, (pos + 1) / 2);
+                else if (pos != 0)
+                    right = std::pow(base, pos / 2);
+                t.intensityMpeg2[ms][scale][pos][0] = boost * left;
+                t.intensityMpeg2[ms][scale][pos][1] = boost * right;
+            }
+        }
+    }
+}
+
+void BuildShortLineIndex(DecoderTables& t) {
+    for (int sf = 0; sf < 6; ++sf) {
+        const uint16_t* start = kShortBandStart[sf];
+        for (int r = 0; r < 576; ++r) {
+            const int sb = r / 18, w = (r % 18) / 6, k = r % 6;
+            const int line = sb * 6 + k;
+            int band = 0;
+            while (band < 12 && start[band + 1] <= line) ++band;
+            const int width = start[band + 1] - start[band];
+            t.shortLineIndex[sf][r] =
+                static_cast<uint16_t>(3 * start[band] + w * width + (line - start[band]));
+        }
+    }
+}
+
+void BuildLsfLayouts(DecoderTables& t) {
+    for (int sfc = 0; sfc < 512; ++sfc) {
+        LsfLayout& n = t.lsfLayout[0][sfc];
+        n = {};
+        if (sfc < 400) {
+            n = {{uint8_t((sfc >> 4) / 5), uint8_t((sfc >> 4) % 5), uint8_t((sfc % 16) >> 2),
+                  uint8_t(sfc % 4)}, 0, 0};
+        } else if (sfc < 500) {
+            const int v = sfc - 400;
+            n = {{uint8_t((v >> 2) / 5), uint8_t((v >> 2) % 5), uint8_t(v % 4), 0}, 1, 0};
+        } else {
+            const int v = sfc - 500;
+            n = {{uint8_t(v / 3), uint8_t(v % 3), 0, 0}, 2, 1};
+        }
+        const int isc = sfc >> 1;
+        LsfLayout& i = t.lsfLayout[1][sfc];
+        if (isc < 180) {
+            i = {{uint8_t(isc / 36), uint8_t((isc % 36) / 6), uint8_t((isc % 36) % 6), 0}, 3, 0};
+        } else if (isc < 244) {
+            const int v = isc - 180;
+            i = {{uint8_t((v % 64) >> 4), uint8_t((v % 16) >> 2), uint8_t(v % 4), 0}, 4, 0};
+        } else {
+            const int v = isc - 244;
+            i = {{uint8_t(v / 3), uint8_t(v % 3), 0, 0}, 5, 0};
+        }
+    }
+}
+
+void BuildSynthesis(DecoderTables& t) {
+    for (int s = 0; s < 5; ++s)
+        for (int k = 0; k < (16 >> s); ++k)
+            t.dctFactor[s][k] = 1.0 / (2.0 * std::cos(kPi * (2 * k + 1) / (64 >> s)));
+    const double scale = kSynthesisScale;
+    const double* d = kSynthesisWindowD;
+    for (int j = 0; j < 17; ++j)
+        for (int i = 0; i < 8; ++i) {
+            t.synthesisEven[j][i] = d[j + 64 * i] * scale;
+            t.synthesisOdd[j][i] = d[j + 64 * i + 32] * scale;
+            const bool mirrored = j >= 1 && j <= 15;
+            t.synthesisEvenMirror[j][i] = mirrored ? -d[32 - j + 64 * i] * scale : 0.0;
+            t.synthesisOddMirror[j][i] = mirrored ? d[64 - j + 64 * i] * scale : 0.0;
+        }
+}
+
+std::unique_ptr<DecoderTables> BuildTables() {
+    auto t = std::make_unique<DecoderTables>();
+    for (int i = DecoderTables::kGainMin; i <= DecoderTables::kGainMax; ++i)
+        t->gainPow[i + DecoderTables::kGainOffset] = std::pow(2.0, -0.25 * (i + 210));
+    for (int n = 0; n < 8207; ++n) t->pow43[n] = std::pow(static_cast<double>(n), 4.0 / 3.0);
+    BuildHuffman(*t);
+    BuildWindows(*t);
+    BuildIntensity(*t);
+    BuildShortLineIndex(*t);
+    BuildLsfLayouts(*t);
+    BuildSynthesis(*t);
+    return t;
+}
+
+}  // namespace
+
+const DecoderTables& Tables() {
+    static const std::unique_ptr<DecoderTables> tables = BuildTables();  // built once, thread-safe
+    return *tables;
+}
+
+}  // namespace sonotrap::mp3
+
+namespace sonotrap {
+void InitDecoderTables() { mp3::Tables(); }
+}  // namespace sonotrap

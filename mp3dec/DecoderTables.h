@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+namespace sonotrap::mp3 {
+
+// A Huffman code as a multi-level look-up table. An entry is either a leaf,
+// (length << 8) | symbol, or, with kSubtableFlag set, (bits << 16) | offset of a subtable
+// indexed by the next `bits` bits.
+struct HuffmanLookup {
+    static constexpr uint32_t kSubtableFlag = 0x80000000u;
+    std::vector<uint32_t> entries;
+    uint32_t rootBits = 0;
+};
+
+// MPEG-2 scale-factor layout chosen by scalefac_compress.
+struct LsfLayout {
+    uint8_t slen[4];
+    uint8_t row;
+    uint8_t preflag;
+};
+
+// Tables computed once from formulas and the constant tables, shared read-only by decoders.
+struct DecoderTables {
+    static constexpr int kGainOffset = 256;  // gainPow[i + kGainOffset] = 2^(-(i + 210) / 4)
+    static constexpr int kGainMin = -256;
+    static constexpr int kGainMax = 121;
+    double gainPow[378];
+    double pow43[8207];
+    double antialiasCs[8];
+    double antialiasCa[8];
+    double window[4][36];     // block types 0..3 (type 2: 12-point short window)
+    double windowOdd[4][36];  // the same with every odd sample negated (odd subbands)
+    double imdct36[18][18];   // cos(pi / 72 (2n + 1)(2k + 1))
+    double imdct12[6][6];     // cos(pi / 24 (2n + 1)(2k + 1))
+    double intensityMpeg1[2][16][2];     // [with middle/side][is_pos][left, right]
+    double intensityMpeg2[2][2][32][2];  // [with middle/side][intensity_scale][is_pos][l, r]
+    uint16_t shortLineIndex[6][576];     // short-block time order -> bitstream line
+    LsfLayout lsfLayout[2][512];         // [ordinary, intensity right channel][sfc]
+    HuffmanLookup bigValues[32];
+    HuffmanLookup count1[2];
+    double dctFactor[5][16];             // 1 / (2 cos(pi (2k + 1) / (64 >> t)))
+    double synthesisEven[17][8];         // window taps for the newest-even ring slots
+    double synthesisOdd[17][8];
+    double synthesisEvenMirror[17][8];   // taps of output 32 - j (j = 1..15)
+    double synthesisOddMirror[17][8];
+};
+
+// The shared tables; builds them on first use (thread-safe).
+const DecoderTables& Tables();
+
+}  // namespace sonotrap::mp3
