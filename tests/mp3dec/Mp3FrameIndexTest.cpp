@@ -1,0 +1,216 @@
+#include "mp3dec/Mp3FrameIndex.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace sonotrap {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Load(const std::string& name) { return test::ReadFileBytes(test::DataPath("mp3dec/" + name)); }
+
+struct Indexed {
+    bool ok = false;
+    uint32_t frames = 0, channels = 0, rate = 0, sampleFrames = 0, pcmBytes = 0;
+    std::vector<uint32_t> offsets, lengths;
+};
+
+Indexed Index(const Bytes& bytes) {
+    Mp3FrameIndex index;
+    Indexed r;
+    r.ok = index.Run(bytes.data(), bytes.size());
+    r.frames = index.frameCount;
+    r.channels = index.channels;
+    r.rate = index.sampleRate;
+    r.sampleFrames = index.sampleFrames;
+    r.pcmBytes = index.totalPcmBytes;
+    for (uint32_t i = 0; i < index.frameCount; ++i) {
+        r.offsets.push_back(index.FrameOffset(i));
+        r.lengths.push_back(index.FrameLength(i));
+    }
+    return r;
+}
+
+TEST(Mp3FrameIndex, ListsContiguousFramesAndCountsOneFrameLessOfAudio) {
+    const Bytes bytes = Load("s44_stereo.mp3");
+    const Indexed r = Index(bytes);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.rate, 44100u);
+    EXPECT_EQ(r.channels, 2u);
+    ASSERT_GT(r.frames, 10u);
+    EXPECT_EQ(r.sampleFrames, (r.frames - 1) * 1152);
+    EXPECT_EQ(r.pcmBytes, (r.frames - 1) * 4608);
+    EXPECT_EQ(r.offsets[0], 0u);
+    for (uint32_t i = 0; i + 1 < r.frames; ++i) {
+        EXPECT_EQ(r.offsets[i] + r.lengths[i], r.offsets[i + 1]);
+        EXPECT_TRUE(r.lengths[i] == 417 || r.lengths[i] == 418) << i;  // 128 kbit/s, padding
+    }
+    EXPECT_EQ(r.offsets.back() + r.lengths.back(), bytes.size());
+}
+
+TEST(Mp3FrameIndex, Mpeg2FramesCarryHalfTheSamples) {
+    const Indexed mono = Index(Load("m22_mono.mp3"));
+    ASSERT_TRUE(mono.ok);
+    EXPECT_EQ(mono.rate, 22050u);
+    EXPECT_EQ(mono.channels, 1u);
+    EXPECT_EQ(mono.sampleFrames, (mono.frames - 1) * 576);
+    EXPECT_EQ(mono.pcmBytes, (mono.frames - 1) * 1152);
+    const Indexed stereo = Index(Load("s24_joint.mp3"));
+    ASSERT_TRUE(stereo.ok);
+    EXPECT_EQ(stereo.rate, 24000u);
+    EXPECT_EQ(stereo.sampleFrames, (stereo.frames - 1) * 576);
+    EXPECT_EQ(stereo.lengths[0], 192u);  // 64 kbit/s at 24 kHz: 72 * 64000 / 24000
+}
+
+TEST(Mp3FrameIndex, SkipsALeadingId3v2TagEvenWhenItHoldsSyncBytes) {
+    const Bytes plain = Load("s44_stereo.mp3");
+    const Indexed reference = Index(plain);
+    const uint32_t tagSize = 300;  // 0x12C as four 7-bit digits: 0 0 2 44
+    Bytes tagged = {'I', 'D', '3', 4, 0, 0, 0, 0, 2, 44};
+    for (uint32_t i = 0; i < tagSize; ++i) tagged.push_back(i % 7 == 0 ? 0xFF : 0xFB);
+    tagged.insert(tagged.end(), plain.begin(), plain.end());
+    const Indexed r = Index(tagged);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.frames, reference.frames);
+    EXPECT_EQ(r.offsets[0], 10 + tagSize);
+}
+
+TEST(Mp3FrameIndex, EndsTheStreamAtAnId3v1Tag) {
+    const Bytes plain = Load("s44_stereo.mp3");
+    const Indexed reference = Index(plain);
+    Bytes tagged = plain;
+    const char tag[] = "TAG";
+    tagged.insert(tagged.end(), tag, tag + 3);
+    for (int i = 0; i < 125; ++i) tagged.push_back(i % 2 ? 0xFB : 0xFF);  // sync-like filler
+    const Indexed r = Index(tagged);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.frames, reference.frames);
+    EXPECT_EQ(r.lengths.back(), reference.lengths.back());
+}
+
+TEST(Mp3FrameIndex, AStrayByteLengthensThePreviousFrameByOne) {
+    const Bytes plain = Load("s44_stereo.mp3");
+    const Indexed reference = Index(plain);
+    const uint32_t k = 5;
+    Bytes damaged = plain;
+    damaged.insert(damaged.begin() + reference.offsets[k + 1], 0x00);
+    const Indexed r = Index(damaged);
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.frames, reference.frames);
+    EXPECT_EQ(r.lengths[k], reference.lengths[k] + 1);
+    EXPECT_EQ(r.offsets[k + 1], reference.offsets[k + 1] + 1);
+    EXPECT_EQ(r.lengths[k + 1], reference.lengths[k + 1]);
+}
+
+TEST(Mp3FrameIndex, AMissingByteShortensThePreviousFrame) {
+    const Bytes plain = Load("s44_stereo.mp3");
+    const Indexed reference = Index(plain);
+    const uint32_t k = 3;
+    Bytes damaged = plain;
+    damaged.erase(damaged.begin() + reference.offsets[k + 1] - 1);
+    const Indexed r = Index(damaged);
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.frames, reference.frames);
+    EXPECT_EQ(r.lengths[k], reference.lengths[k] - 1);
+}
+
+TEST(Mp3FrameIndex, LongerJunkIsSkippedByScanningWithoutCorrection) {
+    const Bytes plain = Load("s44_stereo.mp3");
+    const Indexed reference = Index(plain);
+    const uint32_t k = 4;
+    Bytes damaged = plain;
+    const uint8_t junk[7] = {1, 2, 3, 4, 5, 6, 7};
+    damaged.insert(damaged.begin() + reference.offsets[k + 1], junk, junk + 7);
+    const Indexed r = Index(damaged);
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.frames, reference.frames);
+    EXPECT_EQ(r.lengths[k], reference.lengths[k]);
+    EXPECT_EQ(r.offsets[k + 1], reference.offsets[k + 1] + 7);
+}
+
+TEST(Mp3FrameIndex, AFrameCutShortByTheEndKeepsTheBytesItHas) {
+    const Bytes plain = Load("s44_stereo.mp3");
+    const Indexed reference = Index(plain);
+    Bytes cut(plain.begin(), plain.begin() + reference.offsets[8] + 100);
+    const Indexed r = Index(cut);
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.frames, 9u);
+    EXPECT_EQ(r.lengths[8], 100u);
+}
+
+TEST(Mp3FrameIndex, RefusesFreeFormat) {
+    Bytes bytes = Load("s44_stereo.mp3");
+    const Indexed reference = Index(bytes);
+    for (uint32_t offset : reference.offsets) bytes[offset + 2] &= 0x0F;  // bitrate index 0
+    EXPECT_FALSE(Index(bytes).ok);
+    EXPECT_FALSE(Index(Load("he_free.bit")).ok);
+}
+
+TEST(Mp3FrameIndex, RefusesMpeg25) {
+    Bytes bytes = Load("m22_mono.mp3");
+    const Indexed reference = Index(bytes);
+    ASSERT_TRUE(reference.ok);
+    // MPEG-2.5 frames ahead of ordinary MPEG-2 ones: the whole stream is refused.
+    for (uint32_t i = 0; i < 12; ++i) bytes[reference.offsets[i] + 1] &= 0xEF;  // version 00
+    EXPECT_FALSE(Index(bytes).ok);
+    // A lone frame that only looks like MPEG-2.5 is passed over.
+    Bytes lone = Load("m22_mono.mp3");
+    lone[reference.offsets[0] + 1] &= 0xEF;
+    const Indexed r = Index(lone);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.offsets[0], reference.offsets[1]);
+}
+
+TEST(Mp3FrameIndex, AFrameWithoutASuccessorIsNoFirstFrame) {
+    const Bytes plain = Load("s44_stereo.mp3");
+    Bytes single(plain.begin(), plain.begin() + 417);
+    single.resize(417 + 30, 0);  // room for a successor, but none there
+    EXPECT_FALSE(Index(single).ok);
+    EXPECT_FALSE(Index(Bytes()).ok);
+    EXPECT_FALSE(Index(Bytes(23, 0xFF)).ok);
+    Mp3FrameIndex index;
+    EXPECT_FALSE(index.Run(nullptr, 100));
+}
+
+TEST(Mp3FrameIndex, FramesOfAnotherChannelCountAreSkipped) {
+    // Mono and stereo frames alternate in blocks; only those matching the first frame count.
+    const Indexed r = Index(Load("he_mode.bit"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.channels, 1u);
+    EXPECT_EQ(r.frames, 28u);  // 10 mono frames at the start, 18 at the end
+    EXPECT_EQ(r.sampleFrames, 27u * 1152);
+}
+
+TEST(Mp3FrameIndex, CopiesItsTablesAsPointersIntoTheData) {
+    const Bytes bytes = Load("s44_stereo.mp3");
+    Mp3FrameIndex index;
+    ASSERT_TRUE(index.Run(bytes.data(), bytes.size()));
+    std::vector<const uint8_t*> starts(index.frameCount);
+    std::vector<uint32_t> lengths(index.frameCount);
+    EXPECT_FALSE(index.CopyFrameTables(starts.data(), lengths.data(), index.frameCount - 1));
+    ASSERT_TRUE(index.CopyFrameTables(starts.data(), lengths.data(), index.frameCount));
+    for (uint32_t i = 0; i < index.frameCount; ++i) {
+        EXPECT_EQ(starts[i], bytes.data() + index.FrameOffset(i));
+        EXPECT_EQ(lengths[i], index.FrameLength(i));
+    }
+    index.ReleaseChunks();
+    EXPECT_FALSE(index.CopyFrameTables(starts.data(), lengths.data(), index.frameCount));
+}
+
+TEST(Mp3FrameIndex, GrowsItsChunkTablesPastOneChunk) {
+    const Bytes one = Load("m22_mono.mp3");
+    const Indexed reference = Index(one);
+    Bytes many;
+    while (many.size() < 1100u * 104) many.insert(many.end(), one.begin(), one.end());
+    const Indexed r = Index(many);
+    ASSERT_TRUE(r.ok);
+    EXPECT_GT(r.frames, Mp3FrameIndex::kChunkEntries);
+    EXPECT_EQ(r.offsets.back() + r.lengths.back(), many.size());
+}
+
+}  // namespace
+}  // namespace sonotrap
