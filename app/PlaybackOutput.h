@@ -58,6 +58,10 @@ public:
     void SetSource(const PlaybackSource& source) { source_ = source; }
     bool IsPlaying() const { return playing_.load(); }
     bool HasDevice() const { return buffer_ != nullptr; }
+    // False once the playback thread has left, also when it left on a device failure.
+    bool IsThreadRunning() const { return threadRunning_.load(); }
+    // How many times the playback thread has gone through BufferReset since construction.
+    uint32_t ResetCount() const { return resets_.load(); }
 
     // The recovery refill: fills every block that is clear of the committed span with the
     // source and puts *writePosition on the block under the play cursor. Updates the three
@@ -69,6 +73,10 @@ private:
         uint32_t play = 0;
         uint32_t write = 0;
     };
+    struct ResetSpaces {
+        uint32_t first = 0;   // from the write cursor
+        uint32_t second = 0;  // from the buffer start, when the free span wraps
+    };
     void PlaybackThreadProc();
     bool StartUpWait(Cursors* cursors);
     bool Align(Cursors* cursors);
@@ -77,11 +85,10 @@ private:
     bool Refill(uint32_t* writePosition, uint32_t* unfilled);
     bool MayWriteSkippedBlock(const Cursors& cursors, uint32_t writePosition) const;
     void SleepForRest(uint32_t bytes);
-    void FillBlock(uint8_t* block);
-    bool LockForReset(uint32_t total, uint32_t space1, uint32_t space2, uint32_t play, uint32_t write,
-                      SoundRegions* regions, bool* retry);
-    void LogLockFailure(SoundResult result, uint32_t write, uint32_t play, uint32_t space1, uint32_t space2,
-                        uint32_t total);
+    void FillBlock(const SoundRegions& regions);
+    bool ResetSpan(uint32_t play, uint32_t write, ResetSpaces* spaces);
+    void FillResetBlocks(const SoundRegions& regions, uint32_t play, uint32_t write);
+    void LogLockFailure(SoundResult result, const ResetSpaces& spaces, uint32_t write, uint32_t play);
 
     SoundOutput* output_;
     DiagnosticLog& log_;
@@ -90,6 +97,8 @@ private:
     std::unique_ptr<SoundBuffer> buffer_;
     PlaybackSource source_;
     std::atomic<bool> playing_{false};
+    std::atomic<uint32_t> resets_{0};
+    std::atomic<bool> threadRunning_{false};
     Thread thread_;
 };
 

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "PlaybackOutputSim.h"
+#include "app/DiagnosticLog.h"
+#include "app/PlaybackOutput.h"
+#include "support/TestSupport.h"
+
+using namespace sonotrap;
+using namespace sonotrap::test;
+
+namespace {
+
+constexpr uint32_t B = PlaybackOutput::kBlockBytes;
+constexpr uint32_t S = PlaybackOutput::kBufferBytes;
+
+// BufferReset called directly on a stopped output whose virtual buffer reports chosen cursors.
+struct ResetRig : PlaybackRigBase {
+    ResetRig() : PlaybackRigBase(VirtualSoundBuffer::kDefaultWriteLead) {
+        EXPECT_TRUE(output.InitPlaybackOutput());
+        output.SetSource(source.Source());
+    }
+    void SetDeviceCursors(uint32_t play, uint32_t write) {
+        Buffer()->SetCurrentPosition(play);
+        Buffer()->SetWriteLead((write + S - play) % S);
+    }
+    // The blocks of the buffer that now hold the source's music.
+    std::set<int> FilledBlocks() {
+        const std::vector<int> blocks = PlayedOutputBlocks(Buffer()->Contents());
+        std::set<int> filled;
+        for (int k = 0; k < static_cast<int>(blocks.size()); ++k) {
+            EXPECT_TRUE(blocks[k] == 0 || blocks[k] == 1) << "block " << k << " partly written";
+            if (blocks[k] == 1) filled.insert(k);
+        }
+        return filled;
+    }
+};
+
+struct FillCase {
+    uint32_t play;
+    uint32_t write;
+    std::set<int> filled;
+    uint32_t writePosition;
+    const char* logLine;  // expected diagnostic line, or nullptr
+};
+
+class BufferResetFill : public ::testing::TestWithParam<FillCase> {};
+
+}  // namespace
+
+TEST_P(BufferResetFill, FillsTheWholeBlocksBetweenTheWriteAndThePlayCursor) {
+    const FillCase c = GetParam();
+    ResetRig rig;
+    rig.SetDeviceCursors(c.play, c.write);
+    uint32_t play = c.play, write = c.write, writePosition = 12345;
+    EXPECT_TRUE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now()));
+    EXPECT_EQ(writePosition, c.writePosition);
+    EXPECT_EQ(play, c.play);
+    EXPECT_EQ(write, c.write);
+    EXPECT_EQ(rig.FilledBlocks(), c.filled);
+    // Each filled block asked the supplier for more (wakes coalesce into one here).
+    EXPECT_EQ(rig.source.Serve(), !c.filled.empty());
+    const std::string text = rig.LogText();
+    if (c.logLine) {
+        EXPECT_NE(text.find(std::string(c.logLine) + "\n"), std::string::npos) << text;
+    } else {
+        EXPECT_EQ(text.find("BufferReset"), std::string::npos) << text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cursors, BufferResetFill,
+    ::testing::Values(
+        // Free span not wrapping (the write cursor has wrapped, the play cursor not yet).
+        FillCase{15000, 1000, {1, 2}, 13824, nullptr},
+        FillCase{20000, 4000, {1, 2, 3}, 18432, nullptr},
+        // Nothing whole to write: the block after the write cursor is the play cursor's.
+        FillCase{8000, 5000, {}, 4608, nullptr},
+        // Wrapping free span: the blocks after the write cursor's, then those before the play
+        // cursor's.
+        FillCase{6000, 7000, {2, 3, 4, 0}, 4608, nullptr},
+        FillCase{9216, 10176, {3, 4, 0, 1}, 9216, nullptr},
+        FillCase{20000, 21000, {0, 1, 2, 3}, 18432, nullptr},
+        FillCase{0, 960, {1, 2, 3, 4}, 0, nullptr},
+        // The write cursor in the last block and the play cursor in the first: nothing whole.
+        FillCase{2000, 20000, {}, 0, nullptr},
+        // The write cursor behind the play cursor in the same last block cannot happen.
+        FillCase{22000, 19000, {}, 18432, "Error: BufferReset: Impossible values!"}));
+
+TEST(BufferReset, LockFailuresLogTheirNameAndTheSpaces) {
+    struct Case {
+        SoundResult result;
+        const char* line;
+    };
+    for (const Case c : {Case{kSoundBufferLost, "Error: lock buffer: DSERR_BUFFERLOST"},
+                         Case{kSoundInvalidCall, "Error: lock buffer: DSERR_INVALIDCALL"},
+                         Case{kSoundInvalidParam, "Error: lock buffer: DSERR_INVALIDPARAM"},
+                         Case{kSoundPrioLevelNeeded, "Error: lock buffer: DSERR_PRIOLEVELNEEDED"},
+                         Case{-9999, "Error: lock buffer - hr: -9999"}}) {
+        ResetRig rig;
+        rig.SetDeviceCursors(6000, 7000);
+        rig.Buffer()->FailLocks(c.result);
+        uint32_t play = 6000, write = 7000, writePosition = 0;
+        EXPECT_FALSE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now()));
+        EXPECT_TRUE(rig.FilledBlocks().empty());
+        const std::string text = rig.LogText();
+        const std::string expected = std::string("Error: DirectSoundBufferReset - Lock failed\n") + c.line +
+                                     "\n"
+                                     "dwCurrentWriteCursor: 7000, dwCurrentPlayCursor: 6000\n"
+                                     "dwDataSpace1: 16040, dwDataSpace2: 6000\n"
+                                     "dwDataSpaceTotal: 22040\n";
+        EXPECT_NE(text.find(expected), std::string::npos) << text;
+    }
+}
+
+TEST(BufferReset, AnInconsistentLockIsRetriedOnceWithFreshCursors) {
+    ResetRig rig;
+    rig.SetDeviceCursors(6000, 7000);
+    rig.Buffer()->DistortLocks(VirtualSoundBuffer::LockFault::NullFirst, 1);
+    uint32_t play = 6000, write = 7000, writePosition = 0;
+    EXPECT_TRUE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now()));
+    EXPECT_EQ(rig.FilledBlocks(), (std::set<int>{2, 3, 4, 0}));
+    EXPECT_EQ(rig.Buffer()->LockCount(), 1 + 2);  // the silencing at init, then two tries
+    EXPECT_NE(rig.LogText().find("Error: BufferReset lpWrite1 == NULL or dwLen1 = 0\n"), std::string::npos);
+}
+
+TEST(BufferReset, GivesUpWhenTheRetryIsInconsistentToo) {
+    ResetRig rig;
+    rig.SetDeviceCursors(15000, 1000);
+    rig.Buffer()->DistortLocks(VirtualSoundBuffer::LockFault::ShortTotal, 2);
+    uint32_t play = 15000, write = 1000, writePosition = 0;
+    EXPECT_FALSE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now()));
+    EXPECT_TRUE(rig.FilledBlocks().empty());
+    const std::string text = rig.LogText();
+    const std::string line = "Error: BufferReset dwLen1+dwLen2 != dwDataSpaceTotal\n";
+    const size_t first = text.find(line);
+    ASSERT_NE(first, std::string::npos) << text;
+    EXPECT_NE(text.find(line, first + 1), std::string::npos) << text;
+}
+
+TEST(BufferReset, AWriteCursorThatMovedSinceItWasReadIsReadAgainWithoutALogLine) {
+    ResetRig rig;
+    rig.SetDeviceCursors(6000, 10000);  // the device has moved on since 7000 was read
+    uint32_t play = 6000, write = 7000, writePosition = 0;
+    EXPECT_TRUE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now()));
+    EXPECT_EQ(write, 10000u);
+    EXPECT_EQ(rig.FilledBlocks(), (std::set<int>{3, 4, 0}));
+    EXPECT_EQ(rig.LogText().find("Error"), std::string::npos);
+}
+
+TEST(BufferReset, CursorsFromAnEarlierTimeAreReadAgain) {
+    ResetRig rig;
+    rig.SetDeviceCursors(20000, 20960);
+    uint32_t play = 6000, write = 7000, writePosition = 0;
+    EXPECT_TRUE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now() - 3));
+    EXPECT_EQ(play, 20000u);
+    EXPECT_EQ(write, 20960u);
+    EXPECT_EQ(writePosition, 18432u);
+    EXPECT_EQ(rig.FilledBlocks(), (std::set<int>{0, 1, 2, 3}));
+}
+
+TEST(BufferReset, EqualCursorsAreTakenAsOneBlockApart) {
+    ResetRig rig;
+    rig.SetDeviceCursors(19000, 19000);
+    uint32_t play = 1, write = 1, writePosition = 0;
+    // Read again (earlier time): write becomes 19000 + 4608 - 23040 = 568.
+    rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now() - 1);
+    EXPECT_EQ(play, 19000u);
+    EXPECT_EQ(write, 568u);
+}
+
+TEST(BufferReset, FailsWithoutABuffer) {
+    TempDir dir;
+    DiagnosticLog log;
+    PlaybackOutput output(nullptr, log);
+    uint32_t play = 6000, write = 7000, writePosition = 0;
+    EXPECT_FALSE(output.BufferReset(&play, &write, &writePosition, 0));
+}

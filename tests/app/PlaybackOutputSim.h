@@ -1,0 +1,217 @@
+#pragma once
+// Simulated time for the playback tests: the playback thread's sleeps move a clock and the
+// virtual sound buffer on together, so a whole run is deterministic and takes no real time.
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/DiagnosticLog.h"
+#include "app/PlaybackClock.h"
+#include "app/PlaybackOutput.h"
+#include "platform/AutoResetEvent.h"
+#include "platform/Thread.h"
+#include "platform/virtual/VirtualSoundBuffer.h"
+#include "support/TestSupport.h"
+
+namespace sonotrap::test {
+
+// Every Sleep(ms) moves the clock and the attached buffer on by ms (plus a stall the test
+// planted), then runs the hook on the sleeping thread. Once the clock has passed the end, time
+// stands still: sleeps become real 1 ms naps until the test stops the thread.
+class SimPlaybackClock : public PlaybackClock {
+public:
+    static constexpr uint32_t kStart = 100000;
+
+    void Attach(VirtualSoundBuffer* buffer) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        buffer_ = buffer;
+    }
+    void SetEnd(uint32_t msFromStart) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        end_ = kStart + msFromStart;
+    }
+    void SetHook(std::function<void()> hook) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hook_ = std::move(hook);
+    }
+    // The next sleep lasts totalMs whatever was asked: the thread was held up (callable from
+    // the hook).
+    void StretchNextSleep(uint32_t totalMs) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stretch_ = totalMs;
+        stretchPending_ = true;
+    }
+    // Blocks every sleep that begins at or after atMs until Release (the thread is then asleep).
+    void HoldAt(uint32_t atMs) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        holdAt_ = kStart + atMs;
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        holdAt_ = 0;
+        cv_.notify_all();
+    }
+    bool WaitHeld() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::seconds(60), [this] { return held_; });
+    }
+    bool WaitFinished() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::seconds(120), [this] { return finished_; });
+    }
+    uint32_t ElapsedMs() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return now_ - kStart;
+    }
+
+    uint32_t Now() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return now_;
+    }
+
+    void Sleep(uint32_t ms) override {
+        std::function<void()> hook;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (holdAt_ != 0 && now_ >= holdAt_) {
+                held_ = true;
+                cv_.notify_all();
+                cv_.wait(lock, [this] { return holdAt_ == 0 || now_ < holdAt_; });
+            }
+            if (finished_) {
+                lock.unlock();
+                SleepMs(1);
+                return;
+            }
+            uint32_t span = ms;
+            if (stretchPending_) {
+                span = stretch_;
+                stretchPending_ = false;
+            }
+            now_ += span;
+            if (buffer_) buffer_->Advance(span);
+            if (end_ != 0 && now_ >= end_) {
+                finished_ = true;
+                cv_.notify_all();
+            }
+            hook = hook_;
+        }
+        if (hook) hook();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    VirtualSoundBuffer* buffer_ = nullptr;
+    std::function<void()> hook_;
+    uint32_t now_ = kStart;
+    uint32_t end_ = 0;
+    uint32_t stretch_ = 0;
+    bool stretchPending_ = false;
+    uint32_t holdAt_ = 0;
+    bool held_ = false;
+    bool finished_ = false;
+};
+
+// A source of numbered music blocks standing in for the loaded file's pipeline: both halves
+// hold one block each (every sample equal to its number, counting from 1), and each wake
+// moves both on by two, as a tick does.
+class NumberedSource {
+public:
+    NumberedSource() { Write(); }
+    PlaybackSource Source() { return PlaybackSource{bytes_, &lock_, &wake_}; }
+    // Runs on the playback thread from the clock's hook: the supplier answering a wake at once.
+    // True when there was a wake to answer.
+    bool Serve() {
+        if (!wake_.Wait(0)) return false;
+        ++serves_;
+        std::lock_guard<std::mutex> lock(lock_);
+        next_ += 2;
+        Write();
+        return true;
+    }
+    int Serves() const { return serves_; }
+
+private:
+    void Write() {
+        int16_t samples[PlaybackOutput::kSamplesPerBlock];
+        for (uint32_t i = 0; i < PlaybackOutput::kSamplesPerBlock; ++i)
+            samples[i] = static_cast<int16_t>(i < 1152 ? next_ : next_ + 1);
+        std::memcpy(bytes_, samples, sizeof samples);
+    }
+    uint8_t bytes_[PlaybackOutput::kBlockBytes] = {};
+    std::mutex lock_;
+    AutoResetEvent wake_;
+    int next_ = 1;
+    int serves_ = 0;
+};
+
+// The played stream as music-block numbers: one entry per 1152 samples, 0 for silence, -1 for
+// a block whose samples are not all equal (a torn or mixed block).
+inline std::vector<int> PlayedBlockNumbers(const std::vector<uint8_t>& played) {
+    std::vector<int> numbers;
+    const size_t blockBytes = 2304;
+    for (size_t at = 0; at + blockBytes <= played.size(); at += blockBytes) {
+        int16_t first;
+        std::memcpy(&first, &played[at], 2);
+        int number = first;
+        for (size_t i = 2; i < blockBytes; i += 2) {
+            int16_t s;
+            std::memcpy(&s, &played[at + i], 2);
+            if (s != first) {
+                number = -1;
+                break;
+            }
+        }
+        numbers.push_back(number);
+    }
+    return numbers;
+}
+
+// The played stream in output blocks of 4608 bytes: 0 for silence, k for the two music blocks
+// 2k-1 and 2k that one wake of a NumberedSource provides, -1 for anything else.
+inline std::vector<int> PlayedOutputBlocks(const std::vector<uint8_t>& played) {
+    const std::vector<int> music = PlayedBlockNumbers(played);
+    std::vector<int> blocks;
+    for (size_t i = 0; i + 1 < music.size(); i += 2) {
+        const int a = music[i], b = music[i + 1];
+        if (a == 0 && b == 0) {
+            blocks.push_back(0);
+        } else if (a > 0 && a % 2 == 1 && b == a + 1) {
+            blocks.push_back((a + 1) / 2);
+        } else {
+            blocks.push_back(-1);
+        }
+    }
+    return blocks;
+}
+
+inline std::string Describe(const std::vector<int>& numbers) {
+    std::string text;
+    for (int n : numbers) text += std::to_string(n) + " ";
+    return text;
+}
+
+// A playback output on a virtual device in simulated time, with a numbered source and a
+// diagnostic log in a temporary directory.
+struct PlaybackRigBase {
+    TempDir dir;
+    DiagnosticLog log;
+    SimPlaybackClock clock;
+    VirtualSoundOutput device;
+    NumberedSource source;
+    PlaybackOutput output{&device, log, clock};
+
+    explicit PlaybackRigBase(uint32_t lead) : device(lead) { log.LogOpen(dir.Path().string()); }
+    VirtualSoundBuffer* Buffer() { return device.LastBuffer(); }
+    std::string LogText() {
+        log.LogClose();
+        return ReadFileText(dir.File("Sonotrap.Log"));
+    }
+};
+
+}  // namespace sonotrap::test

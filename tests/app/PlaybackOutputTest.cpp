@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "PlaybackOutputSim.h"
+#include "app/DiagnosticLog.h"
+#include "app/PlaybackOutput.h"
+#include "support/TestSupport.h"
+
+using namespace sonotrap;
+using namespace sonotrap::test;
+
+namespace {
+
+// A playback output on a virtual buffer in simulated time, fed by numbered blocks.
+struct Rig : PlaybackRigBase {
+    uint32_t stallAfterMs = 0;  // hold the thread up in the first sleep after a refill from then on
+    uint32_t stallLengthMs = 0;
+
+    explicit Rig(uint32_t lead = VirtualSoundBuffer::kDefaultWriteLead) : PlaybackRigBase(lead) {
+        clock.SetHook([this] {
+            if (source.Serve() && stallAfterMs != 0 && clock.ElapsedMs() >= stallAfterMs) {
+                clock.StretchNextSleep(stallLengthMs);
+                stallAfterMs = 0;
+            }
+        });
+    }
+    bool Start(uint32_t runMs, bool withSource = true) {
+        if (!output.InitPlaybackOutput()) return false;
+        clock.Attach(Buffer());
+        clock.SetEnd(runMs);
+        if (withSource) output.SetSource(source.Source());
+        return output.StartPlaybackOutput();
+    }
+    std::vector<int> RunToEnd() {
+        EXPECT_TRUE(clock.WaitFinished());
+        output.StopPlaybackOutput();
+        return PlayedOutputBlocks(Buffer()->Played());
+    }
+    // For runs where the thread leaves on its own: simulated time stops with it.
+    bool WaitThreadLeft() {
+        for (int i = 0; i < 60000 && output.IsThreadRunning(); ++i) SleepMs(1);
+        return !output.IsThreadRunning();
+    }
+};
+
+// How a played stream after its silent lead-in went: each block is the next music (one more
+// than the highest so far), a repeat of the newest, or a stale replay of older music.
+struct StreamShape {
+    int leadIn = 0;
+    int fresh = 0;
+    int repeats = 0;
+    int stale = 0;
+    int gaps = 0;       // music skipped over
+    int malformed = 0;  // blocks that were not one whole output block
+    int tailInOrder = 0;
+};
+
+StreamShape Shape(const std::vector<int>& blocks) {
+    StreamShape shape;
+    size_t i = 0;
+    while (i < blocks.size() && blocks[i] == 0) ++i;
+    shape.leadIn = static_cast<int>(i);
+    int high = 0;
+    for (; i < blocks.size(); ++i) {
+        const int b = blocks[i];
+        if (b <= 0) ++shape.malformed;
+        else if (b == high + 1) ++shape.fresh;
+        else if (b == high) ++shape.repeats;
+        else if (b < high) ++shape.stale;
+        else ++shape.gaps;
+        high = std::max(high, b);
+    }
+    for (size_t k = blocks.size() - 1; k > 0 && blocks[k] == blocks[k - 1] + 1; --k) ++shape.tailInOrder;
+    return shape;
+}
+
+}  // namespace
+
+TEST(PlaybackOutputThread, SteadyStatePlaysEverySourceBlockOnceInOrderAfterASilentLeadIn) {
+    Rig rig;
+    ASSERT_TRUE(rig.Start(10000));
+    const std::vector<int> blocks = rig.RunToEnd();
+    const StreamShape shape = Shape(blocks);
+    // The buffer plays its silence once through, then block 0 again and blocks 1 to 4 while the
+    // thread refills them one by one: ten blocks (720 ms) before the first music.
+    EXPECT_EQ(shape.leadIn, 10) << Describe(blocks);
+    EXPECT_EQ(blocks[10], 1);
+    EXPECT_EQ(shape.repeats + shape.stale + shape.gaps + shape.malformed, 0) << Describe(blocks);
+    EXPECT_EQ(shape.fresh, static_cast<int>(blocks.size()) - 10);
+    EXPECT_EQ(rig.output.ResetCount(), 0u);
+    // Only the start-up silence was ever played without having been written since.
+    EXPECT_EQ(rig.Buffer()->StaleBytesPlayed(), 5u * PlaybackOutput::kBlockBytes);
+    // Every block written asked for the next one, and the writer stays 4 blocks ahead.
+    EXPECT_GE(rig.source.Serves(), static_cast<int>(blocks.size()) - 10 + 4);
+    EXPECT_LE(rig.source.Serves(), static_cast<int>(blocks.size()) - 10 + 5);
+}
+
+TEST(PlaybackOutputThread, SilentWhenNoSourceWasHandedOver) {
+    Rig rig;
+    ASSERT_TRUE(rig.Start(3000, /*withSource=*/false));
+    const std::vector<int> blocks = rig.RunToEnd();
+    ASSERT_GT(blocks.size(), 40u);
+    for (int b : blocks) EXPECT_EQ(b, 0);
+    EXPECT_EQ(rig.source.Serves(), 0);  // never woken
+    // It kept writing: after the start-up nothing stale was played.
+    EXPECT_EQ(rig.Buffer()->StaleBytesPlayed(), 5u * PlaybackOutput::kBlockBytes);
+}
+
+struct LateCase {
+    uint32_t lead;
+    uint32_t stallBlocks;  // the cursors move this many blocks between two reads
+    int repeats;
+    int stale;
+    uint32_t resets;
+};
+
+class PlaybackOutputLate : public ::testing::TestWithParam<LateCase> {};
+
+TEST_P(PlaybackOutputLate, RecoversWithoutLosingMusic) {
+    const LateCase c = GetParam();
+    Rig rig(c.lead);
+    rig.stallAfterMs = 2000;
+    rig.stallLengthMs = c.stallBlocks * PlaybackOutput::kBlockTimeMs;
+    ASSERT_TRUE(rig.Start(6000));
+    const std::vector<int> blocks = rig.RunToEnd();
+    const StreamShape shape = Shape(blocks);
+    EXPECT_EQ(shape.leadIn, 10) << Describe(blocks);
+    EXPECT_EQ(shape.gaps, 0) << Describe(blocks);
+    EXPECT_EQ(shape.malformed, 0) << Describe(blocks);
+    EXPECT_EQ(shape.repeats, c.repeats) << Describe(blocks);
+    EXPECT_EQ(shape.stale, c.stale) << Describe(blocks);
+    EXPECT_EQ(rig.output.ResetCount(), c.resets);
+    // Back in step: the last 40 blocks (2.9 s) follow one another.
+    EXPECT_GE(shape.tailInOrder, 40) << Describe(blocks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stalls, PlaybackOutputLate,
+    ::testing::Values(
+        // Two and three blocks behind: one refill catches up, writing the newest music into
+        // each block it owes (the supplier only runs between refills).
+        LateCase{960, 2, 1, 0, 0}, LateCase{960, 3, 2, 0, 0},
+        // Four blocks (288 ms) behind: BufferReset fills the four writable blocks with the
+        // newest music; nothing stale is heard.
+        LateCase{960, 4, 3, 0, 1},
+        // Six blocks: the device played two blocks of the last lap before the reset.
+        LateCase{960, 6, 3, 2, 1},
+        // A write cursor far ahead: three blocks behind, the thread gives up the oldest block
+        // (heard stale) rather than write into the committed span.
+        LateCase{10000, 3, 1, 1, 0}));
+
+TEST(PlaybackOutputThread, WriteCursorEqualToPlayCursorCountsAsOneBlockAhead) {
+    Rig rig(/*lead=*/0);
+    ASSERT_TRUE(rig.Start(4000));
+    const StreamShape shape = Shape(rig.RunToEnd());
+    EXPECT_EQ(shape.leadIn, 10);
+    EXPECT_EQ(shape.repeats + shape.stale + shape.gaps + shape.malformed, 0);
+    EXPECT_GT(shape.fresh, 40);
+}
+
+TEST(PlaybackOutputThread, AWriteCursorMoreThanFourBlocksAheadLeavesNothingWritable) {
+    Rig rig(/*lead=*/19000);
+    ASSERT_TRUE(rig.Start(3000));
+    const std::vector<int> blocks = rig.RunToEnd();
+    for (int b : blocks) EXPECT_EQ(b, 0);
+    EXPECT_EQ(rig.source.Serves(), 0);
+}
+
+TEST(PlaybackOutputThread, ResetLockFailureIsLoggedAndEndsTheThread) {
+    Rig rig;
+    rig.clock.SetHook([&rig] {
+        if (rig.source.Serve() && rig.clock.ElapsedMs() >= 2000 && rig.output.IsPlaying()) {
+            rig.clock.StretchNextSleep(5 * PlaybackOutput::kBlockTimeMs);
+            rig.Buffer()->FailLocks(kSoundBufferLost);  // the reset's lock is the next one
+        }
+    });
+    ASSERT_TRUE(rig.Start(100000));
+    ASSERT_TRUE(rig.WaitThreadLeft());
+    EXPECT_EQ(rig.output.ResetCount(), 0u);
+    // The buffer goes on looping what it holds; nobody refills it.
+    const int locks = rig.Buffer()->LockCount();
+    const uint64_t stale = rig.Buffer()->StaleBytesPlayed();
+    rig.Buffer()->Advance(1000);
+    EXPECT_EQ(rig.Buffer()->StaleBytesPlayed(), stale + 64000);
+    EXPECT_EQ(rig.Buffer()->LockCount(), locks);
+    rig.output.StopPlaybackOutput();
+    const std::string text = rig.LogText();
+    EXPECT_NE(text.find("Error: DirectSoundBufferReset - Lock failed\n"
+                        "Error: lock buffer: DSERR_BUFFERLOST\n"
+                        "dwCurrentWriteCursor: "),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("dwDataSpace1: "), std::string::npos);
+    EXPECT_NE(text.find("dwDataSpaceTotal: "), std::string::npos);
+}
+
+TEST(PlaybackOutputThread, ACursorReadFailureEndsTheThreadQuietly) {
+    Rig rig;
+    rig.clock.SetHook([&] {
+        rig.source.Serve();
+        if (rig.clock.ElapsedMs() >= 1500) rig.Buffer()->FailPositionReads(kSoundBufferLost);
+    });
+    ASSERT_TRUE(rig.Start(100000));
+    ASSERT_TRUE(rig.WaitThreadLeft());
+    EXPECT_TRUE(rig.output.IsPlaying());  // until the owner stops it
+    rig.output.StopPlaybackOutput();
+    EXPECT_FALSE(rig.output.IsPlaying());
+    EXPECT_TRUE(rig.output.HasDevice());
+    const std::string text = rig.LogText();
+    EXPECT_EQ(text.find("Error"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Failed"), std::string::npos) << text;
+}
+
+TEST(PlaybackOutputLifecycle, StopWhileTheThreadSleepsReturnsOnlyAfterItLeft) {
+    Rig rig;
+    rig.clock.HoldAt(1000);
+    ASSERT_TRUE(rig.Start(100000));
+    ASSERT_TRUE(rig.clock.WaitHeld());
+    auto stopped = std::async(std::launch::async, [&] { rig.output.StopPlaybackOutput(); });
+    EXPECT_EQ(stopped.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    EXPECT_FALSE(rig.output.IsPlaying());
+    const int locks = rig.Buffer()->LockCount();
+    rig.clock.Release();
+    stopped.get();
+    // The thread saw the stop when it woke and wrote nothing more.
+    EXPECT_EQ(rig.Buffer()->LockCount(), locks);
+    EXPECT_FALSE(rig.Buffer()->IsPlaying());
+}
+
+TEST(PlaybackOutputLifecycle, RestartPlaysFromTheBufferStartWithANewLeadIn) {
+    Rig rig;
+    rig.clock.HoldAt(2000);
+    ASSERT_TRUE(rig.Start(100000));
+    ASSERT_TRUE(rig.clock.WaitHeld());
+    auto stopped = std::async(std::launch::async, [&] { rig.output.StopPlaybackOutput(); });
+    rig.clock.Release();
+    stopped.get();
+    const size_t firstRun = rig.Buffer()->Played().size();
+    rig.clock.SetEnd(6000);
+    ASSERT_TRUE(rig.output.StartPlaybackOutput());
+    rig.RunToEnd();
+    const std::vector<uint8_t> played = rig.Buffer()->Played();
+    const std::vector<int> second =
+        PlayedOutputBlocks(std::vector<uint8_t>(played.begin() + static_cast<long>(firstRun), played.end()));
+    const StreamShape shape = Shape(second);
+    // The second run starts at the buffer start, silenced, with the same lead-in, and goes on
+    // with the music where the source stands.
+    EXPECT_EQ(shape.leadIn, 10) << Describe(second);
+    EXPECT_GT(second[10], 20);
+    EXPECT_EQ(shape.gaps, 1);  // from nothing to where the source stands
+    EXPECT_EQ(shape.stale + shape.repeats + shape.malformed, 0) << Describe(second);
+    EXPECT_EQ(rig.Buffer()->PlayCalls(), 2);
+}
+
+TEST(PlaybackOutputLifecycle, StartTwiceKeepsOneThread) {
+    Rig rig;
+    rig.clock.HoldAt(500);
+    ASSERT_TRUE(rig.Start(100000));
+    ASSERT_TRUE(rig.clock.WaitHeld());
+    auto restarted = std::async(std::launch::async, [&] { return rig.output.StartPlaybackOutput(); });
+    rig.clock.Release();
+    EXPECT_TRUE(restarted.get());
+    EXPECT_TRUE(rig.output.IsPlaying());
+    rig.output.StopPlaybackOutput();
+    EXPECT_FALSE(rig.output.IsPlaying());
+    EXPECT_EQ(rig.Buffer()->PlayCalls(), 2);
+}
+
+TEST(PlaybackOutputLifecycle, InitFailuresAreLoggedAndStartFails) {
+    struct Case {
+        SoundResult refusal;
+        const char* line;  // nullptr: nothing logged
+    };
+    for (const Case c : {Case{kSoundNoDevice, "Failed: DirectSoundCreate!"},
+                         Case{kSoundFormatRefused, "Failed: pDSPrimaryBuf->SetFormat!"},
+                         Case{kSoundInvalidParam, nullptr}}) {
+        Rig rig;
+        rig.device.RefuseWith(c.refusal);
+        EXPECT_FALSE(rig.output.InitPlaybackOutput());
+        EXPECT_FALSE(rig.output.HasDevice());
+        EXPECT_FALSE(rig.output.StartPlaybackOutput());
+        EXPECT_FALSE(rig.output.IsPlaying());
+        const std::string text = rig.LogText();
+        if (c.line) {
+            EXPECT_NE(text.find(std::string(c.line) + "\n"), std::string::npos) << text;
+        } else {
+            EXPECT_EQ(text.find("Failed"), std::string::npos) << text;
+        }
+    }
+    TempDir dir;
+    DiagnosticLog log;
+    log.LogOpen(dir.Path().string());
+    PlaybackOutput noDevice(nullptr, log);
+    EXPECT_FALSE(noDevice.InitPlaybackOutput());
+    EXPECT_FALSE(noDevice.StartPlaybackOutput());
+    log.LogClose();
+    EXPECT_NE(ReadFileText(dir.File("Sonotrap.Log")).find("Failed: DirectSoundCreate!\n"), std::string::npos);
+}
+
+TEST(PlaybackOutputLifecycle, ASilencingLockFailureAtInitReleasesTheBuffer) {
+    Rig rig;
+    rig.device.FailLocksOfNewBuffers(kSoundInvalidCall, 1);
+    EXPECT_FALSE(rig.output.InitPlaybackOutput());
+    EXPECT_FALSE(rig.output.HasDevice());
+    EXPECT_NE(rig.LogText().find("DirectSoundBufferSetup - Lock failed\n"), std::string::npos);
+}
+
+TEST(PlaybackOutputLifecycle, StartSilencesTheBufferAndRewinds) {
+    Rig rig;
+    ASSERT_TRUE(rig.output.InitPlaybackOutput());
+    VirtualSoundBuffer* buffer = rig.Buffer();
+    SoundRegions regions;
+    ASSERT_EQ(buffer->Lock(0, kSoundBufferBytes, false, &regions), kSoundOk);
+    std::memset(regions.first, 0x55, regions.firstBytes);
+    buffer->Unlock(regions);
+    buffer->SetCurrentPosition(12345);
+    rig.clock.Attach(buffer);
+    rig.clock.HoldAt(1);
+    ASSERT_TRUE(rig.output.StartPlaybackOutput());
+    ASSERT_TRUE(rig.clock.WaitHeld());
+    uint32_t play = 1, write = 0;
+    buffer->GetCurrentPosition(&play, &write);
+    const std::vector<uint8_t> contents = buffer->Contents();
+    rig.clock.Release();
+    rig.output.StopPlaybackOutput();
+    EXPECT_EQ(play, 72u * 64u);  // one start-up sleep from position 0
+    EXPECT_EQ(std::count(contents.begin(), contents.end(), 0), static_cast<long>(kSoundBufferBytes));
+}
