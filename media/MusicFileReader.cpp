@@ -14,7 +14,7 @@ std::unique_ptr<MusicFileReader> MusicFileReader::Create(const uint8_t* bytes, s
 
 MusicFileReader::~MusicFileReader() = default;
 
-bool MusicFileReader::Open(const uint8_t* bytes, size_t byteCount, uint32_t outputRate, void*) {
+bool MusicFileReader::Open(const uint8_t* bytes, size_t byteCount, uint32_t outputRate, void* sharedDecoder) {
     format = AudioFormat{};
     ratioOutIn = ratioInOut = 1.0;
     needsConversion = downmix = ready = false;
@@ -26,26 +26,52 @@ bool MusicFileReader::Open(const uint8_t* bytes, size_t byteCount, uint32_t outp
         if (!wavReader || !wavReader->ParseRiffHeader(bytes, byteCount)) return false;
         format = wavReader->Format();
     }
-    if (format.formatTag != kFormatPcm) return false;  // MP3 data needs the stream reader
+    if (format.formatTag != kFormatPcm) {
+        // Raw data, or MPEG in a RIFF file from its data chunk to the end of the file.
+        const uint8_t* data = bytes;
+        if (format.formatTag == kFormatMp3) {
+            data = wavReader->DataStart();
+            wavReader.reset();
+        }
+        const size_t count = byteCount - static_cast<size_t>(data - bytes);
+        if (!OpenMp3(data, count, sharedDecoder)) return false;
+    }
     if (format.formatTag == 0 || format.sampleFrames == 0) return false;
 
+    ChooseConversionMode(outputRate);
+    if (needsConversion) {
+        converter = RateConverter::Create(wavReader.get(), mp3Reader.get(), format, ratioOutIn, ratioInOut);
+        if (!converter) return false;
+    }
+    ready = true;
+    return true;
+}
+
+bool MusicFileReader::OpenMp3(const uint8_t* data, size_t count, void* sharedDecoder) {
+    mp3Reader.reset(new (std::nothrow) Mp3StreamReader);
+    if (!mp3Reader || !mp3Reader->Open(data, count, sharedDecoder)) {
+        mp3Reader.reset();
+        return false;
+    }
+    format = mp3Reader->Format();
+    return true;
+}
+
+void MusicFileReader::ChooseConversionMode(uint32_t outputRate) {
     if (format.sampleRate != outputRate) {
         needsConversion = true;
         ratioOutIn = static_cast<double>(outputRate) / format.sampleRate;
         ratioInOut = static_cast<double>(format.sampleRate) / outputRate;
     }
     downmix = format.channels != 1;
+    const bool mp3 = mp3Reader != nullptr;
     if (needsConversion) {
         conversionMode = kModeConvert;
+    } else if (downmix) {
+        conversionMode = mp3 ? kModeMp3Stereo : kModePcmStereo;
     } else {
-        conversionMode = downmix ? kModePcmStereo : kModePcmMono;
+        conversionMode = mp3 ? kModeMp3Mono : kModePcmMono;
     }
-    if (needsConversion) {
-        converter = RateConverter::Create(wavReader.get(), nullptr, format, ratioOutIn, ratioInOut);
-        if (!converter) return false;
-    }
-    ready = true;
-    return true;
 }
 
 uint32_t MusicFileReader::GetOutputSampleCount() const {
@@ -57,7 +83,9 @@ uint32_t MusicFileReader::ReadBlock(int16_t* block) {
     if (!ready || block == nullptr) return 0;
     switch (conversionMode) {
         case kModePcmMono: return wavReader->ReadMonoBlock(block);
+        case kModeMp3Mono: return mp3Reader->ReadMonoBlock(block);
         case kModePcmStereo: return wavReader->ReadDownmixBlock(block);
+        case kModeMp3Stereo: return mp3Reader->ReadDownmixBlock(block);
         case kModeConvert: return converter->ReadBlock(block);
         default: return 0;
     }
@@ -66,6 +94,7 @@ uint32_t MusicFileReader::ReadBlock(int16_t* block) {
 void MusicFileReader::Rewind() {
     if (!ready) return;
     if (wavReader) wavReader->Rewind();
+    if (mp3Reader) mp3Reader->Rewind();
     if (converter) converter->Rewind();
 }
 

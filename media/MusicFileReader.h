@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "media/AudioFormat.h"
+#include "media/Mp3StreamReader.h"
 #include "media/RateConverter.h"
 #include "media/WavDataReader.h"
 
@@ -46,14 +47,19 @@ public:
     double RatioOutIn() const { return ratioOutIn; }
     double RatioInOut() const { return ratioInOut; }
     const RateConverter* Converter() const { return converter.get(); }
+    // The MP3 source, for tools that want the decoder's own output; null for PCM.
+    Mp3StreamReader* Mp3Source() { return mp3Reader.get(); }
 
 private:
     MusicFileReader() = default;
     bool Open(const uint8_t* bytes, size_t byteCount, uint32_t outputRate, void* sharedDecoder);
+    bool OpenMp3(const uint8_t* data, size_t count, void* sharedDecoder);
+    void ChooseConversionMode(uint32_t outputRate);
 
     AudioFormat format;
     uint32_t conversionMode = 0;
     std::unique_ptr<WavDataReader> wavReader;
+    std::unique_ptr<Mp3StreamReader> mp3Reader;
     std::unique_ptr<RateConverter> converter;
     double ratioOutIn = 1.0;
     double ratioInOut = 1.0;

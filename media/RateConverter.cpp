@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "media/Mp3StreamReader.h"
 #include "media/PcmBytes.h"
 #include "media/WavDataReader.h"
 
@@ -16,6 +17,8 @@ constexpr double kMonoScale = 3.0517578125e-5;     // 1 / 32768
 constexpr double kStereoScale = 1.52587890625e-5;  // 1 / 65536: the mean of a pair, same range
 constexpr double kPi = 3.14159265359;
 constexpr double kFullScale = 32767.0;
+// One decode may write a whole stereo MPEG-1 frame wherever it lands, so the buffer holds two.
+constexpr uint32_t kOwnBufferSamples = 2 * kMp3MaxFrameOutputBytes / 2;
 
 // Clamped to -32767..32767 and truncated toward zero, so -32768 never appears.
 int16_t ClampTruncate(double v) {
@@ -61,7 +64,8 @@ bool RateConverter::Prime() {
         samples = wavSource->DataStart();
         available = uint64_t{format.sampleFrames} * format.channels;
     } else {
-        return false;  // MP3 input arrives with the stream reader
+        if (!PrimeMp3()) return false;
+        available = bufferLimit;
     }
     if (available < historyLength) {
         // Fewer than three input frames: nothing to interpolate between.
@@ -73,7 +77,38 @@ bool RateConverter::Prime() {
     return true;
 }
 
-bool RateConverter::Refill(uint64_t&) { return false; }
+// Leaves the count of decoded samples in bufferLimit for Prime to finish.
+bool RateConverter::PrimeMp3() {
+    mp3Source->Rewind();
+    if (!ownBuffer) {
+        ownBuffer.reset(new (std::nothrow) int16_t[kOwnBufferSamples]);
+        if (!ownBuffer) return false;
+    }
+    std::fill(ownBuffer.get(), ownBuffer.get() + kOwnBufferSamples, int16_t{0});
+    samples = nullptr;
+    const uint32_t first = mp3Source->DecodeNextFrame(ownBuffer.get()) / 2;
+    const uint32_t second = mp3Source->DecodeNextFrame(ownBuffer.get() + first) / 2;
+    const uint32_t decoded = first + second;
+    bufferLimit = decoded - decoded % format.channels;
+    return true;
+}
+
+// Moves the three kept frames to the front and decodes behind them until the current frame lies
+// inside the buffer. False when the source has run dry.
+bool RateConverter::Refill(uint64_t& index) {
+    if (mp3Source == nullptr) return false;
+    while (index > bufferLimit) {
+        int16_t* buffer = ownBuffer.get();
+        std::memmove(buffer, buffer + bufferLimit, historyLength * sizeof(int16_t));
+        index -= bufferLimit;
+        bufferBase += bufferLimit;
+        const uint32_t decoded = mp3Source->DecodeNextFrame(buffer + historyLength) / 2;
+        // Whole frames only, so that a pair never straddles the boundary.
+        bufferLimit = decoded - decoded % format.channels;
+        if (bufferLimit == 0) return false;
+    }
+    return true;
+}
 
 int RateConverter::Sample(uint64_t index) const {
     if (samples != nullptr) return LoadPcm16(samples + 2 * index);

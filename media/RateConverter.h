@@ -36,6 +36,7 @@ public:
 private:
     RateConverter() = default;
     bool Prime();
+    bool PrimeMp3();
     bool Refill(uint64_t& index);
     int Sample(uint64_t index) const;
     double Value(uint64_t index) const;

@@ -164,7 +164,8 @@ TEST(MusicFileReaderWav, DataTagIsSearchedWithinTheWindowOnly) {
         auto c = test::UnknownChunk(size);
         several.chunksBeforeData.insert(several.chunksBeforeData.end(), c.begin(), c.end());
     }
-    reader = Open(MakeWav(several, test::SampleBytes(samples)));
+    const auto severalBytes = MakeWav(several, test::SampleBytes(samples));
+    reader = Open(severalBytes);
     ASSERT_TRUE(reader->IsReady());
     EXPECT_EQ(ReadAll(*reader), samples);
 }

@@ -44,9 +44,9 @@ sox -D -n -r 32000 -b 16 -c 1 "$work/a4.wav" synth 1 sine 440 vol 0.5
 [ "$("$tool" analyze "$work/a4.wav" --csv | sed -n 11p | cut -d, -f3,6)" = "440.007,A4" ] || fail "A4"
 
 # Unsupported or unreadable input: one line on stderr, nothing on stdout, status 2.
-sox -D -n -r 32000 -b 16 -c 2 "$work/stereo.wav" synth 0.5 sine 440
+sox -D -n -r 32000 -b 8 -c 1 "$work/eightbit.wav" synth 0.5 sine 440
 printf 'not audio at all' >"$work/text.wav"
-for f in "$work/stereo.wav" "$work/text.wav" "$work/missing.wav"; do
+for f in "$work/eightbit.wav" "$work/text.wav" "$work/missing.wav"; do
   set +e
   "$tool" analyze "$f" --csv >"$work/stdout" 2>"$work/stderr"
   status=$?

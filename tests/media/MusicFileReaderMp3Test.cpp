@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "media/MusicFileReader.h"
+#include "media/WavBytes.h"
+#include "mp3dec/Mp3Decoder.h"
+#include "mp3dec/Mp3FrameIndex.h"
+#include "support/TestSupport.h"
+
+using namespace sonotrap;
+using test::ReadAll;
+
+namespace {
+
+std::vector<uint8_t> Mp3File(const std::string& name) { return test::ReadFileBytes(test::DataPath("media/" + name)); }
+
+std::unique_ptr<MusicFileReader> Open(const std::vector<uint8_t>& bytes) {
+    return MusicFileReader::Create(bytes.data(), bytes.size(), 32000, nullptr);
+}
+
+// The decoder's own output for a whole stream, driven here without the stream reader.
+struct NativeDecode {
+    uint32_t channels = 0, sampleRate = 0, frameCount = 0;
+    std::vector<int16_t> samples;
+};
+
+NativeDecode DecodeNatively(const std::vector<uint8_t>& bytes) {
+    NativeDecode result;
+    InitDecoderTables();
+    Mp3FrameIndex index;
+    if (!index.Run(bytes.data(), bytes.size())) return result;
+    result.channels = index.channels;
+    result.sampleRate = index.sampleRate;
+    result.frameCount = index.frameCount;
+    std::vector<const uint8_t*> starts(index.frameCount);
+    std::vector<uint32_t> lengths(index.frameCount), consumed(index.frameCount);
+    EXPECT_TRUE(index.CopyFrameTables(starts.data(), lengths.data(), index.frameCount));
+    Mp3Decoder* decoder = CreateDecoder(starts.data(), lengths.data(), consumed.data());
+    std::vector<int16_t> frame(kMp3MaxFrameOutputBytes / 2);
+    for (uint32_t i = 0; i < index.frameCount; ++i) {
+        uint32_t bytesOut = 0;
+        DecodeFrame(decoder, i, frame.data(), &bytesOut);
+        result.samples.insert(result.samples.end(), frame.begin(), frame.begin() + bytesOut / 2);
+    }
+    DestroyDecoder(decoder);
+    return result;
+}
+
+// Raw MPEG data wrapped in a RIFF file with format tag 85.
+std::vector<uint8_t> Mp3InRiff(const std::vector<uint8_t>& mp3, uint16_t channels, uint32_t rate) {
+    test::WavSpec spec = test::Spec(85, channels, rate, 0);
+    spec.extraFormatBytes = {1, 0, 2, 0, 0, 0, 0x20, 1, 1, 0, 0x71, 5};
+    spec.chunksBeforeData = test::UnknownChunk(10);
+    return test::MakeWav(spec, mp3);
+}
+
+}  // namespace
+
+TEST(MusicFileReaderMp3, MonoAtOutputRateGivesTheDecoderOutput) {
+    const auto bytes = Mp3File("mono32k.mp3");
+    const auto native = DecodeNatively(bytes);
+    ASSERT_EQ(native.channels, 1u);
+    auto reader = Open(bytes);
+    ASSERT_TRUE(IsReady(reader.get()));
+    EXPECT_EQ(reader->ConversionMode(), MusicFileReader::kModeMp3Mono);
+    EXPECT_EQ(reader->Format().formatTag, kFormatMp3);
+    EXPECT_EQ(reader->GetOutputSampleCount(), (native.frameCount - 1) * 1152);
+    std::vector<uint32_t> counts;
+    const auto out = ReadAll(*reader, &counts);
+    EXPECT_EQ(out, native.samples);
+    EXPECT_EQ(out.size(), reader->GetOutputSampleCount());
+    EXPECT_EQ(counts.front(), 1152u);
+}
+
+TEST(MusicFileReaderMp3, StereoAtOutputRateGivesTheMeanOfTheDecodedPairs) {
+    const auto bytes = Mp3File("stereo32k.mp3");
+    const auto native = DecodeNatively(bytes);
+    ASSERT_EQ(native.channels, 2u);
+    auto reader = Open(bytes);
+    ASSERT_TRUE(reader->IsReady());
+    EXPECT_EQ(reader->ConversionMode(), MusicFileReader::kModeMp3Stereo);
+    const auto out = ReadAll(*reader);
+    ASSERT_EQ(out.size() * 2, native.samples.size());
+    for (size_t i = 0; i < out.size(); ++i)
+        ASSERT_EQ(out[i], (native.samples[2 * i] + native.samples[2 * i + 1]) / 2) << i;
+}
+
+TEST(MusicFileReaderMp3, OtherRatesConvertTheDecodedStreamLikeTheSameWav) {
+    // The converter over decoded frames must give what it gives over the same PCM in a WAV file.
+    for (const char* name : {"stereo44k.mp3", "mono22k.mp3"}) {
+        const auto bytes = Mp3File(name);
+        const auto native = DecodeNatively(bytes);
+        auto reader = Open(bytes);
+        ASSERT_TRUE(reader->IsReady()) << name;
+        EXPECT_EQ(reader->ConversionMode(), MusicFileReader::kModeConvert);
+        const uint32_t perFrame = native.sampleRate < 32000 ? 576 : 1152;
+        EXPECT_EQ(reader->Format().sampleFrames, (native.frameCount - 1) * perFrame) << name;
+
+        const auto wav = test::MakePcmWav(static_cast<uint16_t>(native.channels), native.sampleRate, native.samples);
+        auto wavReader = Open(wav);
+        ASSERT_TRUE(wavReader->IsReady());
+        EXPECT_EQ(reader->GetOutputSampleCount(), wavReader->GetOutputSampleCount());
+        const auto out = ReadAll(*reader);
+        EXPECT_GT(out.size(), 0u);
+        EXPECT_EQ(out, ReadAll(*wavReader)) << name;
+    }
+}
+
+TEST(MusicFileReaderMp3, RewindReplaysIdentically) {
+    for (const char* name : {"mono32k.mp3", "stereo32k.mp3", "stereo44k.mp3", "mono22k.mp3"}) {
+        const auto bytes = Mp3File(name);
+        auto reader = Open(bytes);
+        ASSERT_TRUE(reader->IsReady()) << name;
+        const auto first = ReadAll(*reader);
+        reader->Rewind();
+        EXPECT_EQ(ReadAll(*reader), first) << name;
+        // A rewind in the middle of the stream, too.
+        int16_t block[1152];
+        reader->Rewind();
+        reader->ReadBlock(block);
+        reader->ReadBlock(block);
+        reader->Rewind();
+        ASSERT_GT(reader->ReadBlock(block), 0u);
+        EXPECT_TRUE(std::equal(block, block + 1152, first.begin())) << name;
+    }
+}
+
+TEST(MusicFileReaderMp3, Tag85RiffIsDecodedFromItsDataChunk) {
+    const auto mp3 = Mp3File("stereo44k.mp3");
+    const auto riff = Mp3InRiff(mp3, 2, 44100);
+    auto fromRiff = Open(riff);
+    auto raw = Open(mp3);
+    ASSERT_TRUE(fromRiff->IsReady());
+    EXPECT_EQ(fromRiff->Format().formatTag, kFormatMp3);
+    EXPECT_EQ(fromRiff->Format().sampleFrames, raw->Format().sampleFrames);
+    EXPECT_EQ(ReadAll(*fromRiff), ReadAll(*raw));
+}
+
+TEST(MusicFileReaderMp3, RiffFileIsNeverRetriedAsMp3) {
+    const auto mp3 = Mp3File("mono32k.mp3");
+    ASSERT_TRUE(Open(mp3)->IsReady());
+    auto tag2 = Mp3InRiff(mp3, 1, 32000);
+    tag2[20] = 2;
+    EXPECT_FALSE(Open(tag2)->IsReady());
+    auto noData = Mp3InRiff(mp3, 1, 32000);
+    std::memcpy(noData.data() + 36 + 14 + 18, "dat_", 4);  // the tag after fmt and junk
+    EXPECT_FALSE(Open(noData)->IsReady());
+    // The same stream behind bytes that are not "RIFF" is a raw stream and is found.
+    std::vector<uint8_t> prefixed = {'R', 'I', 'F', 'X', 0, 0, 0, 0};
+    prefixed.insert(prefixed.end(), mp3.begin(), mp3.end());
+    EXPECT_TRUE(Open(prefixed)->IsReady());
+}
+
+TEST(MusicFileReaderMp3, Id3v2TagAtTheStartIsSkipped) {
+    const auto mp3 = Mp3File("mono32k.mp3");
+    std::vector<uint8_t> tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 1, 0};  // 128 bytes of tag body
+    tagged.resize(10 + 128, 0xFF);  // sync-like bytes inside the tag must not be taken as frames
+    tagged.insert(tagged.end(), mp3.begin(), mp3.end());
+    auto reader = Open(tagged);
+    ASSERT_TRUE(reader->IsReady());
+    EXPECT_EQ(ReadAll(*reader), ReadAll(*Open(mp3)));
+}
+
+TEST(MusicFileReaderMp3, NoiseIsRefused) {
+    std::vector<uint8_t> noise(20000);
+    uint32_t x = 12345;
+    for (auto& b : noise) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+    EXPECT_FALSE(Open(noise)->IsReady());
+    EXPECT_FALSE(Open(std::vector<uint8_t>(100, 0))->IsReady());
+}
+
+TEST(MusicFileReaderMp3, TruncatedAnywhereNeverReadsOutside) {
+    // Each prefix in a buffer of exactly its size: the address sanitizer sees any stray read.
+    const auto riff = Mp3InRiff(Mp3File("stereo44k.mp3"), 2, 44100);
+    const size_t step = 7;
+    for (size_t n = 0; n <= riff.size(); n += (n < 200 ? 1 : step)) {
+        auto prefix = std::make_unique<uint8_t[]>(n + 1);
+        std::memcpy(prefix.get(), riff.data(), n);
+        auto reader = MusicFileReader::Create(prefix.get(), n, 32000, nullptr);
+        if (!reader->IsReady()) continue;
+        const auto first = ReadAll(*reader);
+        EXPECT_LE(first.size(), reader->GetOutputSampleCount());
+        reader->Rewind();
+        ASSERT_EQ(ReadAll(*reader), first) << n;
+    }
+}
