@@ -22,7 +22,11 @@ CaptureSampleSource MakeSampleSource(std::vector<int16_t> samples) {
 
 VirtualCaptureBuffer::VirtualCaptureBuffer(CaptureSampleSource source, VirtualCapturePacing pacing,
                                            VirtualCaptureFaults faults)
-    : source_(std::move(source)), pacing_(pacing), faults_(faults), memory_(kCaptureBufferBytes, 0) {}
+    : source_(std::move(source)),
+      pacing_(pacing),
+      faults_(faults),
+      memory_(kCaptureBufferBytes, 0),
+      captureOnConsume_(pacing.lockStep && pacing.blockIntervalMs <= 0.0) {}
 
 VirtualCaptureBuffer::~VirtualCaptureBuffer() { Stop(); }
 
@@ -37,6 +41,10 @@ bool VirtualCaptureBuffer::Start() {
     std::lock_guard<std::mutex> stopGuard(stopLock_);
     if (thread_.joinable()) return true;
     {
+        std::lock_guard<std::mutex> state(stateLock_);
+        if (captureOnConsume_ && running_) return true;
+    }
+    {
         std::lock_guard<std::mutex> memory(memoryLock_);
         std::fill(memory_.begin(), memory_.end(), 0);
     }
@@ -47,8 +55,13 @@ bool VirtualCaptureBuffer::Start() {
         inputEnded_ = false;
         lastBlockKnown_ = false;
         drained_ = false;
+        nextBlock_ = 1;
     }
-    thread_ = std::thread([this] { Run(); });
+    if (captureOnConsume_) {
+        CaptureBlock(0);
+    } else {
+        thread_ = std::thread([this] { Run(); });
+    }
     return true;
 }
 
@@ -85,12 +98,19 @@ bool VirtualCaptureBuffer::Unlock(const CaptureRegions&) {
 }
 
 void VirtualCaptureBuffer::BlockConsumed() {
+    bool captureNext = false;
+    uint64_t next = 0;
     {
         std::lock_guard<std::mutex> state(stateLock_);
         ++consumed_;
         if (pacing_.lockStep && lastBlockKnown_ && consumed_ > lastBlock_) drained_ = true;
+        if (captureOnConsume_ && running_ && !(lastBlockKnown_ && nextBlock_ > lastBlock_)) {
+            captureNext = true;
+            next = nextBlock_++;
+        }
     }
     stateChanged_.notify_all();
+    if (captureNext) CaptureBlock(next);
 }
 
 bool VirtualCaptureBuffer::WaitUntilDrained(uint32_t timeoutMs) {

@@ -85,6 +85,10 @@ private:
     std::atomic<uint64_t> blocksCaptured_{0};
     std::atomic<uint64_t> inputBlocks_{0};
     std::atomic<int64_t> lockCalls_{0};
+    // Lock step at full speed needs no thread of its own: the consumer's BlockConsumed captures
+    // the next block at once, which saves a thread switch per block.
+    bool captureOnConsume_ = false;
+    uint64_t nextBlock_ = 0;
 };
 
 // The virtual capture device: makes VirtualCaptureBuffers over one source.
