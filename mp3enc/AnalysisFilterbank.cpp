@@ -6,31 +6,45 @@
 namespace sonotrap::mp3enc {
 namespace {
 
-// Matrixing coefficients M[k][i] = cos((2k+1)(16-i)pi/64), rounded to nine decimals as the
-// encoder has always used them. M is symmetric about i = 16 and antisymmetric about i = 48
-// (M[k][48] = 0), so the 64 partial sums fold into 32 before a 32 x 32 product. The folded
-// matrix is stored transposed so the product runs along k.
-struct MatrixTable {
-    double folded[32][32];  // [n][k]
-    MatrixTable() {
-        double m[32][64];
-        for (int k = 0; k < 32; ++k) {
-            for (int i = 0; i < 64; ++i) {
-                const double c = std::cos((2 * k + 1) * (16 - i) * M_PI / 64.0);
-                m[k][i] = std::round(c * 1e9) / 1e9;  // std::round rounds half away from zero
-            }
-        }
-        for (int k = 0; k < 32; ++k) {
-            for (int n = 0; n < 32; ++n) folded[n][k] = m[k][FoldedColumn(n)];
+// The matrixing S[k] = sum_i cos((2k+1)(16-i)pi/64) Y[i] folds (the cosine is symmetric about
+// i = 16 and antisymmetric about i = 48) into a 32-point DCT-III,
+// S[k] = sum_j b[j] cos((2k+1) j pi/64), computed by even/odd splitting:
+// y[n] = E[n] + O[n] / (2 cos((2n+1)pi/2N)), y[N-1-n] = E[n] - (the same), where E is the
+// half-size transform of the even inputs and O that of X[2m+1] + X[2m-1].
+struct DctFactors {
+    double inverseTwoCos[31];  // level N at offset N/2 - 1, entries n = 0..N/2-1
+    DctFactors() {
+        for (int n2 = 1; n2 <= 16; n2 *= 2) {
+            for (int n = 0; n < n2; ++n) inverseTwoCos[n2 - 1 + n] = 0.5 / std::cos((2 * n + 1) * M_PI / (4.0 * n2));
         }
     }
-    // Column of M that folded term n stands for: 16, then 15..0, then 47..33.
-    static int FoldedColumn(int n) { return n == 0 ? 16 : (n <= 16 ? 16 - n : 48 - (n - 16)); }
 };
 
-const MatrixTable& Matrix() {
-    static const MatrixTable table;
-    return table;
+const DctFactors& Factors() {
+    static const DctFactors factors;
+    return factors;
+}
+
+template <int N>
+void Dct3(const double* in, double* out) {
+    if constexpr (N == 1) {
+        out[0] = in[0];
+    } else {
+        constexpr int kHalf = N / 2;
+        double even[kHalf], odd[kHalf], e[kHalf], o[kHalf];
+        for (int m = 0; m < kHalf; ++m) {
+            even[m] = in[2 * m];
+            odd[m] = in[2 * m + 1] + (m > 0 ? in[2 * m - 1] : 0.0);
+        }
+        Dct3<kHalf>(even, e);
+        Dct3<kHalf>(odd, o);
+        const double* factor = Factors().inverseTwoCos + kHalf - 1;
+        for (int n = 0; n < kHalf; ++n) {
+            const double t = o[n] * factor[n];
+            out[n] = e[n] + t;
+            out[N - 1 - n] = e[n] - t;
+        }
+    }
 }
 
 }  // namespace
@@ -56,26 +70,20 @@ void AnalysisFilterbank::AnalyseGranule(const int16_t* samples, int stride, Gran
 
 void AnalysisFilterbank::FilterSlot(double out[32]) {
     // Windowing folded into the partial sums: Y[i] = sum_j history[offset + i + 64j] * C[i + 64j].
-    double y[64] = {};
-    for (int j = 0; j < 8; ++j) {
-        const double* c = kAnalysisWindow + 64 * j;
-        const double* h = history_ + offset_ + 64 * j;
-        for (int i = 0; i < 64; ++i) y[i] += h[i] * c[i];
+    const double* h = history_ + offset_;
+    const double* c = kAnalysisWindow;
+    double y[64];
+    for (int i = 0; i < 64; ++i) {
+        y[i] = h[i] * c[i] + h[i + 64] * c[i + 64] + h[i + 128] * c[i + 128] + h[i + 192] * c[i + 192] +
+               h[i + 256] * c[i + 256] + h[i + 320] * c[i + 320] + h[i + 384] * c[i + 384] + h[i + 448] * c[i + 448];
     }
     offset_ = (offset_ - 32) & 511;
 
-    double a[32];
-    a[0] = y[16];
-    for (int d = 1; d <= 16; ++d) a[d] = y[16 - d] + y[16 + d];
-    for (int d = 1; d <= 15; ++d) a[16 + d] = y[48 - d] - y[48 + d];
-
-    const MatrixTable& mt = Matrix();
-    double s[32] = {};
-    for (int n = 0; n < 32; ++n) {
-        const double* row = mt.folded[n];
-        for (int k = 0; k < 32; ++k) s[k] += row[k] * a[n];
-    }
-    std::memcpy(out, s, sizeof s);
+    double b[32];
+    b[0] = y[16];
+    for (int j = 1; j <= 16; ++j) b[j] = y[16 - j] + y[16 + j];
+    for (int j = 17; j < 32; ++j) b[j] = y[16 + j] - y[80 - j];
+    Dct3<32>(b, out);
 }
 
 }  // namespace sonotrap::mp3enc

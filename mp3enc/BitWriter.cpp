@@ -2,9 +2,9 @@
 
 namespace sonotrap::mp3enc {
 
-void BitWriter::Put(uint32_t value, int count) {
+void BitWriter::Put(uint64_t value, int count) {
     if (count <= 0) return;
-    const uint64_t mask = count >= 32 ? 0xffffffffu : ((uint64_t{1} << count) - 1);
+    const uint64_t mask = (uint64_t{1} << count) - 1;
     accumulator_ = (accumulator_ << count) | (value & mask);
     pending_ += count;
     while (pending_ >= 8) {

@@ -9,8 +9,8 @@ class BitWriter {
 public:
     static constexpr size_t kCapacity = 2048;
 
-    // Appends the low count (0..32) bits of value. Bits beyond the buffer are dropped.
-    void Put(uint32_t value, int count);
+    // Appends the low count (0..56) bits of value. Bits beyond the buffer are dropped.
+    void Put(uint64_t value, int count);
     // Appends count 1-bits.
     void PutOnes(int count);
     void Clear() { bytes_ = 0; accumulator_ = 0; pending_ = 0; }

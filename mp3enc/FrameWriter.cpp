@@ -65,33 +65,39 @@ void PutMainData(BitWriter& out, const GranuleInfo& g, const int* q) {
 
 }  // namespace
 
+// Each pair and quadruple goes out as one field: code, then escapes and signs in stream order.
 void PutPair(BitWriter& out, int table, int x, int y) {
     const HuffmanTable& h = kHuffmanTables[table];
     const int ax = std::abs(x);
     const int ay = std::abs(y);
-    if (h.linbits == 0) {
-        const int index = ax * h.yDim + ay;
-        out.Put(h.codes[index], h.lengths[index]);
-        if (x != 0) out.Put(x < 0, 1);
-        if (y != 0) out.Put(y < 0, 1);
-        return;
-    }
     const int cx = ax < 15 ? ax : 15;
     const int cy = ay < 15 ? ay : 15;
-    out.Put(h.codes[cx * 16 + cy], h.lengths[cx * 16 + cy]);
-    if (cx == 15) out.Put(static_cast<uint32_t>(ax - 15), h.linbits);
-    if (x != 0) out.Put(x < 0, 1);
-    if (cy == 15) out.Put(static_cast<uint32_t>(ay - 15), h.linbits);
-    if (y != 0) out.Put(y < 0, 1);
+    const int index = h.linbits == 0 ? ax * h.yDim + ay : cx * 16 + cy;
+    uint64_t bits = h.codes[index];
+    int count = h.lengths[index];
+    auto append = [&](uint64_t value, int n) {
+        bits = (bits << n) | value;
+        count += n;
+    };
+    if (h.linbits > 0 && cx == 15) append(static_cast<uint64_t>(ax - 15), h.linbits);
+    if (x != 0) append(x < 0, 1);
+    if (h.linbits > 0 && cy == 15) append(static_cast<uint64_t>(ay - 15), h.linbits);
+    if (y != 0) append(y < 0, 1);
+    out.Put(bits, count);
 }
 
 void PutQuadruple(BitWriter& out, int table, int v, int w, int x, int y) {
     const HuffmanTable& h = kHuffmanTables[table];
     const int index = 8 * (v != 0) + 4 * (w != 0) + 2 * (x != 0) + (y != 0);
-    out.Put(h.codes[index], h.lengths[index]);
+    uint64_t bits = h.codes[index];
+    int count = h.lengths[index];
     for (int value : {v, w, x, y}) {
-        if (value != 0) out.Put(value < 0, 1);
+        if (value != 0) {
+            bits = (bits << 1) | (value < 0);
+            ++count;
+        }
     }
+    out.Put(bits, count);
 }
 
 size_t FormatFrame(const FrameHeader& header, int channels, const SideInfo& side,

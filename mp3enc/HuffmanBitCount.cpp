@@ -8,14 +8,19 @@
 namespace sonotrap::mp3enc {
 namespace {
 
+// Regions hold whole pairs; two running maxima halve the dependency chain.
 int LargestMagnitude(const int* q, int begin, int end) {
-    int m = 0;
-    for (int i = begin; i < end; ++i) m = std::max(m, q[i]);
-    return m;
+    int even = 0;
+    int odd = 0;
+    for (int i = begin; i < end; i += 2) {
+        even = std::max(even, q[i]);
+        odd = std::max(odd, q[i + 1]);
+    }
+    return std::max(even, odd);
 }
 
-// The code lengths of up to three tables of equal size packed into 16-bit fields of one
-// word, so one pass over a region counts all candidates of a group at once.
+// The code lengths, sign bits included, of up to three tables of equal size packed into 16-bit
+// fields of one word, so one pass over a region counts all candidates of a group at once.
 struct PackedGroup {
     int tables[3] = {0, 0, 0};
     int count = 0;
@@ -25,7 +30,8 @@ struct PackedGroup {
         for (int t : members) tables[count++] = t;
         yDim = kHuffmanTables[tables[0]].yDim;
         for (int i = 0; i < kHuffmanTables[tables[0]].xDim * yDim; ++i) {
-            for (int c = 0; c < count; ++c) lengths[i] |= uint64_t{kHuffmanTables[tables[c]].lengths[i]} << (16 * c);
+            const uint64_t signs = (i / yDim != 0) + (i % yDim != 0);
+            for (int c = 0; c < count; ++c) lengths[i] |= (kHuffmanTables[tables[c]].lengths[i] + signs) << (16 * c);
         }
     }
 };
@@ -45,11 +51,7 @@ const PackedGroups& Groups() {
 // Cheapest table of a group; ties go to the later (higher-numbered) one.
 int CheapestOf(const int* q, int begin, int end, const PackedGroup& g, int* bits) {
     uint64_t sum = 0;
-    int signs = 0;
-    for (int i = begin; i < end; i += 2) {
-        sum += g.lengths[q[i] * g.yDim + q[i + 1]];
-        signs += (q[i] != 0) + (q[i + 1] != 0);
-    }
+    for (int i = begin; i < end; i += 2) sum += g.lengths[q[i] * g.yDim + q[i + 1]];
     int best = 0;
     int bestBits = 0;
     for (int c = 0; c < g.count; ++c) {
@@ -59,7 +61,7 @@ int CheapestOf(const int* q, int begin, int end, const PackedGroup& g, int* bits
             bestBits = b;
         }
     }
-    *bits = bestBits + signs;
+    *bits = bestBits;
     return best;
 }
 
@@ -74,21 +76,19 @@ int FirstWithEscape(int first, int last, int escape) {
 int ChooseEscapeTable(const int* q, int begin, int end, int m, int* bits) {
     const PackedGroup& g = Groups().escape;
     uint64_t sum = 0;
-    int signs = 0;
     int escapes = 0;
     for (int i = begin; i < end; i += 2) {
         const int x = std::min(q[i], 15);
         const int y = std::min(q[i + 1], 15);
         sum += g.lengths[x * 16 + y];
-        signs += (x != 0) + (y != 0);
         escapes += (x == 15) + (y == 15);
     }
     const int a = FirstWithEscape(15, 23, m - 15);
     // Table 15 codes 15 itself and has no escape; 16..23 share code table 16.
     const int bitsA = a == 15 ? RegionBits(q, begin, end, 15)
-                              : static_cast<int>(sum & 0xffff) + signs + escapes * kHuffmanTables[a].linbits;
+                              : static_cast<int>(sum & 0xffff) + escapes * kHuffmanTables[a].linbits;
     const int b = FirstWithEscape(24, 31, m - 15);
-    const int bitsB = static_cast<int>((sum >> 16) & 0xffff) + signs + escapes * kHuffmanTables[b].linbits;
+    const int bitsB = static_cast<int>((sum >> 16) & 0xffff) + escapes * kHuffmanTables[b].linbits;
     *bits = bitsB < bitsA ? bitsB : bitsA;
     return bitsB < bitsA ? b : a;
 }
@@ -142,8 +142,16 @@ int Count1Bits(const int* q, int begin, int quads, int table) {
 }
 
 int ChooseCount1Table(const int* q, int begin, int quads, int* tableSelect) {
-    const int a = Count1Bits(q, begin, quads, kCount1TableA);
-    const int b = Count1Bits(q, begin, quads, kCount1TableB);
+    // Table B is 4 bits a quadruple; both add the same sign bits.
+    const uint8_t* lengths = kHuffmanTables[kCount1TableA].lengths;
+    int a = 0;
+    int b = 4 * quads;
+    for (int k = 0; k < quads; ++k) {
+        const int* v = q + begin + 4 * k;
+        const int signs = v[0] + v[1] + v[2] + v[3];
+        a += lengths[8 * v[0] + 4 * v[1] + 2 * v[2] + v[3]] + signs;
+        b += signs;
+    }
     *tableSelect = a >= b ? 1 : 0;
     return a >= b ? b : a;
 }

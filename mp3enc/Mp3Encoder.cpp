@@ -25,7 +25,6 @@ struct EncoderState {
     GranuleSubbands subbands[2];
     double spectrum[2][2][576] = {};
     QuantisedFrame quantised = {};
-    uint8_t negative[2][2][576] = {};
     SideInfo side;
     RateControl rateControl;
     BitWriter writer;
@@ -44,16 +43,16 @@ size_t EncoderState::EncodeFrame(Mp3Sink& sink) {
         for (int gr = 0; gr < 2; ++gr) {
             filterbank[ch].AnalyseGranule(input[ch] + 576 * gr, 1, subbands[gr]);
             mdct[ch].TransformGranule(subbands[gr], spectrum[gr][ch]);
-            for (int i = 0; i < 576; ++i) negative[gr][ch][i] = spectrum[gr][ch][i] < 0.0;
         }
     }
     side = SideInfo{};
     rateControl.QuantiseFrame(spectrum, quantised, side, meanBits);
     for (int gr = 0; gr < 2; ++gr) {
         for (int ch = 0; ch < channels; ++ch) {
-            for (int i = 0; i < 576; ++i) {
-                if (negative[gr][ch][i]) quantised[gr][ch][i] = -quantised[gr][ch][i];
-            }
+            // The rate control worked on magnitudes; the spectrum still holds the signs.
+            const double* x = spectrum[gr][ch];
+            int* q = quantised[gr][ch];
+            for (int i = 0; i < 576; ++i) q[i] = x[i] < 0.0 ? -q[i] : q[i];
         }
     }
     const size_t bytes = FormatFrame(header, channels, side, quantised, writer);

@@ -26,18 +26,39 @@ struct StepScaleTable {
 
 }  // namespace
 
-int QuantiseLines(const double* powered, int step, int* q) {
-    static const StepScaleTable table;
-    const double scale = table.At(step);
-    // Anything above this is rejected by the rate control; the cap keeps the int in range.
-    constexpr double kCap = 1 << 20;
-    int largest = 0;
+void PoweredLines::From(const double* x) {
     for (int i = 0; i < 576; ++i) {
-        const double v = std::min(powered[i] * scale, kCap);
-        q[i] = static_cast<int>(v);
-        largest = std::max(largest, q[i]);
+        const double a = std::fabs(x[i]);
+        value[i] = std::sqrt(a * std::sqrt(a));  // a^0.75
     }
-    return largest;
+    tailMax[576] = 0.0;
+    for (int i = 575; i >= 0; --i) tailMax[i] = std::max(tailMax[i + 1], value[i]);
+}
+
+namespace {
+
+// Anything above this is rejected by the rate control; the cap keeps the int in range.
+constexpr double kMagnitudeCap = 1 << 20;
+
+double StepScale(int step) {
+    static const StepScaleTable table;
+    return table.At(step);
+}
+
+}  // namespace
+
+int LargestMagnitudeAt(const PoweredLines& lines, int step) {
+    return static_cast<int>(std::min(lines.tailMax[0] * StepScale(step), kMagnitudeCap));
+}
+
+int QuantiseLines(const PoweredLines& lines, int step, int* q) {
+    const double scale = StepScale(step);
+    // Lines from top up all quantise to 0.
+    int top = 576;
+    while (top > 0 && lines.tailMax[top - 1] * scale < 1.0) --top;
+    for (int i = 0; i < top; ++i) q[i] = static_cast<int>(std::min(lines.value[i] * scale, kMagnitudeCap));
+    std::fill(q + top, q + 576, 0);
+    return LargestMagnitudeAt(lines, step);
 }
 
 void FindRegionLengths(const int* q, GranuleInfo& g) {

@@ -1,6 +1,8 @@
 #include "mp3enc/RateControl.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 
 #include "mp3enc/HuffmanBitCount.h"
@@ -15,27 +17,40 @@ constexpr int kLargestPart23Length = 4095;  // 12 bits
 constexpr int kTooManyBits = 100000;
 constexpr int kHighestStep = 255 - 210;     // global_gain is 8 bits
 
+// Sum of ln(x^2) over the non-zero lines, with one logarithm: the mantissas (each in [1, 2))
+// are multiplied, the binary exponents added.
+double SumOfLogSquares(const double* x) {
+    double product = 1.0;
+    int64_t exponents = 0;
+    double rest = 0.0;  // the rare subnormal lines, one by one
+    for (int i = 0; i < 576; ++i) {
+        const uint64_t bits = std::bit_cast<uint64_t>(x[i]) & ~(uint64_t{1} << 63);
+        const int64_t exponent = static_cast<int64_t>(bits >> 52);
+        if (exponent == 0) {
+            if (bits != 0) rest += std::log(x[i] * x[i]);
+            continue;
+        }
+        exponents += exponent - 1023;
+        product *= std::bit_cast<double>((bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1023} << 52));
+    }
+    // 576 factors below 2 stay below 2^576: no overflow.
+    return 2.0 * (std::log(product) + static_cast<double>(exponents) * M_LN2) + rest;
+}
+
 }  // namespace
 
 int StartStep(const double* x) {
     double squares = 0.0;
-    double logs = 0.0;
-    for (int i = 0; i < 576; ++i) {
-        if (x[i] != 0.0) {
-            const double s = x[i] * x[i];
-            squares += s;
-            logs += std::log(s);
-        }
-    }
+    for (int i = 0; i < 576; ++i) squares += x[i] * x[i];
+    const double logs = SumOfLogSquares(x);
     int n = 0;
     if (squares != 0.0) {
         const double a = logs / 576.0;
-        const double f = std::log(std::exp(a) / (squares / 576.0));
-        n = static_cast<int>(std::round(8.0 * f));
+        const double f = a - std::log(squares / 576.0);  // ln(e^a / mean square), without underflow
         // A flat spectrum has f = 0; f > 0 only comes from the zero lines in the average and
         // would start the search above the step the granule needs (quiet sounds after
         // digital silence vanished and global_gain overflowed).
-        n = std::clamp(n, -100, 0);
+        n = static_cast<int>(std::round(std::clamp(8.0 * f, -100.0, 0.0)));
     }
     return n - 70;
 }
@@ -79,15 +94,15 @@ void RateControl::QuantiseFrame(const double (*spectrum)[2][576], QuantisedFrame
 
 void RateControl::QuantiseGranule(const double* x, int* q, GranuleInfo& g, int limit) {
     g = GranuleInfo{};
-    double powered[576];
-    for (int i = 0; i < 576; ++i) {
-        const double a = std::fabs(x[i]);
-        powered[i] = std::sqrt(a * std::sqrt(a));  // a^0.75
-    }
+    PoweredLines& lines = powered_;
+    lines.From(x);
 
     auto bitsAt = [&](int step) {
-        const int largest = QuantiseLines(powered, step, q);
-        return largest < 8193 ? CountGranuleBits(q, bands_, g) : kTooManyBits;
+        // Too coarse or too fine is known from the largest line alone.
+        const int largest = LargestMagnitudeAt(lines, step);
+        if (largest >= 8193) return kTooManyBits;
+        QuantiseLines(lines, step, q);
+        return CountGranuleBits(q, bands_, g);
     };
 
     // Binary search for the step whose bits come nearest the limit.
@@ -114,8 +129,8 @@ void RateControl::QuantiseGranule(const double* x, int* q, GranuleInfo& g, int l
     int bits = 0;
     for (;;) {
         ++step;
-        const int largest = QuantiseLines(powered, step, q);
-        if (largest > kLargestCodableMagnitude - 1 && step < kHighestStep) continue;
+        if (LargestMagnitudeAt(lines, step) > kLargestCodableMagnitude - 1 && step < kHighestStep) continue;
+        QuantiseLines(lines, step, q);
         bits = CountGranuleBits(q, bands_, g);
         if (bits <= limit || step >= kHighestStep) break;
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include "mp3enc/GranuleInfo.h"
+#include "mp3enc/Quantizer.h"
 
 namespace sonotrap::mp3enc {
 
@@ -19,6 +20,7 @@ public:
 
 private:
     void QuantiseGranule(const double* x, int* q, GranuleInfo& g, int limit);
+    PoweredLines powered_;  // work area
     const int* bands_ = nullptr;
     int channels_ = 1;
     int leftoverBits_ = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "mp3enc/HuffmanBitCount.h"
@@ -49,14 +50,23 @@ TEST(RateControl, QuietLineAfterSilenceIsNotQuantisedAway) {
 }
 
 TEST(RateControl, EveryLineIsQuantisedAfreshEvenWhenFarAboveTheStep) {
-    double powered[576] = {};
-    powered[3] = std::pow(0.3, 0.75);
+    double x[576] = {};
+    x[3] = 0.3;
+    x[7] = -0.001;
+    PoweredLines lines;
+    lines.From(x);
     int q[576];
-    ASSERT_EQ(QuantiseLines(powered, -20, q), 5);  // (0.3 / 2^-5)^0.75 = 5.45
+    std::fill(q, q + 576, 9);
+    ASSERT_EQ(QuantiseLines(lines, -20, q), 5);  // (0.3 / 2^-5)^0.75 = 5.45
+    EXPECT_EQ(q[3], 5);
+    EXPECT_EQ(q[7], 0);  // (0.001 * 32)^0.75 = 0.075
+    EXPECT_EQ(q[100], 0);
     // A much finer step: the ratio is far above 10000, the magnitude must grow with it.
-    const int largest = QuantiseLines(powered, -120, q);
+    const int largest = QuantiseLines(lines, -120, q);
     EXPECT_EQ(q[3], largest);
+    EXPECT_EQ(LargestMagnitudeAt(lines, -120), largest);
     EXPECT_GT(largest, kLargestCodableMagnitude);
+    EXPECT_EQ(q[7], static_cast<int>(std::pow(0.001 / std::pow(2.0, -30), 0.75)));
 }
 
 TEST(RateControl, SilentFrameGivesAllItsBitsToTheFirstGranule) {
