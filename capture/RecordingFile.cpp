@@ -53,6 +53,8 @@ bool RecordingFile::OpenRecordingFile(const char* timeStamp) {
     if (mp3_) {
         mp3Stream_ = std::fopen(name.c_str(), "wbx");
         if (!mp3Stream_) return false;
+        // Unbuffered: each frame is one write, so a crash never leaves half a frame behind.
+        std::setvbuf(mp3Stream_, nullptr, _IONBF, 0);
     } else if (!wav_.OpenWavFile(name)) {
         return false;
     }

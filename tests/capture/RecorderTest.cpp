@@ -274,5 +274,28 @@ TEST_F(RecorderTest, EveryFinishedGroupIsReadableBeforeTheFileIsClosed) {
     EXPECT_EQ(bytes.size(), 56u + 64512u + 8u * 4608u);
 }
 
+TEST_F(RecorderTest, Mp3RecordingHoldsWholeFramesAndEachFileStartsFromAFreshEncoder) {
+    settings.outputMp3 = true;
+    recorder.BeginRun(false);
+    analysis.Push(1000.0f, -10.0f);
+    Run(7, 14);  // 14 blocks: 28 frames, then two flushed at the close
+    const std::string first = recorder.File().Path();
+    EXPECT_EQ(first, dir.File("0101000001.mp3"));
+    EXPECT_EQ(recorder.File().Counters().fileBytes, 28u * 288u);
+    recorder.CloseRecordingFile();
+    analysis.Push(1000.0f, -10.0f);
+    Run(7, 14);  // the same audio again into a second file
+    const std::string second = recorder.File().Path();
+    recorder.CloseRecordingFile();
+    const auto a = ReadFileBytes(first);
+    ASSERT_EQ(a.size(), 30u * 288u);
+    for (size_t at = 0; at < a.size(); at += 288) {
+        ASSERT_EQ(std::vector<uint8_t>(a.begin() + at, a.begin() + at + 4), std::vector<uint8_t>({0xFF, 0xFB, 0x58, 0xC4}))
+            << "frame at " << at;
+    }
+    EXPECT_EQ(ReadFileBytes(second), a);
+    EXPECT_NE(LogBody(dir).find("Total KBytes recorded: 8\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace sonotrap::test
