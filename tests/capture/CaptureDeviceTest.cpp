@@ -5,6 +5,8 @@
 
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureSettings.h"
+#include "platform/virtual/FakeMainWindow.h"
+#include "platform/virtual/VirtualCaptureBuffer.h"
 #include "CaptureTestSupport.h"
 
 namespace sonotrap::test {
@@ -245,6 +247,63 @@ TEST_F(CaptureDeviceTest, ReleaseInAnyStateIsHarmless) {
     device.ReleaseCapture();  // stops the run and frees the buffer with no thread left
     EXPECT_FALSE(device.IsInitialised());
     EXPECT_FALSE(device.HasCaptureThread());
+}
+
+TEST_F(CaptureDeviceTest, CaptureThreadStartsOnTheWindowsThreadAndKeepsEarlierNotifications) {
+    FakeMainWindow window;
+    CaptureServices services = Services(Spy());
+    services.window = &window;
+    CaptureDevice device(services);
+    ASSERT_TRUE(device.InitCapture());
+    ASSERT_TRUE(device.StartCapture(true));
+    EXPECT_FALSE(device.HasCaptureThread());
+    EXPECT_EQ(window.PendingCalls(), 1u);
+    spy->Fire(0);  // arrives before the thread exists
+    EXPECT_EQ(window.RunPostedCalls(), 1);
+    EXPECT_TRUE(device.HasCaptureThread());
+    for (int k = 1; k < 7; ++k) spy->FireAndWait(k);
+    EXPECT_EQ(device.BlocksCaptured(), 7u);
+    device.StopCapture();
+    EXPECT_TRUE(window.MessageBoxes().empty());
+}
+
+TEST_F(CaptureDeviceTest, StartMessageForAStoppedOrDestroyedDeviceDoesNothing) {
+    FakeMainWindow window;
+    CaptureServices services = Services(Spy());
+    services.window = &window;
+    {
+        CaptureDevice device(services);
+        ASSERT_TRUE(device.InitCapture());
+        ASSERT_TRUE(device.StartCapture(true));
+        device.StopCapture();
+        window.RunPostedCalls();
+        EXPECT_FALSE(device.HasCaptureThread());
+        ASSERT_TRUE(device.StartCapture(true));
+    }
+    EXPECT_EQ(window.RunPostedCalls(), 1);  // the device is gone: the call must not touch it
+}
+
+TEST_F(CaptureDeviceTest, BufferThatDoesNotStartFailsTheStart) {
+    VirtualCaptureFaults faults;
+    faults.refuseStart = true;
+    CaptureDevice device(Services([faults] {
+        return std::make_unique<VirtualCaptureInput>(MakeSampleSource({}), VirtualCapturePacing{}, faults);
+    }));
+    ASSERT_TRUE(device.InitCapture());
+    EXPECT_FALSE(device.StartCapture(false));
+    EXPECT_FALSE(device.IsCapturing());
+    EXPECT_FALSE(device.HasCaptureThread());
+    EXPECT_NE(LogBody(dir).find("Failed to start the capture buffer!\n"), std::string::npos);
+}
+
+TEST_F(CaptureDeviceTest, NotificationsThatCannotBeSetLogAndFail) {
+    VirtualCaptureFaults faults;
+    faults.refuseNotifications = true;
+    CaptureDevice device(Services([faults] {
+        return std::make_unique<VirtualCaptureInput>(MakeSampleSource({}), VirtualCapturePacing{}, faults);
+    }));
+    EXPECT_FALSE(device.InitCapture());
+    EXPECT_EQ(LogBody(dir), "Failed to set DS buffer notifications!\n");
 }
 
 }  // namespace

@@ -128,6 +128,10 @@ TEST_F(CaptureEndToEnd, LockStepScanKeepsEachBurstWithItsPreRollAndHold) {
     ASSERT_EQ(result.totals.files.size(), 1u);
     const auto groups = GroupsOfRecording(result.totals.files[0], input);
     const auto expected = ExpectedGroups(input);
+    ASSERT_FALSE(groups.empty());
+    // Named after the first block it holds: 72 ms per notification from the start.
+    EXPECT_EQ(result.totals.files[0],
+              dir.File(ScanTimeStamp(1700000000, static_cast<uint64_t>(groups[0].first - 1) * 72) + ".wav"));
     ASSERT_EQ(expected.size(), bursts.size());
     ASSERT_EQ(groups.size(), expected.size());
     for (size_t g = 0; g < groups.size(); ++g) {
