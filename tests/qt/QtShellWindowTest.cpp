@@ -1,0 +1,135 @@
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/qt/QtBackScreen.h"
+#include "platform/qt/QtMainWindow.h"
+#include "qt/QtTestApplication.h"
+
+namespace sonotrap {
+namespace {
+
+class RecordingHandler : public MainWindowHandler {
+public:
+    void OnCreate() override { ++created; }
+    void OnDestroy() override { ++destroyed; }
+    void OnLeftButtonDown(int x, int y) override { clicks.push_back({x, y}); }
+    void OnCommand(int commandId) override { commands.push_back(commandId); }
+    int created = 0, destroyed = 0;
+    std::vector<std::pair<int, int>> clicks;
+    std::vector<int> commands;
+};
+
+class QtShellWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { test::QtTestApplication(); }
+    RecordingHandler handler;
+};
+
+TEST_F(QtShellWindow, FixedClientAreaUnderMenuAndTitle) {
+    QtMainWindow window(nullptr);
+    window.Start(&handler);
+    QApplication::processEvents();
+    EXPECT_EQ(handler.created, 1);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Sonotrap"));
+    EXPECT_EQ(window.Canvas()->size(), QSize(648, 488));
+    EXPECT_TRUE(window.Canvas()->testAttribute(Qt::WA_OpaquePaintEvent));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());  // cannot be resized
+    EXPECT_GE(window.height(), 488 + window.menuBar()->height());
+    window.close();
+    EXPECT_EQ(handler.destroyed, 1);
+}
+
+TEST_F(QtShellWindow, MenusCarryTheCommandIdentifiers) {
+    QtMainWindow window(nullptr);
+    window.Start(&handler);
+    const std::pair<int, const char*> expected[] = {{32771, "&Load"}, {105, "E&xit"}, {32774, "File &I/O"},
+                                                    {32772, "&Recording"}, {32773, "&Frequencies Graph"},
+                                                    {104, "&About ..."}};
+    for (auto [id, text] : expected) {
+        QAction* action = window.CommandAction(id);
+        ASSERT_NE(action, nullptr) << id;
+        EXPECT_EQ(action->text(), QString::fromLatin1(text));
+        action->trigger();
+    }
+    EXPECT_EQ(handler.commands, (std::vector<int>{32771, 105, 32774, 32772, 32773, 104}));
+    QStringList menus;
+    for (QAction* menu : window.menuBar()->actions()) menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&Options", "&Help"}));
+    window.close();
+}
+
+TEST_F(QtShellWindow, AboutHasBothAccelerators) {
+    QtMainWindow window(nullptr);
+    const QList<QKeySequence> keys = window.CommandAction(command::kAbout)->shortcuts();
+    EXPECT_TRUE(keys.contains(QKeySequence(Qt::ALT | Qt::Key_Question)));
+    EXPECT_TRUE(keys.contains(QKeySequence(Qt::ALT | Qt::Key_Slash)));
+}
+
+TEST_F(QtShellWindow, LeftPressesReachTheHandlerInClientCoordinates) {
+    QtMainWindow window(nullptr);
+    window.Start(&handler);
+    QMouseEvent left(QEvent::MouseButtonPress, QPointF(430, 455), QPointF(430, 455), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.Canvas(), &left);
+    QMouseEvent right(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::RightButton,
+                      Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(window.Canvas(), &right);
+    EXPECT_EQ(handler.clicks, (std::vector<std::pair<int, int>>{{430, 455}}));
+    window.close();
+    QApplication::sendEvent(window.Canvas(), &left);  // after close nothing is reported
+    EXPECT_EQ(handler.clicks.size(), 1u);
+}
+
+TEST_F(QtShellWindow, PaintsBackScreenAndBackgroundBand) {
+    QtBackScreen screen;
+    QtMainWindow window(&screen);
+    const QImage before = window.Canvas()->grab().toImage();
+    EXPECT_EQ(before.pixel(100, 100) & 0xFFFFFF, 0u);  // no pixels yet: black
+    EXPECT_EQ(before.pixel(644, 100) & 0xFFFFFF, QtCanvas::kBackground);
+    ASSERT_TRUE(screen.Create());
+    screen.Lock().FillRect(Rect{0, 0, 640, 480}, Rgb(10, 20, 30));
+    const QImage after = window.Canvas()->grab().toImage();
+    EXPECT_EQ(after.pixel(639, 479) & 0xFFFFFF, Rgb(10, 20, 30));
+    EXPECT_EQ(after.pixel(640, 479) & 0xFFFFFF, QtCanvas::kBackground);
+    EXPECT_EQ(after.pixel(300, 485) & 0xFFFFFF, QtCanvas::kBackground);
+}
+
+TEST_F(QtShellWindow, MenuStateAndPostedCallsFromAnotherThread) {
+    QtMainWindow window(nullptr);
+    int ran = 0;
+    std::thread worker([&] {
+        window.EnableMenuEntry(command::kRecording, false);
+        window.PostToMainThread([&] { ++ran; });
+    });
+    worker.join();
+    QApplication::processEvents();
+    EXPECT_FALSE(window.CommandAction(command::kRecording)->isEnabled());
+    EXPECT_EQ(ran, 1);
+    window.EnableMenuEntry(command::kRecording, true);
+    EXPECT_TRUE(window.CommandAction(command::kRecording)->isEnabled());
+}
+
+TEST_F(QtShellWindow, WorkerMessageBoxGivesUpWhenTheWindowCloses) {
+    QtMainWindow window(nullptr);
+    window.Start(&handler);
+    std::thread worker([&] { window.ShowMessageBox("text", "caption", MessageIcon::Hand); });
+    window.close();  // the box was never shown: the worker must not wait for it
+    worker.join();
+    QApplication::processEvents();
+    EXPECT_EQ(handler.destroyed, 1);
+}
+
+TEST(QtFileDialogFilter, TranslatesPatternPairs) {
+    OpenFileRequest request;
+    request.filters = {{"Audio types", "*.mp3;*.wav;"}, {"All types", "*.*"}};
+    EXPECT_EQ(FileDialogFilter(request), QStringLiteral("Audio types (*.mp3 *.wav);;All types (*)"));
+}
+
+}  // namespace
+}  // namespace sonotrap
