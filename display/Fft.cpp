@@ -1,16 +1,37 @@
 #include "display/Fft.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "display/FftKernels.h"
+#include "display/Vec2.h"
 
 namespace sonotrap {
 
-// Layout: the complex FFT runs in place on interleaved (re, im) pairs. After the first stage
-// has read the packed input in bit-reversed order, blocks of 4^s points hold finished
-// sub-transforms, ordered so that a block group of four holds the residues 0, 2, 1, 3.
+// Layout: the complex FFT runs in place on separate real and imaginary arrays. The first
+// stage reads the packed input z[n] = x[2n] + i x[2n+1] in bit-reversed order; from then on
+// blocks of 4^s points hold finished sub-transforms, and a group of four blocks holds the
+// residues 0, 2, 1, 3 (that is what bit-reversed order gives a radix-4 step).
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+constexpr size_t kChunkLimit = 1024;  // 2 x 8 KB per chunk: stays in the first-level cache
+
+// Indices i and i + 1 (the "Down" forms i and i - 1).
+struct TwoLanes {
+    using T = simd::Vec2;
+    static constexpr size_t kWidth = 2;
+    static T Get(const double* p, size_t i) { return simd::Load(p + i); }
+    static void Put(double* p, size_t i, T v) { simd::Store(p + i, v); }
+    static T GetDown(const double* p, size_t i) { return simd::Swap(simd::Load(p + i - 1)); }
+    static void PutDown(double* p, size_t i, T v) { simd::Store(p + i - 1, simd::Swap(v)); }
+    static T Sqrt(T v) { return simd::Sqrt(v); }
+    static void PutFloats(float* p, T v) {
+        p[0] = static_cast<float>(v[0]);
+        p[1] = static_cast<float>(v[1]);
+    }
+};
 
 uint32_t ReverseBits(uint32_t value, int bits) {
     uint32_t reversed = 0;
@@ -21,178 +42,155 @@ uint32_t ReverseBits(uint32_t value, int bits) {
     return reversed;
 }
 
-void PushTwiddle(std::vector<double>& table, size_t k, size_t n) {
-    const double angle = -2.0 * kPi * static_cast<double>(k) / static_cast<double>(n);
-    table.push_back(std::cos(angle));
-    table.push_back(std::sin(angle));
-}
-
-// From Z[k], Z[M-k] of the half-size transform and w = e^(-2 pi i k / N): X[k] into (zk),
-// X[M-k] into (zm).
-inline void SplitPair(double* zk, double* zm, double wr, double wi) {
-    const double er = 0.5 * (zk[0] + zm[0]), ei = 0.5 * (zk[1] - zm[1]);
-    const double orr = 0.5 * (zk[1] + zm[1]), oi = -0.5 * (zk[0] - zm[0]);
-    const double pr = wr * orr - wi * oi, pi = wr * oi + wi * orr;
-    zk[0] = er + pr;
-    zk[1] = ei + pi;
-    zm[0] = er - pr;
-    zm[1] = pi - ei;
-}
+double TwiddleRe(size_t k, size_t n) { return std::cos(-2.0 * kPi * static_cast<double>(k) / static_cast<double>(n)); }
+double TwiddleIm(size_t k, size_t n) { return std::sin(-2.0 * kPi * static_cast<double>(k) / static_cast<double>(n)); }
 
 struct PackedReals {
     const double* in;
-    double operator()(size_t i) const { return in[i]; }
+    double operator()(size_t index, size_t) const { return in[index]; }
 };
 
 struct WindowedSamples {
     const int16_t* samples;
-    const double* window;
-    double operator()(size_t i) const { return samples[i] * window[i]; }
+    const double* loadWindow;
+    double operator()(size_t index, size_t position) const { return samples[index] * loadWindow[position]; }
 };
+
+int ClampedBits(int log2Size) { return std::clamp(log2Size, 3, 24); }
 
 }  // namespace
 
-RealFft::RealFft(int log2Size)
-    : size_(size_t{1} << log2Size), half_(size_ / 2), oddStages_((log2Size - 1) % 2 == 1) {
-    const int halfBits = log2Size - 1;
+const FftKernelSet& PortableFftKernels() {
+    static const FftKernelSet kernels = KernelSetFor<TwoLanes>();
+    return kernels;
+}
+
+RealFft::RealFft(int log2Size, bool allowWideVectors)
+    : size_(size_t{1} << ClampedBits(log2Size)),
+      half_(size_ / 2),
+      chunk_(4),
+      oddStages_((ClampedBits(log2Size) - 1) % 2 == 1),
+      kernels_(&PortableFftKernels()) {
+    if (allowWideVectors && WideFftKernels()) kernels_ = WideFftKernels();
+    const int halfBits = ClampedBits(log2Size) - 1;
     for (uint32_t q = 0; q < half_ / 4; ++q) firstIndex_.push_back(ReverseBits(4 * q, halfBits));
     for (size_t sub = 4; 4 * sub <= half_; sub *= 4) {
-        for (size_t k = 0; k < sub; ++k) {
-            PushTwiddle(radix4Twiddles_, k, 4 * sub);
-            PushTwiddle(radix4Twiddles_, 2 * k, 4 * sub);
-            PushTwiddle(radix4Twiddles_, 3 * k, 4 * sub);
+        stages_.push_back({sub, radix4Twiddles_.size()});
+        for (size_t residue = 1; residue <= 3; ++residue) {
+            for (size_t k = 0; k < sub; ++k) radix4Twiddles_.push_back(TwiddleRe(residue * k, 4 * sub));
+            for (size_t k = 0; k < sub; ++k) radix4Twiddles_.push_back(TwiddleIm(residue * k, 4 * sub));
         }
+        if (4 * sub <= kChunkLimit) chunk_ = 4 * sub;
     }
-    for (size_t k = 0; k < half_ / 2; ++k) PushTwiddle(radix2Twiddles_, k, half_);
-    for (size_t k = 0; k <= half_ / 2; ++k) PushTwiddle(splitTwiddles_, k, size_);
+    const size_t h = half_ / 2;
+    for (size_t k = 0; k <= h / 2; ++k) {
+        radix2Re_.push_back(TwiddleRe(k, half_));
+        radix2Im_.push_back(TwiddleIm(k, half_));
+    }
+    for (size_t k = 0; k <= h; ++k) {
+        splitRe_.push_back(TwiddleRe(k, size_));
+        splitIm_.push_back(TwiddleIm(k, size_));
+    }
 }
 
-void RealFft::Forward(const double* in, double* out) const { Transform(PackedReals{in}, out); }
-
-void RealFft::ForwardWindowed(const int16_t* samples, const double* window, double* out) const {
-    Transform(WindowedSamples{samples, window}, out);
-}
-
-template <typename Input>
-void RealFft::Transform(const Input& input, double* out) const {
-    LoadFirstStage(input, out);
-    Radix4Stages(out);
-    if (oddStages_)
-        FinalRadix2AndSplit(out);
-    else
-        Split(out);
-}
-
-// Reads packed values z[n] = x[2n] + i x[2n+1] in bit-reversed order and does the first
-// 4-point butterflies (all twiddles 1) on the way.
-template <typename Input>
-void RealFft::LoadFirstStage(const Input& x, double* z) const {
+void RealFft::SetWindow(const double* window) {
+    loadWindow_.resize(size_);
     const size_t quarter = half_ / 4;
     for (size_t q = 0; q < quarter; ++q) {
-        const size_t n0 = firstIndex_[q], n1 = n0 + quarter, n2 = n0 + 2 * quarter, n3 = n0 + 3 * quarter;
-        const double d0r = x(2 * n0), d0i = x(2 * n0 + 1);
-        const double d1r = x(2 * n1), d1i = x(2 * n1 + 1);
-        const double d2r = x(2 * n2), d2i = x(2 * n2 + 1);
-        const double d3r = x(2 * n3), d3i = x(2 * n3 + 1);
+        for (size_t j = 0; j < 4; ++j) {
+            const size_t n = firstIndex_[q] + j * quarter;
+            loadWindow_[8 * q + 2 * j] = window[2 * n];
+            loadWindow_[8 * q + 2 * j + 1] = window[2 * n + 1];
+        }
+    }
+}
+
+void RealFft::Forward(const double* in, double* re, double* im) const { Transform(PackedReals{in}, re, im); }
+
+void RealFft::ForwardWindowed(const int16_t* samples, double* re, double* im) const {
+    if (loadWindow_.size() != size_) return;
+    Transform(WindowedSamples{samples, loadWindow_.data()}, re, im);
+}
+
+void RealFft::Magnitudes(const double* re, const double* im, double scale, float* out) const {
+    kernels_->magnitudes(re, im, half_, scale, out);
+}
+
+template <typename Input>
+void RealFft::Transform(const Input& input, double* re, double* im) const {
+    // The stages that fit a chunk run chunk by chunk, the rest over the whole array.
+    size_t stage = 0;
+    while (stage < stages_.size() && 4 * stages_[stage].sub <= chunk_) ++stage;
+    const double* twiddles = radix4Twiddles_.data();
+    for (size_t begin = 0; begin < half_; begin += chunk_) {
+        LoadFirstStage(input, begin / 4, (begin + chunk_) / 4, re, im);
+        for (size_t s = 0; s < stage; ++s)
+            kernels_->radix4Stage(re, im, begin, begin + chunk_, stages_[s].sub, twiddles + stages_[s].twiddles);
+    }
+    for (size_t s = stage; s < stages_.size(); ++s)
+        kernels_->radix4Stage(re, im, 0, half_, stages_[s].sub, twiddles + stages_[s].twiddles);
+    if (oddStages_)
+        FinalRadix2AndSplit(re, im);
+    else
+        Split(re, im);
+}
+
+// Reads the packed values in bit-reversed order and does the first 4-point butterflies (all
+// twiddles 1) on the way.
+template <typename Input>
+void RealFft::LoadFirstStage(const Input& x, size_t firstQuad, size_t endQuad, double* re, double* im) const {
+    const size_t quarter = half_ / 4;
+    for (size_t q = firstQuad; q < endQuad; ++q) {
+        const size_t n0 = firstIndex_[q], n1 = n0 + quarter, n2 = n1 + quarter, n3 = n2 + quarter;
+        const size_t p = 8 * q;
+        const double d0r = x(2 * n0, p), d0i = x(2 * n0 + 1, p + 1);
+        const double d1r = x(2 * n1, p + 2), d1i = x(2 * n1 + 1, p + 3);
+        const double d2r = x(2 * n2, p + 4), d2i = x(2 * n2 + 1, p + 5);
+        const double d3r = x(2 * n3, p + 6), d3i = x(2 * n3 + 1, p + 7);
         const double a0r = d0r + d2r, a0i = d0i + d2i, a1r = d0r - d2r, a1i = d0i - d2i;
         const double a2r = d1r + d3r, a2i = d1i + d3i, a3r = d1r - d3r, a3i = d1i - d3i;
-        double* y = z + 8 * q;
-        y[0] = a0r + a2r;
-        y[1] = a0i + a2i;
-        y[2] = a1r + a3i;
-        y[3] = a1i - a3r;
-        y[4] = a0r - a2r;
-        y[5] = a0i - a2i;
-        y[6] = a1r - a3i;
-        y[7] = a1i + a3r;
+        double* yr = re + 4 * q;
+        double* yi = im + 4 * q;
+        yr[0] = a0r + a2r, yi[0] = a0i + a2i;
+        yr[1] = a1r + a3i, yi[1] = a1i - a3r;
+        yr[2] = a0r - a2r, yi[2] = a0i - a2i;
+        yr[3] = a1r - a3i, yi[3] = a1i + a3r;
     }
 }
 
-// Combines groups of four sub-transforms of length sub into one of length 4 sub, the inputs
-// at k, k + sub, k + 2 sub, k + 3 sub holding residues 0, 2, 1, 3.
-void RealFft::Radix4Stages(double* z) const {
-    const double* twiddles = radix4Twiddles_.data();
-    for (size_t sub = 4; 4 * sub <= half_; sub *= 4) {
-        for (size_t base = 0; base < half_; base += 4 * sub) {
-            double* p0 = z + 2 * base;
-            double* p2 = p0 + 2 * sub;
-            double* p1 = p2 + 2 * sub;
-            double* p3 = p1 + 2 * sub;
-            const double* w = twiddles;
-            for (size_t k = 0; k < sub; ++k, w += 6) {
-                const size_t i = 2 * k;
-                const double d1r = p1[i], d1i = p1[i + 1];
-                const double d2r = p2[i], d2i = p2[i + 1];
-                const double d3r = p3[i], d3i = p3[i + 1];
-                const double t1r = w[0] * d1r - w[1] * d1i, t1i = w[0] * d1i + w[1] * d1r;
-                const double t2r = w[2] * d2r - w[3] * d2i, t2i = w[2] * d2i + w[3] * d2r;
-                const double t3r = w[4] * d3r - w[5] * d3i, t3i = w[4] * d3i + w[5] * d3r;
-                const double a0r = p0[i] + t2r, a0i = p0[i + 1] + t2i;
-                const double a1r = p0[i] - t2r, a1i = p0[i + 1] - t2i;
-                const double a2r = t1r + t3r, a2i = t1i + t3i;
-                const double a3r = t1r - t3r, a3i = t1i - t3i;
-                p0[i] = a0r + a2r;
-                p0[i + 1] = a0i + a2i;
-                p2[i] = a1r + a3i;
-                p2[i + 1] = a1i - a3r;
-                p1[i] = a0r - a2r;
-                p1[i + 1] = a0i - a2i;
-                p3[i] = a1r - a3i;
-                p3[i + 1] = a1i + a3r;
-            }
-        }
-        twiddles += 6 * sub;
-    }
+namespace {
+
+// X[0] and X[M] from Z[0], packed into the first slots.
+void SplitZero(double* re, double* im) {
+    const double r0 = re[0], i0 = im[0];
+    re[0] = r0 + i0;
+    im[0] = r0 - i0;
 }
 
-// The last radix-2 stage of the complex transform fused with the split: indices k and
-// M/2 - k of both halves give Z at k, M/2 + k, M/2 - k and M - k, which are exactly the two
-// pairs the split needs, so everything stays in place.
-void RealFft::FinalRadix2AndSplit(double* z) const {
-    const size_t h = half_ / 2;  // length of each half
-    const double* w2 = radix2Twiddles_.data();
-    const double* ws = splitTwiddles_.data();
-    auto butterfly = [&](size_t k, double* zLow, double* zHigh) {
-        double* a = z + 2 * k;
-        double* b = z + 2 * (k + h);
-        const double tr = w2[2 * k] * b[0] - w2[2 * k + 1] * b[1];
-        const double ti = w2[2 * k] * b[1] + w2[2 * k + 1] * b[0];
-        zLow[0] = a[0] + tr;
-        zLow[1] = a[1] + ti;
-        zHigh[0] = a[0] - tr;
-        zHigh[1] = a[1] - ti;
-    };
-    for (size_t k = 1; k < h / 2; ++k) {
-        const size_t j = h - k;
-        double zk[2], zkh[2], zj[2], zjh[2];  // Z[k], Z[k + h], Z[h - k], Z[M - k]
-        butterfly(k, zk, zkh);
-        butterfly(j, zj, zjh);
-        SplitPair(zk, zjh, ws[2 * k], ws[2 * k + 1]);
-        SplitPair(zj, zkh, ws[2 * j], ws[2 * j + 1]);
-        z[2 * k] = zk[0], z[2 * k + 1] = zk[1];
-        z[2 * (half_ - k)] = zjh[0], z[2 * (half_ - k) + 1] = zjh[1];
-        z[2 * j] = zj[0], z[2 * j + 1] = zj[1];
-        z[2 * (h + k)] = zkh[0], z[2 * (h + k) + 1] = zkh[1];
-    }
-    double z0[2], zh[2], zq[2], zq3[2];
-    butterfly(0, z0, zh);
-    butterfly(h / 2, zq, zq3);
-    SplitPair(zq, zq3, ws[h], ws[h + 1]);
-    z[h] = zq[0], z[h + 1] = zq[1];
-    z[3 * h] = zq3[0], z[3 * h + 1] = zq3[1];
-    z[0] = z0[0] + z0[1];
-    z[1] = z0[0] - z0[1];
-    z[2 * h] = zh[0];
-    z[2 * h + 1] = -zh[1];
+}  // namespace
+
+void RealFft::FinalRadix2AndSplit(double* re, double* im) const {
+    const size_t h = half_ / 2;
+    // k = 0: Z[0] = A + B and Z[h] = A - B; X[h] = conj Z[h].
+    const double ar = re[0], ai = im[0], br = re[h], bi = im[h];
+    re[0] = ar + br, im[0] = ai + bi;
+    re[h] = ar - br, im[h] = -(ai - bi);
+    SplitZero(re, im);
+    kernels_->finalPairs(re, im, 1, h / 2, h, radix2Re_.data(), radix2Im_.data(), splitRe_.data(), splitIm_.data());
+    // k = h / 2 pairs with itself: Z[h/2] and Z[3h/2] are the split pair (h/2, M - h/2).
+    const size_t q = h / 2;
+    const Cx<double> a{re[q], im[q]}, t = Mul(Cx<double>{re[h + q], im[h + q]}, radix2Re_[q], radix2Im_[q]);
+    Cx<double> xq, xm;
+    SplitPair(a + t, a - t, splitRe_[q], splitIm_[q], &xq, &xm);
+    re[q] = xq.r, im[q] = xq.i;
+    re[h + q] = xm.r, im[h + q] = xm.i;
 }
 
-void RealFft::Split(double* z) const {
-    const double* ws = splitTwiddles_.data();
-    for (size_t k = 1; k < half_ / 2; ++k) SplitPair(z + 2 * k, z + 2 * (half_ - k), ws[2 * k], ws[2 * k + 1]);
-    const double r0 = z[0], i0 = z[1];
-    z[0] = r0 + i0;
-    z[1] = r0 - i0;
-    z[half_ + 1] = -z[half_ + 1];  // X[M/2] = conj Z[M/2]
+void RealFft::Split(double* re, double* im) const {
+    const size_t h = half_ / 2;
+    SplitZero(re, im);
+    im[h] = -im[h];  // X[h] = conj Z[h]
+    kernels_->splitPairs(re, im, 1, h, half_, splitRe_.data(), splitIm_.data());
 }
 
 }  // namespace sonotrap

@@ -4,40 +4,58 @@
 #include <vector>
 
 // Forward discrete Fourier transform of real data, X[k] = sum x[n] e^(-2 pi i k n / N), without
-// normalisation, for N a power of two from 8 up. Computed as one complex FFT of N/2 points on
-// the even/odd packed input followed by a split; all tables are built at construction, so a
-// transform allocates nothing. A transform only reads the object: one RealFft may serve
-// several threads, each with its own buffers.
+// normalisation, for N a power of two from 8 to 2^24. Computed as one complex FFT of N/2
+// points on the even/odd packed input followed by a split; all tables are built up front, so
+// a transform allocates nothing. A transform only reads the object: one RealFft may serve
+// several threads, each with its own output buffers.
 namespace sonotrap {
+
+struct FftKernelSet;
 
 class RealFft {
 public:
-    explicit RealFft(int log2Size);
+    // allowWideVectors: use the widest vector unit the processor offers (results are the
+    // same bit for bit; false keeps to the portable loops, for comparison).
+    explicit RealFft(int log2Size, bool allowWideVectors = true);
     size_t Size() const { return size_; }
 
-    // in: Size() real values. out: Size() doubles (must not overlap in) receiving
-    // X[k] = (out[2k], out[2k+1]) for k = 1 .. Size()/2 - 1, and the two real bins packed
-    // into the first pair: out[0] = X[0], out[1] = X[Size()/2].
-    void Forward(const double* in, double* out) const;
-    // The same transform of the values samples[i] * window[i].
-    void ForwardWindowed(const int16_t* samples, const double* window, double* out) const;
+    // in: Size() real values. re, im: Size()/2 values each, receiving X[k] = (re[k], im[k])
+    // for k = 1 .. Size()/2 - 1, and the two real bins in the first slots: re[0] = X[0],
+    // im[0] = X[Size()/2]. The three buffers must not overlap.
+    void Forward(const double* in, double* re, double* im) const;
+
+    // The transform of samples[i] * window[i], with the window given once beforehand.
+    void SetWindow(const double* window);
+    void ForwardWindowed(const int16_t* samples, double* re, double* im) const;
+
+    // out[k] = |X[k]| * scale as float for k = 1 .. Size()/2 - 1, from a result of the above;
+    // out[0] gets the magnitude of the packed pair, which callers replace as they need.
+    void Magnitudes(const double* re, const double* im, double scale, float* out) const;
 
 private:
+    struct Stage {
+        size_t sub;        // length of the sub-transforms combined four at a time
+        size_t twiddles;   // offset of its w^k, w^2k, w^3k tables (re and im, sub values each)
+    };
     template <typename Input>
-    void Transform(const Input& input, double* out) const;
+    void Transform(const Input& input, double* re, double* im) const;
     template <typename Input>
-    void LoadFirstStage(const Input& input, double* z) const;
-    void Radix4Stages(double* z) const;
-    void FinalRadix2AndSplit(double* z) const;
-    void Split(double* z) const;
+    void LoadFirstStage(const Input& input, size_t firstQuad, size_t endQuad, double* re, double* im) const;
+    void FinalRadix2AndSplit(double* re, double* im) const;
+    // (the stage loops themselves live in FftKernels.h)
+    void Split(double* re, double* im) const;
 
-    size_t size_;                     // N real values
-    size_t half_;                     // M = N / 2 complex points
-    bool oddStages_;                  // log2(M) odd: a radix-2 stage closes the complex FFT
+    size_t size_;                       // N real values
+    size_t half_;                       // M = N / 2 complex points
+    size_t chunk_;                      // early stages run chunk by chunk while it sits in cache
+    bool oddStages_;                    // log2(M) odd: a radix-2 stage closes the complex FFT
     std::vector<uint32_t> firstIndex_;  // first packed input of each 4-point butterfly
-    std::vector<double> radix4Twiddles_;  // per stage, per k: w^k, w^2k, w^3k
-    std::vector<double> radix2Twiddles_;  // e^(-2 pi i k / M), k < M / 2
-    std::vector<double> splitTwiddles_;   // e^(-2 pi i k / N), k <= M / 2
+    std::vector<Stage> stages_;
+    std::vector<double> radix4Twiddles_;
+    std::vector<double> radix2Re_, radix2Im_;  // e^(-2 pi i k / M)
+    std::vector<double> splitRe_, splitIm_;    // e^(-2 pi i k / N)
+    std::vector<double> loadWindow_;           // the window in the order the first stage reads it
+    const FftKernelSet* kernels_;              // the loops for this processor
 };
 
 }  // namespace sonotrap

@@ -1,9 +1,11 @@
 #include "display/PeakSearch.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "display/LevelScale.h"
+#include "display/Vec2.h"
 
 namespace sonotrap {
 
@@ -20,6 +22,21 @@ int TruncatedBin(float value) {
     return static_cast<int>(value);
 }
 
+// Frequency and amplitude of the peak at bin k from its neighbours: the differences and the
+// sum in float, the rest in double.
+struct PeakAmplitude {
+    float hz;
+    double amplitude;
+};
+inline PeakAmplitude InterpolateAmplitude(const float* magnitude, int k) {
+    const float mL = magnitude[k - 1], mC = magnitude[k], mR = magnitude[k + 1];
+    const float difference = mR - mL;
+    const float sum = mL + mC + mR;
+    const double delta = difference * 1.747 / sum;
+    const float curvature = 2.0f * mC - mL - mR;
+    return {static_cast<float>((k + delta) * kBinWidth), curvature * 0.5 * delta * delta + mC};
+}
+
 }  // namespace
 
 float PlainLevel(double magnitude) {
@@ -29,13 +46,8 @@ float PlainLevel(double magnitude) {
 }
 
 InterpolatedPeak InterpolatePeak(const float* magnitude, int k) {
-    const float mL = magnitude[k - 1], mC = magnitude[k], mR = magnitude[k + 1];
-    const float difference = mR - mL;
-    const float sum = mL + mC + mR;
-    const double delta = difference * 1.747 / sum;
-    const float curvature = 2.0f * mC - mL - mR;
-    const double amplitude = curvature * 0.5 * delta * delta + mC;
-    return {static_cast<float>((k + delta) * kBinWidth), PlainLevel(amplitude)};
+    const PeakAmplitude peak = InterpolateAmplitude(magnitude, k);
+    return {peak.hz, PlainLevel(peak.amplitude)};
 }
 
 void BandBins(float low, float high, int* lowBin, int* highBin) {
@@ -95,72 +107,155 @@ void ResetNotePeaks(NotePeaks& notes) {
     notes.peakDb = kFloorDb;
 }
 
-// A peak below the first band's upper edge, while no later band has been reached.
-void TakeBandZeroPeak(const InterpolatedPeak& peak, double noteThreshold, NotePeaks& notes) {
-    if (notes.bandLevel[0] != 0.0f && !(peak.db > notes.bandLevel[0])) return;
-    notes.bandLevel[0] = notes.octavePeakDb[0] = notes.peakDb = peak.db;
-    notes.octavePeakHz[0] = notes.peakHz = peak.hz;
-    notes.peakOctave = 0;
-    if (peak.db >= noteThreshold) notes.octaveNote[0] = NoteNames()[0];
-}
+// The walk takes every strict local maximum once, in rising order (after a maximum at k the
+// next bin cannot be one, so stepping by two skips nothing). Most of them are noise, so the
+// costly parts are kept for those that matter: a bit set of the maxima built without
+// branches, and the logarithm only where an amplitude comparison cannot decide.
+class NotePeakWalk {
+public:
+    NotePeakWalk(const float* magnitude, NotePeaks& notes) : magnitude_(magnitude), notes_(notes) {}
 
-// A peak in band b: the band's, the octave's and the overall maximum.
-void TakeBandPeak(const InterpolatedPeak& peak, int b, double noteThreshold, NotePeaks& notes) {
-    if (notes.bandLevel[b] != 0.0f && peak.db <= notes.bandLevel[b]) return;
-    notes.bandLevel[b] = peak.db;
-    const int octave = std::min(b / kBandsPerOctave, kOctaveCount - 1);
-    if (notes.octavePeakHz[octave] != 0.0f && peak.db <= notes.octavePeakDb[octave]) return;
-    notes.octavePeakDb[octave] = peak.db;
-    notes.octavePeakHz[octave] = peak.hz;
-    if (b % 4 == 0) {
-        if (peak.db >= noteThreshold) notes.octaveNote[octave] = NoteNames()[b / 4];
-    } else {
-        notes.octaveNote[octave] = nullptr;
+    void Run(int lowBin, int highBin) {
+        MarkMaxima(lowBin, highBin);
+        for (int word = lowBin / 64; word <= (highBin - 1) / 64; ++word) {
+            for (uint64_t bits = maxima_[word]; bits != 0; bits &= bits - 1) {
+                const int k = 64 * word + std::countr_zero(bits);
+                if (!TakePeak(k)) return;
+            }
+        }
     }
-    if (peak.db > notes.peakDb) {
-        notes.peakDb = peak.db;
-        notes.peakHz = peak.hz;
-        notes.peakOctave = octave;
+
+private:
+    struct Candidate {
+        float hz;
+        double amplitude;
+        float db;
+        bool haveDb;
+    };
+
+    // Strict local maxima of lowBin .. highBin - 1 strong enough to possibly pass the gate,
+    // four bins at a time (bin 0 and the last bin are never candidates).
+    void MarkMaxima(int lowBin, int highBin) {
+        const float* m = magnitude_;
+        const simd::Float4 floor = simd::Splat4(kCandidateFloor);
+        for (int word = lowBin / 64; word <= (highBin - 1) / 64; ++word) {
+            uint64_t bits = 0;
+            for (int j = 0; j < 64; j += 4) {
+                const int k = 64 * word + j;
+                if (k == 0 || k + 4 >= kSpectrumBins) {
+                    for (int i = 0; i < 4; ++i) bits |= static_cast<uint64_t>(IsCandidate(k + i)) << (j + i);
+                    continue;
+                }
+                const simd::Float4 c = simd::Load4(m + k);
+                const unsigned lanes =
+                    simd::Bits((c > simd::Load4(m + k - 1)) & (c > simd::Load4(m + k + 1)) & (c >= floor));
+                bits |= static_cast<uint64_t>(lanes) << j;
+            }
+            // Only bins inside the band.
+            const int first = std::max(64 * word, lowBin) - 64 * word, end = std::min(64 * word + 64, highBin) - 64 * word;
+            const uint64_t inside = (end >= 64 ? ~uint64_t{0} : (uint64_t{1} << end) - 1) & ~((uint64_t{1} << first) - 1);
+            maxima_[word] = bits & inside;
+        }
     }
-}
+
+    bool IsCandidate(int k) const {
+        if (k < 1 || k >= kSpectrumBins - 1) return false;
+        const float* m = magnitude_;
+        return m[k] > m[k - 1] && m[k] > m[k + 1] && m[k] >= kCandidateFloor;
+    }
+
+    float Level(Candidate& c) {
+        if (!c.haveDb) c.db = PlainLevel(c.amplitude), c.haveDb = true;
+        return c.db;
+    }
+
+    // True when a stored level is certainly not exceeded, judged by amplitude alone: the
+    // level rule rises with the amplitude below 1.0.
+    static bool CertainlyNotAbove(double amplitude, double storedAmplitude) {
+        return amplitude <= storedAmplitude && storedAmplitude < kMonotoneBelow;
+    }
+
+    // False when the walk ends (above the last band).
+    bool TakePeak(int k) {
+        const PeakAmplitude peak = InterpolateAmplitude(magnitude_, k);
+        Candidate c{peak.hz, peak.amplitude, 0.0f, false};
+        if (c.hz < 1.0f || c.amplitude < kGateLow) return true;
+        if (c.amplitude <= kGateHigh && Level(c) <= kGate) return true;
+        const NoteBands& bands = bands_;
+        if (band_ < 0) {
+            if (c.hz < bands.lowestEdge) return true;
+            if (c.hz < bands.bandEdge[1]) {
+                TakeBandZeroPeak(c);
+                return true;
+            }
+            band_ = 1;
+        }
+        while (c.hz >= bands.bandEdge[2 * band_ + 1]) {
+            if (++band_ >= kBandCount) return false;
+        }
+        TakeBandPeak(c, band_);
+        return true;
+    }
+
+    void TakeBandZeroPeak(Candidate& c) {
+        NotePeaks& n = notes_;
+        if (n.bandLevel[0] != 0.0f && (CertainlyNotAbove(c.amplitude, bandAmplitude_[0]) || !(Level(c) > n.bandLevel[0])))
+            return;
+        bandAmplitude_[0] = c.amplitude;
+        n.bandLevel[0] = n.octavePeakDb[0] = n.peakDb = Level(c);
+        n.octavePeakHz[0] = n.peakHz = c.hz;
+        n.peakOctave = 0;
+        if (c.db >= kNoteThreshold) n.octaveNote[0] = NoteNames()[0];
+    }
+
+    void TakeBandPeak(Candidate& c, int b) {
+        NotePeaks& n = notes_;
+        if (n.bandLevel[b] != 0.0f && (CertainlyNotAbove(c.amplitude, bandAmplitude_[b]) || Level(c) <= n.bandLevel[b]))
+            return;
+        bandAmplitude_[b] = c.amplitude;
+        const float level = n.bandLevel[b] = Level(c);
+        const int octave = std::min(b / kBandsPerOctave, kOctaveCount - 1);
+        if (n.octavePeakHz[octave] != 0.0f && level <= n.octavePeakDb[octave]) return;
+        n.octavePeakDb[octave] = level;
+        n.octavePeakHz[octave] = c.hz;
+        if (b % 4 == 0) {
+            if (level >= kNoteThreshold) n.octaveNote[octave] = NoteNames()[b / 4];
+        } else {
+            n.octaveNote[octave] = nullptr;
+        }
+        if (level > n.peakDb) {
+            n.peakDb = level;
+            n.peakHz = c.hz;
+            n.peakOctave = octave;
+        }
+    }
+
+    static constexpr float kGate = static_cast<float>(1.0 - kFullScaleDb);
+    static constexpr double kNoteThreshold = 10.0 - kFullScaleDb;
+    // Amplitudes around the gate (about 1.7e-5): below kGateLow the level is certainly at or
+    // under the gate, above kGateHigh certainly over it; between, the level is computed.
+    static inline const double kGateLow = std::exp(kGate / kDbPerLn) * (1.0 - 1e-9);
+    static inline const double kGateHigh = std::exp((kGate + 1e-4) / kDbPerLn);
+    // An interpolated amplitude is at most about 4.05 times its bin (delta is at most 1.747).
+    static inline const float kCandidateFloor = static_cast<float>(kGateLow / 4.1);
+    static constexpr double kMonotoneBelow = 0.999;
+
+    const float* magnitude_;
+    NotePeaks& notes_;
+    const NoteBands& bands_ = GetNoteBands();
+    int band_ = -1;  // the band cursor; -1 is before band 0
+    uint64_t maxima_[kSpectrumBins / 64];
+    double bandAmplitude_[kBandCount];
+};
 
 }  // namespace
 
 void LocateNotePeaks(const float* magnitude, int lowBin, int highBin, NotePeaks& notes) {
     ResetNotePeaks(notes);
-    const float gate = static_cast<float>(1.0 - kFullScaleDb);
-    const double noteThreshold = 10.0 - kFullScaleDb;
-    const NoteBands& bands = GetNoteBands();
     lowBin = std::max(lowBin, 1);
     highBin = std::min(highBin, kSpectrumBins - 1);
-
-    int band = -1;  // before band 0
-    int k = lowBin;
-    while (k < highBin) {
-        if (!(magnitude[k] > magnitude[k - 1]) || !(magnitude[k] > magnitude[k + 1])) {
-            ++k;
-            continue;
-        }
-        const InterpolatedPeak peak = InterpolatePeak(magnitude, k);
-        if (peak.hz < 1.0f) {
-            ++k;
-            continue;
-        }
-        k += 2;  // the next bin cannot be a strict maximum
-        if (peak.db <= gate) continue;
-        if (band < 0) {
-            if (peak.hz < bands.lowestEdge) continue;
-            if (peak.hz < bands.bandEdge[1]) {
-                TakeBandZeroPeak(peak, noteThreshold, notes);
-                continue;
-            }
-            band = 1;
-        }
-        while (peak.hz >= bands.bandEdge[2 * band + 1]) {
-            if (++band >= kBandCount) return;  // above the last band: the walk ends
-        }
-        TakeBandPeak(peak, band, noteThreshold, notes);
-    }
+    if (lowBin >= highBin) return;
+    NotePeakWalk(magnitude, notes).Run(lowBin, highBin);
 }
 
 }  // namespace sonotrap

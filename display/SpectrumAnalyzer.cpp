@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+
 namespace sonotrap {
 
 namespace {
@@ -22,10 +23,11 @@ SpectrumAnalyzer::SpectrumAnalyzer()
         window_[i] = (0.42 - 0.5 * std::cos(x * 6.28318530717959) + 0.08 * std::cos(x * 12.56637061435917)) *
                      kSampleScale;
     }
+    fft_.SetWindow(window_.data());
 }
 
 void SpectrumAnalyzer::AnalyzeBlock(const int16_t* samples, PeakReading& reading, NotePeaks& notes) {
-    fft_.ForwardWindowed(samples, window_.data(), work_.data());
+    fft_.ForwardWindowed(samples, work_.data(), work_.data() + kSpectrumBins);
     ComputeMagnitudes();
     AverageAndNormalize();
 
@@ -40,14 +42,10 @@ void SpectrumAnalyzer::AnalyzeBlock(const int16_t* samples, PeakReading& reading
 }
 
 void SpectrumAnalyzer::ComputeMagnitudes() {
-    const double* x = work_.data();
+    const double* re = work_.data();
     float* m = magnitude_.data();
-    constexpr double kScale = 2.0 / 8192.0;
-    m[0] = static_cast<float>(x[0] / 8192.0);
-    for (int k = 1; k < kSpectrumBins; ++k) {
-        const double re = x[2 * k], im = x[2 * k + 1];
-        m[k] = static_cast<float>(std::sqrt(re * re + im * im) * kScale);
-    }
+    fft_.Magnitudes(re, re + kSpectrumBins, 2.0 / 8192.0, m);
+    m[0] = static_cast<float>(re[0] / 8192.0);  // the mean keeps its sign
 }
 
 void SpectrumAnalyzer::AverageAndNormalize() {

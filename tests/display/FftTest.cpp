@@ -39,24 +39,43 @@ std::vector<double> RandomValues(size_t n, unsigned seed) {
 // bins near zero).
 double RelativeError(const RealFft& fft, const std::vector<double>& x) {
     const size_t n = x.size();
-    std::vector<double> out(n);
-    fft.Forward(x.data(), out.data());
+    std::vector<double> re(n / 2), im(n / 2);
+    fft.Forward(x.data(), re.data(), im.data());
     const auto expected = DirectDft(x, n / 2 + 1);
     double largest = 0.0, error = 0.0;
     for (const auto& e : expected) largest = std::max(largest, std::abs(e));
-    error = std::max(error, std::abs(out[0] - expected[0].real()));
-    error = std::max(error, std::abs(out[1] - expected[n / 2].real()));
+    error = std::max(error, std::abs(re[0] - expected[0].real()));
+    error = std::max(error, std::abs(im[0] - expected[n / 2].real()));
     for (size_t k = 1; k < n / 2; ++k)
-        error = std::max(error, std::abs(std::complex<double>(out[2 * k], out[2 * k + 1]) - expected[k]));
+        error = std::max(error, std::abs(std::complex<double>(re[k], im[k]) - expected[k]));
     return error / largest;
 }
 
 TEST(RealFftTest, MatchesDirectDftForEverySize) {
     // Odd and even numbers of complex stages take different closing passes.
     for (int bits = 3; bits <= 12; ++bits) {
-        RealFft fft(bits);
-        ASSERT_EQ(fft.Size(), size_t{1} << bits);
-        EXPECT_LT(RelativeError(fft, RandomValues(fft.Size(), 100 + bits)), 1e-13) << "size 2^" << bits;
+        for (bool wide : {true, false}) {
+            RealFft fft(bits, wide);
+            ASSERT_EQ(fft.Size(), size_t{1} << bits);
+            EXPECT_LT(RelativeError(fft, RandomValues(fft.Size(), 100 + bits)), 1e-13) << "size 2^" << bits;
+        }
+    }
+}
+
+TEST(RealFftTest, WideAndPortableLoopsAgreeBitForBit) {
+    for (int bits : {3, 4, 5, 9, 14}) {
+        RealFft wide(bits), portable(bits, false);
+        const auto x = RandomValues(wide.Size(), 50 + bits);
+        std::vector<double> re1(x.size() / 2), im1(x.size() / 2), re2(x.size() / 2), im2(x.size() / 2);
+        wide.Forward(x.data(), re1.data(), im1.data());
+        portable.Forward(x.data(), re2.data(), im2.data());
+        EXPECT_EQ(re1, re2) << "size 2^" << bits;
+        EXPECT_EQ(im1, im2) << "size 2^" << bits;
+        std::vector<float> m1(x.size() / 2), m2(x.size() / 2);
+        wide.Magnitudes(re1.data(), im1.data(), 0.25, m1.data());
+        portable.Magnitudes(re2.data(), im2.data(), 0.25, m2.data());
+        EXPECT_EQ(m1, m2);
+        EXPECT_EQ(m1[3], static_cast<float>(0.25 * std::hypot(re1[3], im1[3])));
     }
 }
 
@@ -75,22 +94,26 @@ TEST(RealFftTest, WindowedSamplesEqualThePlainTransformOfTheirProducts) {
         samples[i] = static_cast<int16_t>(sample(random));
         products[i] = samples[i] * window[i];
     }
-    std::vector<double> viaWindow(16384), viaProducts(16384);
-    fft.ForwardWindowed(samples.data(), window.data(), viaWindow.data());
-    fft.Forward(products.data(), viaProducts.data());
-    EXPECT_EQ(viaWindow, viaProducts);
+    std::vector<double> re(8192), im(8192), productRe(8192), productIm(8192);
+    fft.ForwardWindowed(samples.data(), re.data(), im.data());  // no window set: nothing done
+    EXPECT_EQ(re, std::vector<double>(8192, 0.0));
+    fft.SetWindow(window.data());
+    fft.ForwardWindowed(samples.data(), re.data(), im.data());
+    fft.Forward(products.data(), productRe.data(), productIm.data());
+    EXPECT_EQ(re, productRe);
+    EXPECT_EQ(im, productIm);
 }
 
 TEST(RealFftTest, PureToneLandsInItsBin) {
     RealFft fft(10);
-    std::vector<double> x(1024), out(1024);
-    for (size_t n = 0; n < x.size(); ++n) x[n] = std::cos(2.0 * M_PI * 37.0 * n / 1024.0) + 0.25;
-    fft.Forward(x.data(), out.data());
-    EXPECT_NEAR(out[0], 256.0, 1e-9);                     // DC
-    EXPECT_NEAR(out[1], 0.0, 1e-9);                       // Nyquist
-    EXPECT_NEAR(out[2 * 37], 512.0, 1e-9);                // N/2 for a unit cosine
-    EXPECT_NEAR(out[2 * 37 + 1], 0.0, 1e-9);
-    EXPECT_NEAR(std::hypot(out[2 * 36], out[2 * 36 + 1]), 0.0, 1e-9);
+    std::vector<double> x(1024), re(512), im(512);
+    for (size_t n = 0; n < x.size(); ++n) x[n] = std::cos(2.0 * M_PI * 37.0 * n / 1024.0) + 0.25 + (n % 2 ? -0.5 : 0.5);
+    fft.Forward(x.data(), re.data(), im.data());
+    EXPECT_NEAR(re[0], 256.0, 1e-9);   // DC
+    EXPECT_NEAR(im[0], 512.0, 1e-9);   // Nyquist
+    EXPECT_NEAR(re[37], 512.0, 1e-9);  // N/2 for a unit cosine
+    EXPECT_NEAR(im[37], 0.0, 1e-9);
+    EXPECT_NEAR(std::hypot(re[36], im[36]), 0.0, 1e-9);
 }
 
 }  // namespace

@@ -1,0 +1,169 @@
+#pragma once
+#include <cmath>
+#include <cstddef>
+
+// The FFT's inner loops, written once over a lane type L that handles L::kWidth adjacent
+// indices at a time (L::T is double or a small vector). Each translation unit that includes
+// this header gets its own copies (unnamed namespace), so one unit may compile them for a
+// wider instruction set than the rest without the two ever being mixed up at link time.
+// All arithmetic is plain IEEE double per lane: every lane type gives identical results.
+namespace sonotrap {
+
+// The loops of one instruction set, as the transform calls them.
+struct FftKernelSet {
+    // Radix-4 steps of sub-length sub over [begin, end) (see Fft.cpp for the layout).
+    void (*radix4Stage)(double* re, double* im, size_t begin, size_t end, size_t sub, const double* twiddles);
+    // The fused last radix-2 step and split for k in [kBegin, kEnd), h = M / 2.
+    void (*finalPairs)(double* re, double* im, size_t kBegin, size_t kEnd, size_t h, const double* w2r,
+                       const double* w2i, const double* wsr, const double* wsi);
+    // The split alone for k in [kBegin, kEnd) of an M-point result.
+    void (*splitPairs)(double* re, double* im, size_t kBegin, size_t kEnd, size_t m, const double* wsr,
+                       const double* wsi);
+    // out[k] = |(re[k], im[k])| * scale as float, for k in [0, count).
+    void (*magnitudes)(const double* re, const double* im, size_t count, double scale, float* out);
+};
+
+const FftKernelSet& PortableFftKernels();
+// The set for the widest vectors this processor runs, or nullptr when that is the portable one.
+const FftKernelSet* WideFftKernels();
+
+namespace {  // NOLINT: deliberately one copy per translation unit, see above
+
+template <typename T>
+struct Cx {
+    T r, i;
+};
+template <typename T>
+inline Cx<T> operator+(Cx<T> a, Cx<T> b) { return {a.r + b.r, a.i + b.i}; }
+template <typename T>
+inline Cx<T> operator-(Cx<T> a, Cx<T> b) { return {a.r - b.r, a.i - b.i}; }
+template <typename T>
+inline Cx<T> Mul(Cx<T> a, T wr, T wi) { return {wr * a.r - wi * a.i, wr * a.i + wi * a.r}; }
+
+// One index at a time; also the tail of every vector loop.
+struct OneLane {
+    using T = double;
+    static constexpr size_t kWidth = 1;
+    static T Get(const double* p, size_t i) { return p[i]; }
+    static void Put(double* p, size_t i, T v) { p[i] = v; }
+    static T GetDown(const double* p, size_t i) { return p[i]; }
+    static void PutDown(double* p, size_t i, T v) { p[i] = v; }
+    static T Sqrt(T v) { return std::sqrt(v); }
+};
+
+template <typename L>
+inline Cx<typename L::T> GetCx(const double* re, const double* im, size_t i) { return {L::Get(re, i), L::Get(im, i)}; }
+template <typename L>
+inline void PutCx(double* re, double* im, size_t i, Cx<typename L::T> v) {
+    L::Put(re, i, v.r);
+    L::Put(im, i, v.i);
+}
+// The "Down" forms address i, i - 1, ...: the mirrored side of a split.
+template <typename L>
+inline Cx<typename L::T> GetCxDown(const double* re, const double* im, size_t i) {
+    return {L::GetDown(re, i), L::GetDown(im, i)};
+}
+template <typename L>
+inline void PutCxDown(double* re, double* im, size_t i, Cx<typename L::T> v) {
+    L::PutDown(re, i, v.r);
+    L::PutDown(im, i, v.i);
+}
+
+// From Z[k] and Z[M-k] of the half-size transform and w = e^(-2 pi i k / N):
+// X[k] = E + w O and X[M-k] = conj(E - w O), E and O the transforms of the even and odd values.
+template <typename T>
+inline void SplitPair(Cx<T> zk, Cx<T> zm, T wr, T wi, Cx<T>* xk, Cx<T>* xm) {
+    const T er = 0.5 * (zk.r + zm.r), ei = 0.5 * (zk.i - zm.i);
+    const T orr = 0.5 * (zk.i + zm.i), oi = -0.5 * (zk.r - zm.r);
+    const T pr = wr * orr - wi * oi, pi = wr * oi + wi * orr;
+    *xk = {er + pr, ei + pi};
+    *xm = {er - pr, pi - ei};
+}
+
+// Four sub-transforms at k, in blocks holding residues 0, 2, 1, 3, into one of four times the
+// length. Twiddles: w^k, w^2k, w^3k as (re, im) tables of sub values each.
+template <typename L>
+inline void Radix4Butterfly(double* const r[4], double* const i[4], size_t k, const double* w, size_t sub) {
+    using T = typename L::T;
+    const Cx<T> d0 = GetCx<L>(r[0], i[0], k);
+    const Cx<T> t2 = Mul(GetCx<L>(r[1], i[1], k), L::Get(w + 2 * sub, k), L::Get(w + 3 * sub, k));
+    const Cx<T> t1 = Mul(GetCx<L>(r[2], i[2], k), L::Get(w, k), L::Get(w + sub, k));
+    const Cx<T> t3 = Mul(GetCx<L>(r[3], i[3], k), L::Get(w + 4 * sub, k), L::Get(w + 5 * sub, k));
+    const Cx<T> a0 = d0 + t2, a1 = d0 - t2, a2 = t1 + t3, a3 = t1 - t3;
+    PutCx<L>(r[0], i[0], k, a0 + a2);
+    PutCx<L>(r[2], i[2], k, a0 - a2);
+    PutCx<L>(r[1], i[1], k, {a1.r + a3.i, a1.i - a3.r});  // a1 - i a3
+    PutCx<L>(r[3], i[3], k, {a1.r - a3.i, a1.i + a3.r});  // a1 + i a3
+}
+
+template <typename L>
+void Radix4StageLoop(double* re, double* im, size_t begin, size_t end, size_t sub, const double* w) {
+    for (size_t base = begin; base < end; base += 4 * sub) {
+        double* const r[4] = {re + base, re + base + sub, re + base + 2 * sub, re + base + 3 * sub};
+        double* const i[4] = {im + base, im + base + sub, im + base + 2 * sub, im + base + 3 * sub};
+        size_t k = 0;
+        for (; k + L::kWidth <= sub; k += L::kWidth) Radix4Butterfly<L>(r, i, k, w, sub);
+        for (; k < sub; ++k) Radix4Butterfly<OneLane>(r, i, k, w, sub);
+    }
+}
+
+// The last radix-2 step of an odd-sized complex FFT fused with the split. For k and j = h - k,
+// the butterflies give Z at k, h + k, j and h + j = M - k: exactly the two pairs (k, M - k)
+// and (j, M - j) the split needs, so everything stays in place. The twiddles of j follow from
+// those of k: e^(-2 pi i j / M) = -conj(w2), e^(-2 pi i j / N) = (-Im ws, -Re ws).
+template <typename L>
+inline void FinalPair(double* re, double* im, size_t k, size_t h, typename L::T w2r, typename L::T w2i,
+                      typename L::T wsr, typename L::T wsi) {
+    using T = typename L::T;
+    const size_t j = h - k;
+    const Cx<T> a = GetCx<L>(re, im, k), t = Mul(GetCx<L>(re, im, h + k), w2r, w2i);
+    const Cx<T> aj = GetCxDown<L>(re, im, j), tj = Mul(GetCxDown<L>(re, im, h + j), T(-w2r), w2i);
+    const Cx<T> zk = a + t, zkh = a - t, zj = aj + tj, zjh = aj - tj;
+    Cx<T> xk, xmk, xj, xmj;
+    SplitPair(zk, zjh, wsr, wsi, &xk, &xmk);
+    SplitPair(zj, zkh, T(-wsi), T(-wsr), &xj, &xmj);
+    PutCx<L>(re, im, k, xk);
+    PutCxDown<L>(re, im, h + j, xmk);
+    PutCxDown<L>(re, im, j, xj);
+    PutCx<L>(re, im, h + k, xmj);
+}
+
+template <typename L>
+void FinalPairsLoop(double* re, double* im, size_t k, size_t end, size_t h, const double* w2r, const double* w2i,
+                    const double* wsr, const double* wsi) {
+    for (; k + L::kWidth <= end; k += L::kWidth)
+        FinalPair<L>(re, im, k, h, L::Get(w2r, k), L::Get(w2i, k), L::Get(wsr, k), L::Get(wsi, k));
+    for (; k < end; ++k) FinalPair<OneLane>(re, im, k, h, w2r[k], w2i[k], wsr[k], wsi[k]);
+}
+
+template <typename L>
+inline void SplitPairAt(double* re, double* im, size_t k, size_t m, typename L::T wsr, typename L::T wsi) {
+    Cx<typename L::T> xk, xm;
+    SplitPair(GetCx<L>(re, im, k), GetCxDown<L>(re, im, m - k), wsr, wsi, &xk, &xm);
+    PutCx<L>(re, im, k, xk);
+    PutCxDown<L>(re, im, m - k, xm);
+}
+
+template <typename L>
+void SplitPairsLoop(double* re, double* im, size_t k, size_t end, size_t m, const double* wsr, const double* wsi) {
+    for (; k + L::kWidth <= end; k += L::kWidth) SplitPairAt<L>(re, im, k, m, L::Get(wsr, k), L::Get(wsi, k));
+    for (; k < end; ++k) SplitPairAt<OneLane>(re, im, k, m, wsr[k], wsi[k]);
+}
+
+template <typename L>
+void MagnitudesLoop(const double* re, const double* im, size_t count, double scale, float* out) {
+    size_t k = 0;
+    for (; k + L::kWidth <= count; k += L::kWidth) {
+        const typename L::T r = L::Get(re, k), i = L::Get(im, k);
+        L::PutFloats(out + k, scale * L::Sqrt(r * r + i * i));
+    }
+    for (; k < count; ++k) out[k] = static_cast<float>(scale * OneLane::Sqrt(re[k] * re[k] + im[k] * im[k]));
+}
+
+template <typename L>
+FftKernelSet KernelSetFor() {
+    return {&Radix4StageLoop<L>, &FinalPairsLoop<L>, &SplitPairsLoop<L>, &MagnitudesLoop<L>};
+}
+
+}  // namespace
+}  // namespace sonotrap
