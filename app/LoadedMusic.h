@@ -76,21 +76,25 @@ public:
     void ReleaseLoadedMusic();
 
     // One tick of the event service thread: two blocks analysed, shown and advanced, 35 ms
-    // apart. Public so tests can drive the pipeline without the thread.
-    void RunTick();
+    // apart. False (logged) when a tick is already running. Public so tests can drive the
+    // pipeline without waking the thread.
+    bool RunTick();
 
     const std::string& Path() const { return path_; }
     uint32_t BlocksAnalysed() const { return blocksAnalysed_.load(); }
     uint32_t ElapsedSamples() const { return elapsedSamples_.load(); }
-    // The pipeline (null before OpenMusic). Read it only while the thread is idle.
-    const uint8_t* SampleBuffer() const { return sampleBuffer_.get(); }
+    // Ticks finished since the thread started; once it has reached a count, the pipeline holds
+    // that tick's result.
+    uint32_t TicksCompleted() const { return ticksCompleted_.load(); }
+    // The pipeline (null before OpenMusic). Read it only while no tick runs.
+    const uint8_t* SampleBuffer() const { return reinterpret_cast<const uint8_t*>(samples_.get()); }
     static uint32_t SlotOffset(int slot);
 
 private:
     void EventServiceThreadProc();
     void AnalyseAndShowBlock();
     void AdvancePipeline();
-    uint8_t* Slot(int slot) { return sampleBuffer_.get() + SlotOffset(slot); }
+    int16_t* Slot(int slot) { return samples_.get() + SlotOffset(slot) / 2; }
 
     MainWindow* window_;
     DiagnosticLog& log_;
@@ -101,10 +105,11 @@ private:
     MappedFile mappedFile_;
     std::string path_;
     std::unique_ptr<MusicFileReader> reader_;
-    std::unique_ptr<uint8_t[]> sampleBuffer_;
+    std::unique_ptr<int16_t[]> samples_;  // the pipeline's 37376 bytes
     std::mutex sourceLock_;  // slots 14 and 15 against the playback thread's copy
     std::atomic<uint32_t> blocksAnalysed_{0};
     std::atomic<uint32_t> elapsedSamples_{0};
+    std::atomic<uint32_t> ticksCompleted_{0};
     std::atomic<int32_t> busy_{0};
     std::atomic<bool> stop_{false};
     std::atomic<bool> sourceSet_{false};

@@ -1,0 +1,119 @@
+// The loaded file's pipeline and event service thread feeding the playback output, over the
+// virtual sound buffer in simulated time.
+#include <gtest/gtest.h>
+
+#include "LoadedMusicSupport.h"
+#include "PlaybackOutputSim.h"
+#include "app/LoadedMusic.h"
+#include "app/PlaybackOutput.h"
+
+using namespace sonotrap;
+using namespace sonotrap::test;
+
+namespace {
+
+constexpr size_t kBlock = LoadedMusic::kMusicBlockSamples;
+
+// The playback thread's wakes go to the event service thread one at a time: each refill waits
+// (in the simulated sleep that follows it) until the tick it asked for has finished, as it
+// would when ticks take less than a block time.
+struct PlayingRig : PlaybackRigBase {
+    StepClock musicClock;
+    LoadedMusic music{nullptr, log, nullptr, nullptr, musicClock};
+    AutoResetEvent refilled;
+    std::vector<int16_t> file;
+
+    PlayingRig() : PlaybackRigBase(VirtualSoundBuffer::kDefaultWriteLead) {
+        clock.SetHook([this] {
+            if (!refilled.Wait(0)) return;
+            const uint32_t before = music.TicksCompleted();
+            music.Source().wake->Set();
+            EXPECT_TRUE(WaitForTicks(music, before + 1));
+        });
+    }
+    bool Load(std::vector<int16_t> samples) {
+        file = std::move(samples);
+        if (!WriteFileBytes(dir.File("music.wav"), MonoWav(file))) return false;
+        return music.MapMusicFile(dir.File("music.wav")) && music.OpenMusic() != nullptr;
+    }
+    bool Play(uint32_t runMs) {
+        if (!output.InitPlaybackOutput()) return false;
+        clock.Attach(Buffer());
+        clock.SetEnd(runMs);
+        PlaybackSource source = music.Source();
+        source.wake = &refilled;
+        output.SetSource(source);
+        return output.StartPlaybackOutput();
+    }
+};
+
+std::vector<int16_t> AsSamples(const std::vector<uint8_t>& bytes) {
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+}  // namespace
+
+TEST(LoadedMusicPlayback, PlaysTheFileBlockByBlockInOrderAndLoops) {
+    PlayingRig rig;
+    // Seven and a bit blocks, so every loop ends on a zero-padded block.
+    ASSERT_TRUE(rig.Load(CountingSamples(7 * kBlock + 500)));
+    ASSERT_TRUE(rig.Play(8000));
+    EXPECT_TRUE(rig.clock.WaitFinished());
+    rig.output.StopPlaybackOutput();
+    rig.music.StopEventService();
+
+    const std::vector<int16_t> played = AsSamples(rig.Buffer()->Played());
+    // The buffer's own silence (ten blocks), then the first refill, which copies the pipeline
+    // before the first tick has filled it: 22 music blocks of silence.
+    const size_t leadIn = 22 * kBlock;
+    ASSERT_GT(played.size(), leadIn + 30 * kBlock);
+    for (size_t i = 0; i < leadIn; ++i) ASSERT_EQ(played[i], 0) << i;
+    size_t blocks = 0;
+    for (size_t at = leadIn; at + kBlock <= played.size(); at += kBlock, ++blocks) {
+        const std::vector<int16_t> heard(played.begin() + static_cast<long>(at),
+                                         played.begin() + static_cast<long>(at + kBlock));
+        ASSERT_EQ(heard, FileBlock(rig.file, blocks % 8)) << "music block " << blocks;
+    }
+    EXPECT_GT(blocks, 4u * 8);  // several loops
+    EXPECT_EQ(rig.output.ResetCount(), 0u);
+}
+
+TEST(LoadedMusicPlayback, AStallRepeatsTheNewestMusicAndThenGoesOnInOrder) {
+    PlayingRig rig;
+    ASSERT_TRUE(rig.Load(CountingSamples(26 * kBlock)));  // every sample value distinct
+    bool stalled = false;
+    rig.clock.SetHook([&] {
+        if (!rig.refilled.Wait(0)) return;
+        const uint32_t before = rig.music.TicksCompleted();
+        rig.music.Source().wake->Set();
+        EXPECT_TRUE(WaitForTicks(rig.music, before + 1));
+        if (!stalled && rig.clock.ElapsedMs() >= 2000) {
+            rig.clock.StretchNextSleep(4 * PlaybackOutput::kBlockTimeMs);
+            stalled = true;
+        }
+    });
+    ASSERT_TRUE(rig.Play(5000));
+    EXPECT_TRUE(rig.clock.WaitFinished());
+    rig.output.StopPlaybackOutput();
+    rig.music.StopEventService();
+    EXPECT_EQ(rig.output.ResetCount(), 1u);
+
+    // Every heard music block is a block of the file; after the lead-in the file position only
+    // moves forward by one block at a time, except that the reset's blocks repeat one pair.
+    const std::vector<int16_t> played = AsSamples(rig.Buffer()->Played());
+    int previous = -1, repeats = 0;
+    for (size_t at = 22 * kBlock; at + kBlock <= played.size(); at += kBlock) {
+        const int first = played[at];
+        const int index = (first - 1) / static_cast<int>(kBlock);
+        ASSERT_EQ(first - 1, index * static_cast<int>(kBlock)) << "not a block start at " << at;
+        if ((index + 1) % 26 == previous) {
+            ++repeats;  // (n, n+1) heard again after (n, n+1): one step back
+        } else {
+            ASSERT_EQ(index, (previous + 1) % 26) << "at " << at;
+        }
+        previous = index;
+    }
+    EXPECT_EQ(repeats, 3);  // the reset wrote one output block into four buffer blocks
+}

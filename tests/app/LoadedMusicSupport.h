@@ -1,0 +1,179 @@
+#pragma once
+// Shared pieces of the loaded-music tests: numbered WAV files, a clock that moves only when
+// slept on, and a display that records what it was asked to show.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/LoadedMusic.h"
+#include "app/PlaybackClock.h"
+#include "platform/Thread.h"
+#include "support/TestSupport.h"
+
+namespace sonotrap::test {
+
+// A 16-bit mono 32 kHz WAV file of the given samples.
+inline std::vector<uint8_t> MonoWav(const std::vector<int16_t>& samples, uint32_t rate = 32000) {
+    const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
+    std::vector<uint8_t> bytes(44 + dataBytes);
+    size_t at = 0;
+    auto put = [&](uint32_t v, int width) {
+        for (int i = 0; i < width; ++i) bytes[at++] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    auto text = [&](const char* t) {
+        for (int i = 0; i < 4; ++i) bytes[at++] = static_cast<uint8_t>(t[i]);
+    };
+    text("RIFF");
+    put(36 + dataBytes, 4);
+    text("WAVE");
+    text("fmt ");
+    put(16, 4);
+    put(1, 2);  // PCM
+    put(1, 2);  // mono
+    put(rate, 4);
+    put(rate * 2, 4);
+    put(2, 2);
+    put(16, 2);
+    text("data");
+    put(dataBytes, 4);
+    for (int16_t s : samples) put(static_cast<uint16_t>(s), 2);
+    return bytes;
+}
+
+// Samples whose value tells where they stand: sample i of the file is (i % 30000) + 1, so no
+// sample is 0 and two music blocks never look alike.
+inline std::vector<int16_t> CountingSamples(size_t count) {
+    std::vector<int16_t> samples(count);
+    for (size_t i = 0; i < count; ++i) samples[i] = static_cast<int16_t>(i % 30000 + 1);
+    return samples;
+}
+
+// Time that moves only when someone sleeps. Sleeps from threads other than the one that made
+// the clock can be held, to catch the event service thread inside a tick.
+class StepClock : public PlaybackClock {
+public:
+    uint32_t Now() override { return now_.load(); }
+    void Sleep(uint32_t ms) override {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (hold_ && std::this_thread::get_id() != owner_ && std::this_thread::get_id() != exempt_) {
+                held_ = true;
+                cv_.notify_all();
+                cv_.wait(lock, [this] { return !hold_; });
+            }
+        }
+        now_.fetch_add(ms);
+        std::this_thread::yield();
+    }
+    void Hold() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hold_ = true;
+        held_ = false;
+    }
+    bool WaitHeld() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::seconds(60), [this] { return held_; });
+    }
+    // Sleeps on the calling thread are never held (for a test's helper thread).
+    void Exempt() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        exempt_ = std::this_thread::get_id();
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hold_ = false;
+        cv_.notify_all();
+    }
+
+private:
+    const std::thread::id owner_ = std::this_thread::get_id();
+    std::thread::id exempt_;
+    std::atomic<uint32_t> now_{50000};
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool hold_ = false;
+    bool held_ = false;
+};
+
+// Records the display calls of the ticks (made on the event service thread).
+class RecordingDisplay : public MusicBlockDisplay {
+public:
+    struct Shown {
+        int32_t seconds = -1;
+        std::vector<int16_t> window;
+        double level = -1;
+        bool meters = false;
+        bool drawn = false;
+    };
+    std::atomic<bool> ready{true};
+    float reportHz = 440.0f;
+    float reportDb = -12.5f;
+
+    void UpdateTimeAndSize(int32_t seconds, int32_t kilobytes) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        shown_.push_back(Shown{});
+        shown_.back().seconds = seconds;
+        kilobytesSeen_ |= kilobytes != 0;
+    }
+    void AnalyzeBlock(const int16_t* window, float* peakHz, float* peakDb) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        bandWasZero_ &= *peakHz == 0.0f && *peakDb == 0.0f;
+        shown_.back().window.assign(window, window + LoadedMusic::kWindowSamples);
+        *peakHz = reportHz;
+        *peakDb = reportDb;
+    }
+    bool IsReady() override { return ready; }
+    void UpdateMetersAndReadouts(bool showVuText, double level, float peakHz, float peakDb) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        shown_.back().level = level;
+        shown_.back().meters = showVuText && peakHz == reportHz && peakDb == reportDb;
+    }
+    void DrawGraph() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        shown_.back().drawn = true;
+    }
+    std::vector<Shown> Shows() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return shown_;
+    }
+    bool BandWasZero() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bandWasZero_;
+    }
+    bool KilobytesSeen() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return kilobytesSeen_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<Shown> shown_;
+    bool bandWasZero_ = true;
+    bool kilobytesSeen_ = false;
+};
+
+// Waits (in real time, bounded) until the loaded file has finished count ticks.
+inline bool WaitForTicks(const LoadedMusic& music, uint32_t count) {
+    for (int i = 0; i < 60000 && music.TicksCompleted() < count; ++i) SleepMs(1);
+    return music.TicksCompleted() >= count;
+}
+
+inline std::vector<int16_t> SlotSamples(const LoadedMusic& music, int slot) {
+    std::vector<int16_t> samples(LoadedMusic::kMusicBlockSamples);
+    std::memcpy(samples.data(), music.SampleBuffer() + LoadedMusic::SlotOffset(slot), LoadedMusic::kMusicBlockBytes);
+    return samples;
+}
+
+// Music block k of a file of the given samples, zero-padded at the end.
+inline std::vector<int16_t> FileBlock(const std::vector<int16_t>& file, size_t k) {
+    std::vector<int16_t> block(LoadedMusic::kMusicBlockSamples, 0);
+    for (size_t i = 0; i < block.size() && k * block.size() + i < file.size(); ++i) block[i] = file[k * block.size() + i];
+    return block;
+}
+
+}  // namespace sonotrap::test

@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <future>
+
+#include "LoadedMusicSupport.h"
+#include "app/DiagnosticLog.h"
+#include "app/LoadedMusic.h"
+#include "platform/virtual/FakeMainWindow.h"
+
+using namespace sonotrap;
+using namespace sonotrap::test;
+
+namespace {
+
+constexpr size_t kBlock = LoadedMusic::kMusicBlockSamples;
+
+struct MusicRig {
+    TempDir dir;
+    DiagnosticLog log;
+    FakeMainWindow window;
+    RecordingDisplay display;
+    StepClock clock;
+    std::vector<int16_t> file;
+    LoadedMusic music{&window, log, &display, nullptr, clock};
+
+    MusicRig() { log.LogOpen(dir.Path().string()); }
+    // Writes a WAV of samples and loads it; true when the file is loaded and its thread runs.
+    bool Load(std::vector<int16_t> samples) {
+        file = std::move(samples);
+        const std::string path = dir.File("music.wav");
+        if (!WriteFileBytes(path, MonoWav(file))) return false;
+        return music.MapMusicFile(path) && music.OpenMusic() != nullptr;
+    }
+    // One tick through the event service thread.
+    void Wake() {
+        const uint32_t before = music.TicksCompleted();
+        music.Source().wake->Set();
+        ASSERT_TRUE(WaitForTicks(music, before + 1));
+    }
+    std::string LogText() {
+        log.LogClose();
+        return ReadFileText(dir.File("Sonotrap.Log"));
+    }
+};
+
+}  // namespace
+
+TEST(LoadedMusicPipeline, OpenBuildsAZeroedPipelineWhoseNewestTwoSlotsAreTheSource) {
+    MusicRig rig;
+    ASSERT_TRUE(rig.Load(CountingSamples(10 * kBlock)));
+    const PlaybackSource source = rig.music.Source();
+    ASSERT_NE(rig.music.SampleBuffer(), nullptr);
+    EXPECT_EQ(source.bytes, rig.music.SampleBuffer() + 32768);
+    EXPECT_NE(source.lock, nullptr);
+    EXPECT_NE(source.wake, nullptr);
+    for (uint32_t i = 0; i < LoadedMusic::kSampleBufferBytes; ++i) ASSERT_EQ(rig.music.SampleBuffer()[i], 0) << i;
+    EXPECT_EQ(LoadedMusic::SlotOffset(0), 256u);
+    EXPECT_EQ(LoadedMusic::SlotOffset(13), 256u + 13 * 2304);
+    EXPECT_EQ(LoadedMusic::SlotOffset(14), 32768u);
+    EXPECT_EQ(LoadedMusic::SlotOffset(15), 35072u);
+    EXPECT_EQ(LoadedMusic::SlotOffset(15) + 2304, LoadedMusic::kSampleBufferBytes);
+    EXPECT_EQ(rig.music.Path(), rig.dir.File("music.wav"));
+}
+
+TEST(LoadedMusicPipeline, EachTickMovesTwoNewBlocksIntoSlots14And15AndShiftsTheRestDown) {
+    MusicRig rig;
+    ASSERT_TRUE(rig.Load(CountingSamples(40 * kBlock)));
+    rig.Wake();
+    EXPECT_EQ(SlotSamples(rig.music, 14), FileBlock(rig.file, 0));
+    EXPECT_EQ(SlotSamples(rig.music, 15), FileBlock(rig.file, 1));
+    for (int k = 0; k < 14; ++k) EXPECT_EQ(SlotSamples(rig.music, k), std::vector<int16_t>(kBlock, 0));
+    for (int t = 0; t < 8; ++t) rig.Wake();
+    // Nine ticks, eighteen blocks: slot k holds block k + 2.
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(SlotSamples(rig.music, k), FileBlock(rig.file, k + 2)) << k;
+    // The 256-byte edges around the analysis window stay zero.
+    const uint8_t* buffer = rig.music.SampleBuffer();
+    for (uint32_t i = 0; i < 256; ++i) {
+        EXPECT_EQ(buffer[i], 0);
+        EXPECT_EQ(buffer[32512 + i], 0);
+    }
+    EXPECT_EQ(rig.music.BlocksAnalysed(), 18u);
+    EXPECT_EQ(rig.music.ElapsedSamples(), 18u * kBlock);
+}
+
+TEST(LoadedMusicPipeline, LoopsToTheFirstBlockAtTheEndOfTheFileAndRestartsTheTime) {
+    MusicRig rig;
+    // Five and a half blocks: the sixth comes zero-padded, then the file starts again.
+    ASSERT_TRUE(rig.Load(CountingSamples(5 * kBlock + kBlock / 2)));
+    std::vector<std::vector<int16_t>> seen;
+    for (int t = 0; t < 7; ++t) {
+        rig.Wake();
+        seen.push_back(SlotSamples(rig.music, 14));
+        seen.push_back(SlotSamples(rig.music, 15));
+    }
+    const size_t expected[] = {0, 1, 2, 3, 4, 5, 0, 1, 2, 3, 4, 5, 0, 1};
+    for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], FileBlock(rig.file, expected[i])) << i;
+    // The time restarts when the file's first block is read again, not when it is heard: the
+    // last wrap came with the thirteenth read, and one block has been analysed since.
+    EXPECT_EQ(rig.music.ElapsedSamples(), 1u * kBlock);
+}
+
+TEST(LoadedMusicDisplay, TheFirstNineBlocksAfterALoadAreNotShown) {
+    MusicRig rig;
+    ASSERT_TRUE(rig.Load(CountingSamples(40 * kBlock)));
+    for (int t = 0; t < 4; ++t) rig.Wake();
+    EXPECT_TRUE(rig.display.Shows().empty());  // eight blocks
+    rig.Wake();                                // blocks nine and ten
+    ASSERT_EQ(rig.display.Shows().size(), 1u);
+    rig.Wake();
+    ASSERT_EQ(rig.display.Shows().size(), 3u);
+    EXPECT_TRUE(rig.display.BandWasZero());
+    EXPECT_FALSE(rig.display.KilobytesSeen());
+}
+
+TEST(LoadedMusicDisplay, ShowsTheWindowTheBlockLevelOfSlots6And7AndThePlayingTime) {
+    MusicRig rig;
+    // At the tenth analysis slots 6 and 7 hold silence and the file's block 0, slot 8 block 1.
+    // The level comes from slots 6 and 7 only: block 0's deepest sample, not block 1's peak.
+    std::vector<int16_t> samples = CountingSamples(60 * kBlock);
+    for (auto& s : samples) s = static_cast<int16_t>(s % 100);
+    samples[7] = -16384;
+    samples[kBlock + 7] = 32767;
+    ASSERT_TRUE(rig.Load(samples));
+    for (int t = 0; t < 5; ++t) rig.Wake();
+    const std::vector<RecordingDisplay::Shown> shows = rig.display.Shows();
+    ASSERT_EQ(shows.size(), 1u);
+    const RecordingDisplay::Shown& shown = shows[0];
+    EXPECT_EQ(shown.seconds, 0);  // 10 x 1152 samples = 0.36 s
+    EXPECT_TRUE(shown.meters);
+    EXPECT_TRUE(shown.drawn);
+    // The window: 128 zero samples, slots 0 to 13, 128 zero samples; at the tenth analysis the
+    // pipeline has taken in nine blocks, in slots 7 to 15.
+    ASSERT_EQ(shown.window.size(), 16384u);
+    for (int i = 0; i < 128; ++i) {
+        EXPECT_EQ(shown.window[i], 0);
+        EXPECT_EQ(shown.window[16256 + i], 0);
+    }
+    for (int k = 0; k < 14; ++k) {
+        const std::vector<int16_t> slot(shown.window.begin() + 128 + k * kBlock, shown.window.begin() + 128 + (k + 1) * kBlock);
+        EXPECT_EQ(slot, k < 7 ? std::vector<int16_t>(kBlock, 0) : FileBlock(samples, k - 7)) << k;
+    }
+    EXPECT_NEAR(shown.level, 20 * std::log10(16384.0 / 32768) + 20 * std::log10(65535.0), 1e-9);
+}
+
+TEST(LoadedMusicDisplay, MetersWaitForAReadyDisplayButTheGraphIsDrawn) {
+    MusicRig rig;
+    rig.display.ready = false;
+    ASSERT_TRUE(rig.Load(CountingSamples(40 * kBlock)));
+    for (int t = 0; t < 6; ++t) rig.Wake();
+    const std::vector<RecordingDisplay::Shown> shows = rig.display.Shows();
+    ASSERT_EQ(shows.size(), 3u);
+    for (const auto& s : shows) {
+        EXPECT_FALSE(s.meters);
+        EXPECT_TRUE(s.drawn);
+    }
+}
+
+TEST(LoadedMusicDisplay, RunsWithoutADisplay) {
+    TempDir dir;
+    DiagnosticLog log;
+    StepClock clock;
+    LoadedMusic music(nullptr, log, nullptr, nullptr, clock);
+    const std::vector<int16_t> file = CountingSamples(30 * kBlock);
+    ASSERT_TRUE(WriteFileBytes(dir.File("m.wav"), MonoWav(file)));
+    ASSERT_TRUE(music.MapMusicFile(dir.File("m.wav")));
+    ASSERT_NE(music.OpenMusic(), nullptr);
+    for (int t = 0; t < 12; ++t) EXPECT_TRUE(music.RunTick());
+    EXPECT_EQ(SlotSamples(music, 15), FileBlock(file, 23));
+}
+
+TEST(LoadedMusicFiles, AFileTheReaderRefusesShowsTheMessageAndGivesNoSource) {
+    MusicRig rig;
+    ASSERT_TRUE(WriteFileBytes(rig.dir.File("notes.txt"), std::vector<uint8_t>(5000, 'x')));
+    ASSERT_TRUE(rig.music.MapMusicFile(rig.dir.File("notes.txt")));
+    EXPECT_EQ(rig.music.OpenMusic(), nullptr);
+    EXPECT_EQ(rig.music.Source().bytes, nullptr);
+    const auto boxes = rig.window.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Sorry - I can't read that file format, Bram.");
+    EXPECT_EQ(boxes[0].caption, "File IO Error ");
+    EXPECT_EQ(boxes[0].icon, MessageIcon::Exclamation);
+}
+
+TEST(LoadedMusicFiles, MissingAndEmptyFilesAreNotMappedAndShowNothing) {
+    MusicRig rig;
+    EXPECT_FALSE(rig.music.MapMusicFile(rig.dir.File("absent.wav")));
+    ASSERT_TRUE(WriteFileBytes(rig.dir.File("empty.wav"), {}));
+    EXPECT_FALSE(rig.music.MapMusicFile(rig.dir.File("empty.wav")));
+    EXPECT_TRUE(rig.music.Path().empty());
+    EXPECT_TRUE(rig.window.MessageBoxes().empty());
+    // Opening with nothing mapped is a file the reader cannot read.
+    EXPECT_EQ(rig.music.OpenMusic(), nullptr);
+    EXPECT_EQ(rig.window.MessageBoxes().size(), 1u);
+}
+
+TEST(LoadedMusicService, StopsWhileWaitingForAWake) {
+    MusicRig rig;
+    ASSERT_TRUE(rig.Load(CountingSamples(10 * kBlock)));
+    rig.music.StopEventService();
+    EXPECT_EQ(rig.music.TicksCompleted(), 0u);
+    rig.music.StopEventService();  // twice is harmless
+    EXPECT_EQ(rig.LogText().find("WAIT_"), std::string::npos);
+}
+
+TEST(LoadedMusicService, StopInsideATickEndsTheTickAtOnceAndLogsEachLongWait) {
+    MusicRig rig;
+    ASSERT_TRUE(rig.Load(CountingSamples(10 * kBlock)));
+    rig.clock.Hold();
+    rig.music.Source().wake->Set();
+    ASSERT_TRUE(rig.clock.WaitHeld());  // in the 35 ms gap between the tick's two blocks
+    EXPECT_EQ(rig.music.BlocksAnalysed(), 1u);
+    auto stopped = std::async(std::launch::async, [&] {
+        rig.clock.Exempt();
+        rig.music.StopEventService();
+    });
+    EXPECT_EQ(stopped.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    rig.clock.Release();
+    stopped.get();
+    // The second half of the tick was skipped.
+    EXPECT_EQ(rig.music.BlocksAnalysed(), 1u);
+    EXPECT_NE(rig.LogText().find("WAIT_TIMEOUT\n"), std::string::npos);
+}
+
+TEST(LoadedMusicService, AWakeDuringATickIsOneMoreTickAndAConcurrentTickIsRefused) {
+    MusicRig rig;
+    ASSERT_TRUE(rig.Load(CountingSamples(30 * kBlock)));
+    rig.clock.Hold();
+    rig.music.Source().wake->Set();
+    ASSERT_TRUE(rig.clock.WaitHeld());
+    rig.music.Source().wake->Set();
+    rig.music.Source().wake->Set();
+    EXPECT_FALSE(rig.music.RunTick());  // the thread is inside one
+    rig.clock.Release();
+    ASSERT_TRUE(WaitForTicks(rig.music, 2));
+    rig.music.StopEventService();
+    EXPECT_EQ(rig.music.TicksCompleted(), 2u);
+    EXPECT_EQ(SlotSamples(rig.music, 15), FileBlock(rig.file, 3));
+    EXPECT_NE(rig.LogText().find("EventServiceThreadProc: SpinLock was busy!\n"), std::string::npos);
+}
+
+TEST(LoadedMusicService, ReleaseStopsTheThreadAndForgetsTheFile) {
+    MusicRig rig;
+    ASSERT_TRUE(rig.Load(CountingSamples(10 * kBlock)));
+    rig.Wake();
+    rig.music.ReleaseLoadedMusic();
+    EXPECT_EQ(rig.music.Source().bytes, nullptr);
+    EXPECT_EQ(rig.music.SampleBuffer(), nullptr);
+    EXPECT_TRUE(rig.music.Path().empty());
+    // Loadable again afterwards.
+    ASSERT_TRUE(rig.Load(CountingSamples(3 * kBlock)));
+    rig.Wake();
+    EXPECT_EQ(SlotSamples(rig.music, 15), FileBlock(rig.file, 1));
+}
