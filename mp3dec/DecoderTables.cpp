@@ -93,9 +93,17 @@ void BuildWindows(DecoderTables& t) {
     for (int type = 0; type < 4; ++type)
         for (int i = 0; i < 36; ++i)
             t.windowOdd[type][i] = (i & 1) ? -t.window[type][i] : t.window[type][i];
-    for (int n = 0; n < 18; ++n)
-        for (int k = 0; k < 18; ++k)
-            t.imdct36[n][k] = std::cos(kPi / 72 * (2 * n + 1) * (2 * k + 1));
+    for (int m = 0; m < 9; ++m) {
+        t.dct18Pre[m][0] = std::cos(kPi * (4 * m + 1) / 72);
+        t.dct18Pre[m][1] = std::sin(kPi * (4 * m + 1) / 72);
+        t.dct18Post[m][0] = std::cos(kPi * 4 * m / 72);
+        t.dct18Post[m][1] = std::sin(kPi * 4 * m / 72);
+    }
+    for (int m2 = 0; m2 < 3; ++m2)
+        for (int p1 = 0; p1 < 3; ++p1) {
+            t.dct18Twiddle[m2][p1][0] = std::cos(2 * kPi * p1 * m2 / 9);
+            t.dct18Twiddle[m2][p1][1] = std::sin(2 * kPi * p1 * m2 / 9);
+        }
     for (int n = 0; n < 6; ++n)
         for (int k = 0; k < 6; ++k)
             t.imdct12[n][k] = std::cos(kPi / 24 * (2 * n + 1) * (2 * k + 1));
@@ -181,13 +189,13 @@ void BuildSynthesis(DecoderTables& t) {
             t.dctFactor[s][k] = 1.0 / (2.0 * std::cos(kPi * (2 * k + 1) / (64 >> s)));
     const double scale = kSynthesisScale;
     const double* d = kSynthesisWindowD;
-    for (int j = 0; j < 17; ++j)
-        for (int i = 0; i < 8; ++i) {
-            t.synthesisEven[j][i] = d[j + 64 * i] * scale;
-            t.synthesisOdd[j][i] = d[j + 64 * i + 32] * scale;
+    for (int h = 0; h < 16; ++h)
+        for (int j = 0; j < 18; ++j) {
+            t.synthesisWindow[h][j] = j <= 16 ? d[j + 32 * h] * scale : 0.0;
+            // Output 32 - j reads the same values: a mirrors with a sign, b without.
             const bool mirrored = j >= 1 && j <= 15;
-            t.synthesisEvenMirror[j][i] = mirrored ? -d[32 - j + 64 * i] * scale : 0.0;
-            t.synthesisOddMirror[j][i] = mirrored ? d[64 - j + 64 * i] * scale : 0.0;
+            t.synthesisWindowMirror[h][j] =
+                mirrored ? (h % 2 ? 1.0 : -1.0) * d[32 - j + 32 * h] * scale : 0.0;
         }
 }
 

@@ -31,8 +31,11 @@ struct DecoderTables {
     double antialiasCa[8];
     double window[4][36];     // block types 0..3 (type 2: 12-point short window)
     double windowOdd[4][36];  // the same with every odd sample negated (odd subbands)
-    double imdct36[18][18];   // cos(pi / 72 (2n + 1)(2k + 1))
-    double imdct12[6][6];     // cos(pi / 24 (2n + 1)(2k + 1))
+    double imdct12[6][6];
+    // The 18-point DCT-IV through a 9-point complex DFT (3 x 3): twiddles as (cos, sin).
+    double dct18Pre[9][2];        // e^(i pi (4m + 1) / 72)
+    double dct18Post[9][2];       // e^(i pi 4p / 72)
+    double dct18Twiddle[3][3][2];  // e^(i 2 pi p1 m2 / 9)     // cos(pi / 24 (2n + 1)(2k + 1))
     double intensityMpeg1[2][16][2];     // [with middle/side][is_pos][left, right]
     double intensityMpeg2[2][2][32][2];  // [with middle/side][intensity_scale][is_pos][l, r]
     uint16_t shortLineIndex[6][576];     // short-block time order -> bitstream line
@@ -40,10 +43,8 @@ struct DecoderTables {
     HuffmanLookup bigValues[32];
     HuffmanLookup count1[2];
     double dctFactor[5][16];             // 1 / (2 cos(pi (2k + 1) / (64 >> t)))
-    double synthesisEven[17][8];         // window taps for the newest-even ring slots
-    double synthesisOdd[17][8];
-    double synthesisEvenMirror[17][8];   // taps of output 32 - j (j = 1..15)
-    double synthesisOddMirror[17][8];
+    double synthesisWindow[16][18];        // [age][j]: D[j + 32 age], scaled, j = 0..16
+    double synthesisWindowMirror[16][18];  // the same for output 32 - j (j = 1..15)
 };
 
 // The shared tables; builds them on first use (thread-safe).

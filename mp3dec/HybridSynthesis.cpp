@@ -8,16 +8,59 @@
 namespace sonotrap::mp3 {
 namespace {
 
-// 36-point IMDCT through an 18-point DCT-IV: x[i] = Y[i + 9], -Y[26 - i], -Y[i - 27].
+// Three-point DFT with the positive exponent, in place on (re, im) triples.
+inline void Dft3(double* re, double* im) {
+    constexpr double kHalfRoot3 = 0.86602540378443864676;
+    const double sr = re[1] + re[2], si = im[1] + im[2];
+    const double dr = re[1] - re[2], di = im[1] - im[2];
+    const double tr = re[0] - 0.5 * sr, ti = im[0] - 0.5 * si;
+    re[0] += sr;
+    im[0] += si;
+    re[1] = tr - kHalfRoot3 * di;
+    im[1] = ti + kHalfRoot3 * dr;
+    re[2] = tr + kHalfRoot3 * di;
+    im[2] = ti - kHalfRoot3 * dr;
+}
+
+// y[n] = sum x[k] cos(pi / 72 (2n + 1)(2k + 1)), n, k = 0..17. With a[m] = x[2m] and
+// b[m] = x[17 - 2m], Z[p] = e^(i 4p pi/72) sum_m (a[m] - i b[m]) e^(i (4m + 1) pi/72)
+// e^(i 2 pi p m / 9) gives y[2p] = Re Z[p] and y[17 - 2p] = Im Z[p]; the 9-point DFT is
+// done as 3 x 3.
+void DctIv18(const DecoderTables& t, const double* x, double* y) {
+    double re[3][3], im[3][3];  // [m2][m1], later [m2][p1]
+    for (int m = 0; m < 9; ++m) {
+        const double a = x[2 * m], b = -x[17 - 2 * m];
+        const double c = t.dct18Pre[m][0], s = t.dct18Pre[m][1];
+        re[m % 3][m / 3] = a * c - b * s;
+        im[m % 3][m / 3] = a * s + b * c;
+    }
+    for (int m2 = 0; m2 < 3; ++m2) {
+        Dft3(re[m2], im[m2]);
+        for (int p1 = 1; p1 < 3 && m2 > 0; ++p1) {
+            const double c = t.dct18Twiddle[m2][p1][0], s = t.dct18Twiddle[m2][p1][1];
+            const double r = re[m2][p1], i = im[m2][p1];
+            re[m2][p1] = r * c - i * s;
+            im[m2][p1] = r * s + i * c;
+        }
+    }
+    for (int p1 = 0; p1 < 3; ++p1) {
+        double r[3] = {re[0][p1], re[1][p1], re[2][p1]};
+        double i[3] = {im[0][p1], im[1][p1], im[2][p1]};
+        Dft3(r, i);
+        for (int p2 = 0; p2 < 3; ++p2) {
+            const int p = p1 + 3 * p2;
+            const double c = t.dct18Post[p][0], s = t.dct18Post[p][1];
+            y[2 * p] = r[p2] * c - i[p2] * s;
+            y[17 - 2 * p] = r[p2] * s + i[p2] * c;
+        }
+    }
+}
+
+// 36-point IMDCT through the 18-point DCT-IV: x[i] = Y[i + 9], -Y[26 - i], -Y[i - 27].
 void LongImdct(const DecoderTables& t, const double* in, const double* window, double* overlap,
                double out[18][32], int sb) {
     double y[18];
-    for (int n = 0; n < 18; ++n) {
-        const double* c = t.imdct36[n];
-        double s = 0.0;
-        for (int k = 0; k < 18; ++k) s += in[k] * c[k];
-        y[n] = s;
-    }
+    DctIv18(t, in, y);
     double x[36];
     for (int i = 0; i < 9; ++i) x[i] = y[i + 9];
     for (int i = 9; i < 27; ++i) x[i] = -y[26 - i];

@@ -84,10 +84,20 @@ bool DecodePairs(BitCursor& c, uint32_t end, uint32_t tableSelect, uint32_t regi
         while (line >= steps[step].end) ++step;
         const uint32_t symbol = DecodeSymbol(lookup, c);
         uint32_t x = symbol >> 4, y = symbol & 15;
-        if (linbits != 0 && x == 15) x += c.Read(linbits);
-        const double vx = Signed(t, x, c);
-        if (linbits != 0 && y == 15) y += c.Read(linbits);
-        const double vy = Signed(t, y, c);
+        double vx, vy;
+        if (linbits == 0) {  // both sign bits from one look
+            const uint32_t bits = c.Peek32();
+            const uint32_t signX = x ? bits >> 31 : 0;
+            const uint32_t signY = y ? (bits << (x ? 1 : 0)) >> 31 : 0;
+            c.Skip((x != 0) + (y != 0));
+            vx = signX ? -t.pow43[x] : t.pow43[x];
+            vy = signY ? -t.pow43[y] : t.pow43[y];
+        } else {
+            if (x == 15) x += c.Read(linbits);
+            vx = Signed(t, x, c);
+            if (y == 15) y += c.Read(linbits);
+            vy = Signed(t, y, c);
+        }
         const double factor = steps[step].factor;
         xr[line] = vx * factor;
         xr[line + 1] = vy * factor;

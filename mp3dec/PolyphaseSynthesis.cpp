@@ -40,30 +40,39 @@ void SynthesizeSlot(SynthesisState& state, const double* subbands, int16_t* out,
     double x[32];
     Dct<32>(subbands, x, t);
 
-    // The 64-value V vector is [X16..X31, 0, -X31..-X1, -X0, -X1..-X15]; keep its two
-    // distinct halves, a = V[0..16] and b = V[32..48].
+    // The 64-value V vector is [X16..X31, 0, -X31..-X1, -X0, -X1..-X15]; its distinct halves
+    // are a = V[0..16] and b = V[32..48].
     const int pos = state.position = (state.position + 15) & 15;
-    double* a = state.a[pos];
-    double* b = state.b[pos];
+    double a[SynthesisState::kRow] = {}, b[SynthesisState::kRow] = {};
     for (int j = 0; j < 16; ++j) a[j] = x[16 + j];
-    a[16] = 0.0;
     for (int j = 0; j <= 16; ++j) b[j] = -x[16 - j];
-
-    for (int j = 0; j <= 16; ++j) {
-        double sum = 0.0, mirror = 0.0;
-        const double* even = t.synthesisEven[j];
-        const double* odd = t.synthesisOdd[j];
-        const double* evenMirror = t.synthesisEvenMirror[j];
-        const double* oddMirror = t.synthesisOddMirror[j];
-        for (int i = 0; i < 8; ++i) {
-            const double av = state.a[(pos + 2 * i) & 15][j];
-            const double bv = state.b[(pos + 2 * i + 1) & 15][j];
-            sum += even[i] * av + odd[i] * bv;
-            mirror += evenMirror[i] * av + oddMirror[i] * bv;
-        }
-        out[j * stride] = RoundToPcm(sum);
-        if (j >= 1 && j <= 15) out[(32 - j) * stride] = RoundToPcm(mirror);
+    for (int q = 0; q < 2; ++q) {
+        const double* value = (pos & 1) == q ? a : b;
+        std::memcpy(state.v[q][pos], value, sizeof a);
+        std::memcpy(state.v[q][pos + 16], value, sizeof a);
     }
+
+    double sum[SynthesisState::kRow], mirror[SynthesisState::kRow];
+    const double(*rows)[SynthesisState::kRow] = state.v[pos & 1] + pos;
+    // Six outputs at a time keep their sums in registers across the 16 ages.
+    for (int j0 = 0; j0 < SynthesisState::kRow; j0 += 6) {
+        double s[6] = {}, m[6] = {};
+        for (int h = 0; h < 16; ++h) {
+            const double* row = rows[h] + j0;
+            const double* w = t.synthesisWindow[h] + j0;
+            const double* wm = t.synthesisWindowMirror[h] + j0;
+            for (int j = 0; j < 6; ++j) {
+                s[j] += w[j] * row[j];
+                m[j] += wm[j] * row[j];
+            }
+        }
+        for (int j = 0; j < 6; ++j) {
+            sum[j0 + j] = s[j];
+            mirror[j0 + j] = m[j];
+        }
+    }
+    for (int j = 0; j <= 16; ++j) out[j * stride] = RoundToPcm(sum[j]);
+    for (int j = 1; j <= 15; ++j) out[(32 - j) * stride] = RoundToPcm(mirror[j]);
 }
 
 }  // namespace sonotrap::mp3

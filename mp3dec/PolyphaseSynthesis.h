@@ -7,10 +7,13 @@ namespace sonotrap::mp3 {
 // The window is scaled so that the filter's sums are PCM values directly.
 constexpr double kSynthesisScale = 32768.0;
 
-// One channel's filter history: the distinct halves of the last 16 V vectors.
+// One channel's filter history: the distinct values (17 per slot) of the last 16 V vectors,
+// kept so that a slot's window sums read one contiguous row per age. Each V vector has two
+// halves, a and b; a sum uses a from even ages and b from odd ones, so set q holds, for
+// ring slot s, a when s has the parity q and b otherwise; the ring is stored twice in a row.
 struct SynthesisState {
-    double a[16][17];
-    double b[16][17];
+    static constexpr int kRow = 18;  // 17 values, padded to whole vectors
+    double v[2][32][kRow];
     int position;
 };
 
