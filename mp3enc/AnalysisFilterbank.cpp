@@ -26,7 +26,7 @@ const DctFactors& Factors() {
 }
 
 template <int N>
-void Dct3(const double* in, double* out) {
+void Dct3(const double* in, double* out, const DctFactors& factors) {
     if constexpr (N == 1) {
         out[0] = in[0];
     } else {
@@ -36,9 +36,9 @@ void Dct3(const double* in, double* out) {
             even[m] = in[2 * m];
             odd[m] = in[2 * m + 1] + (m > 0 ? in[2 * m - 1] : 0.0);
         }
-        Dct3<kHalf>(even, e);
-        Dct3<kHalf>(odd, o);
-        const double* factor = Factors().inverseTwoCos + kHalf - 1;
+        Dct3<kHalf>(even, e, factors);
+        Dct3<kHalf>(odd, o, factors);
+        const double* factor = factors.inverseTwoCos + kHalf - 1;
         for (int n = 0; n < kHalf; ++n) {
             const double t = o[n] * factor[n];
             out[n] = e[n] + t;
@@ -83,7 +83,7 @@ void AnalysisFilterbank::FilterSlot(double out[32]) {
     b[0] = y[16];
     for (int j = 1; j <= 16; ++j) b[j] = y[16 - j] + y[16 + j];
     for (int j = 17; j < 32; ++j) b[j] = y[16 + j] - y[80 - j];
-    Dct3<32>(b, out);
+    Dct3<32>(b, out, Factors());
 }
 
 }  // namespace sonotrap::mp3enc

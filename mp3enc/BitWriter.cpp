@@ -2,11 +2,16 @@
 
 namespace sonotrap::mp3enc {
 
-void BitWriter::Put(uint64_t value, int count) {
-    if (count <= 0) return;
-    const uint64_t mask = (uint64_t{1} << count) - 1;
-    accumulator_ = (accumulator_ << count) | (value & mask);
-    pending_ += count;
+void BitWriter::Flush32() {
+    pending_ -= 32;
+    const uint32_t word = static_cast<uint32_t>(accumulator_ >> pending_);
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        if (bytes_ < kCapacity) buffer_[bytes_++] = static_cast<uint8_t>(word >> shift);
+    }
+    accumulator_ &= (uint64_t{1} << pending_) - 1;
+}
+
+void BitWriter::Flush() {
     while (pending_ >= 8) {
         pending_ -= 8;
         if (bytes_ < kCapacity) buffer_[bytes_++] = static_cast<uint8_t>(accumulator_ >> pending_);

@@ -112,6 +112,7 @@ size_t FormatFrame(const FrameHeader& header, int channels, const SideInfo& side
     const size_t frameBits = static_cast<size_t>(header.frameBits);
     if (out.BitCount() < frameBits) out.PutOnes(static_cast<int>(frameBits - out.BitCount()));
     if (out.BitCount() % 8 != 0) out.PutOnes(static_cast<int>(8 - out.BitCount() % 8));
+    out.Flush();
     return out.ByteCount();
 }
 

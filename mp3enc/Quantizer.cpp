@@ -56,9 +56,17 @@ int QuantiseLines(const PoweredLines& lines, int step, int* q) {
     // Lines from top up all quantise to 0.
     int top = 576;
     while (top > 0 && lines.tailMax[top - 1] * scale < 1.0) --top;
-    for (int i = 0; i < top; ++i) q[i] = static_cast<int>(std::min(lines.value[i] * scale, kMagnitudeCap));
+    const int largest = LargestMagnitudeAt(lines, step);
+    if (largest < kMagnitudeCap) {
+        top = (top + 7) & ~7;  // whole blocks of eight vectorise; the extra lines give 0 anyway
+        for (int b = 0; b < top; b += 8) {
+            for (int i = b; i < b + 8; ++i) q[i] = static_cast<int>(lines.value[i] * scale);
+        }
+    } else {
+        for (int i = 0; i < top; ++i) q[i] = static_cast<int>(std::min(lines.value[i] * scale, kMagnitudeCap));
+    }
     std::fill(q + top, q + 576, 0);
-    return LargestMagnitudeAt(lines, step);
+    return largest;
 }
 
 void FindRegionLengths(const int* q, GranuleInfo& g) {
@@ -92,7 +100,7 @@ void SubdivideBigValues(const int* l, GranuleInfo& g) {
     g.region2Start = l[r0 + r1 + 2];
 }
 
-int CountGranuleBits(const int* q, const int* bandBoundaries, GranuleInfo& g) {
+int CountGranuleBits(const int* q, const int* bandBoundaries, GranuleInfo& g, int limit) {
     FindRegionLengths(q, g);
     int bits = ChooseCount1Table(q, 2 * g.bigValues, g.count1, &g.count1TableSelect);
     SubdivideBigValues(bandBoundaries, g);
@@ -106,6 +114,7 @@ int CountGranuleBits(const int* q, const int* bandBoundaries, GranuleInfo& g) {
             int regionBits = 0;
             g.tableSelect[r] = ChooseRegionTable(q, bounds[r], bounds[r + 1], &regionBits);
             bits += regionBits;
+            if (bits > limit) return bits;
         }
     }
     return bits;

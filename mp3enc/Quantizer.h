@@ -31,6 +31,8 @@ void SubdivideBigValues(const int* bandBoundaries, GranuleInfo& g);
 
 // Region lengths, subdivision and table choice for the magnitudes; returns the Huffman bits
 // (big values plus count1, signs included) and fills the granule's fields for them.
-int CountGranuleBits(const int* q, const int* bandBoundaries, GranuleInfo& g);
+// With a limit, counting may stop as soon as the bits exceed it: the result is then some
+// number above the limit and the table choice incomplete.
+int CountGranuleBits(const int* q, const int* bandBoundaries, GranuleInfo& g, int limit = 1 << 30);
 
 }  // namespace sonotrap::mp3enc

@@ -101,8 +101,9 @@ void RateControl::QuantiseGranule(const double* x, int* q, GranuleInfo& g, int l
         // Too coarse or too fine is known from the largest line alone.
         const int largest = LargestMagnitudeAt(lines, step);
         if (largest >= 8193) return kTooManyBits;
+        if (largest == 0) return 0;  // all lines zero; the fitting pass fills q and g
         QuantiseLines(lines, step, q);
-        return CountGranuleBits(q, bands_, g);
+        return CountGranuleBits(q, bands_, g, limit);
     };
 
     // Binary search for the step whose bits come nearest the limit.
@@ -131,7 +132,7 @@ void RateControl::QuantiseGranule(const double* x, int* q, GranuleInfo& g, int l
         ++step;
         if (LargestMagnitudeAt(lines, step) > kLargestCodableMagnitude - 1 && step < kHighestStep) continue;
         QuantiseLines(lines, step, q);
-        bits = CountGranuleBits(q, bands_, g);
+        bits = CountGranuleBits(q, bands_, g, limit);
         if (bits <= limit || step >= kHighestStep) break;
     }
     g.part23Length = bits;

@@ -14,7 +14,8 @@
 namespace sonotrap::mp3enc {
 namespace {
 
-std::string Bits(const BitWriter& w) {
+std::string Bits(BitWriter& w) {
+    w.Flush();
     std::string s;
     for (size_t i = 0; i < w.BitCount(); ++i) {
         const size_t byte = i / 8;
