@@ -11,7 +11,6 @@ namespace sonotrap {
 namespace {
 constexpr uint32_t kWindowBytes = CaptureWindow::kBytes;
 constexpr uint32_t kFirstProcessedBlock = 7;
-constexpr uint32_t kStopWaitMs = 10;
 }  // namespace
 
 CaptureDevice::CaptureDevice(CaptureServices services)
@@ -111,7 +110,6 @@ void CaptureDevice::StartCaptureThread() {
 }
 
 void CaptureDevice::CaptureThreadProc() {
-    captureLock_.Acquire();
     while (capturing_.load() && healthy_.load()) {
         const int index = notifications_.WaitAny();
         if (!capturing_.load() || index < 0) break;
@@ -119,7 +117,6 @@ void CaptureDevice::CaptureThreadProc() {
         healthy_.store(OnCaptureNotification(index));
         captureBusy_.store(false);
     }
-    captureLock_.Release();
 }
 
 bool CaptureDevice::OnCaptureNotification(int index) {
@@ -160,7 +157,6 @@ bool CaptureDevice::OnCaptureNotification(int index) {
 }
 
 void CaptureDevice::ProcessingThreadProc() {
-    processingLock_.Acquire();
     while (!processingStop_.load()) {
         processingWake_.Wait();
         if (processingStop_.load()) break;
@@ -174,7 +170,6 @@ void CaptureDevice::ProcessingThreadProc() {
         }
         buffer_->BlockConsumed();
     }
-    processingLock_.Release();
 }
 
 void CaptureDevice::StopProcessingThread() {
@@ -183,14 +178,11 @@ void CaptureDevice::StopProcessingThread() {
     processingStop_.store(true);
     for (int i = 0; i < 5; ++i) SleepMs(2);
     processingWake_.Set();
-    if (processingLock_.Acquire(kStopWaitMs)) processingLock_.Release();
-    // Whatever the wait said, the thread is gone before anything it uses can be freed.
     processingThread_.Join();
 }
 
 void CaptureDevice::StopCaptureThread() {
     for (int i = 0; i < 5; ++i) SleepMs(1);
-    if (captureLock_.Acquire(kStopWaitMs)) captureLock_.Release();
     captureThread_.Join();
 }
 

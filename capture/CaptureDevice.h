@@ -11,7 +11,6 @@
 #include "platform/AutoResetEvent.h"
 #include "platform/CaptureBuffer.h"
 #include "platform/Thread.h"
-#include "platform/TimedMutex.h"
 
 namespace sonotrap {
 
@@ -98,10 +97,10 @@ private:
     std::atomic<bool> captureBusy_{false};
     std::atomic<bool> processingStop_{false};
 
+    // Each worker is stopped by flag plus event and then joined (no time-limited waits that
+    // could leave a thread running on freed state).
     Thread captureThread_;
-    TimedMutex captureLock_;
     Thread processingThread_;
-    TimedMutex processingLock_;
     AutoResetEvent processingWake_;
     std::mutex processingStopMutex_;  // the capture and the window's thread may both stop it
 
