@@ -17,32 +17,47 @@ constexpr int kLargestPart23Length = 4095;  // 12 bits
 constexpr int kTooManyBits = 100000;
 constexpr int kHighestStep = 255 - 210;     // global_gain is 8 bits
 
-// Sum of ln(x^2) over the non-zero lines, with one logarithm: the mantissas (each in [1, 2))
-// are multiplied, the binary exponents added.
-double SumOfLogSquares(const double* x) {
-    double product = 1.0;
+// Sum of x^2 and of ln(x^2) over the non-zero lines, with one logarithm: the mantissas
+// (each in [1, 2)) are multiplied, the binary exponents added. Four running products and sums
+// keep the multiplications independent.
+struct SquareSums {
+    double squares = 0.0;
+    double logs = 0.0;
+};
+
+SquareSums SumSquares(const double* x) {
+    double product[4] = {1.0, 1.0, 1.0, 1.0};
+    double squares[4] = {0.0, 0.0, 0.0, 0.0};
     int64_t exponents = 0;
     double rest = 0.0;  // the rare subnormal lines, one by one
-    for (int i = 0; i < 576; ++i) {
-        const uint64_t bits = std::bit_cast<uint64_t>(x[i]) & ~(uint64_t{1} << 63);
-        const int64_t exponent = static_cast<int64_t>(bits >> 52);
-        if (exponent == 0) {
-            if (bits != 0) rest += std::log(x[i] * x[i]);
-            continue;
+    for (int i = 0; i < 576; i += 4) {
+        for (int k = 0; k < 4; ++k) {
+            const double v = x[i + k];
+            squares[k] += v * v;
+            const uint64_t bits = std::bit_cast<uint64_t>(v) & ~(uint64_t{1} << 63);
+            const int64_t exponent = static_cast<int64_t>(bits >> 52);
+            if (exponent == 0) {
+                if (bits != 0) rest += std::log(v * v);
+                continue;
+            }
+            exponents += exponent - 1023;
+            product[k] *= std::bit_cast<double>((bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1023} << 52));
         }
-        exponents += exponent - 1023;
-        product *= std::bit_cast<double>((bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1023} << 52));
     }
-    // 576 factors below 2 stay below 2^576: no overflow.
-    return 2.0 * (std::log(product) + static_cast<double>(exponents) * M_LN2) + rest;
+    // Each product has at most 144 factors below 2: no overflow.
+    const double logProduct = std::log(product[0]) + std::log(product[1]) + std::log(product[2]) + std::log(product[3]);
+    SquareSums sums;
+    sums.squares = (squares[0] + squares[1]) + (squares[2] + squares[3]);
+    sums.logs = 2.0 * (logProduct + static_cast<double>(exponents) * M_LN2) + rest;
+    return sums;
 }
 
 }  // namespace
 
 int StartStep(const double* x) {
-    double squares = 0.0;
-    for (int i = 0; i < 576; ++i) squares += x[i] * x[i];
-    const double logs = SumOfLogSquares(x);
+    const SquareSums sums = SumSquares(x);
+    const double squares = sums.squares;
+    const double logs = sums.logs;
     int n = 0;
     if (squares != 0.0) {
         const double a = logs / 576.0;
