@@ -36,6 +36,19 @@ struct SoundRegions {
     uint32_t secondBytes = 0;
 };
 
+// The regions of bytes from start in a looping buffer of kSoundBufferBytes at memory: one,
+// or two when they wrap past the end. The caller has checked start and bytes.
+inline SoundRegions RegionsOf(uint8_t* memory, uint32_t start, uint32_t bytes) {
+    SoundRegions regions;
+    regions.first = memory + start;
+    regions.firstBytes = bytes < kSoundBufferBytes - start ? bytes : kSoundBufferBytes - start;
+    if (regions.firstBytes < bytes) {
+        regions.second = memory;
+        regions.secondBytes = bytes - regions.firstBytes;
+    }
+    return regions;
+}
+
 // A looping output buffer of kSoundBufferBytes in 16-bit mono PCM at 32000 Hz.
 // Once playing, the device plays it round and round. The play cursor is the byte being played;
 // the write cursor lies ahead of it, and the bytes from the play cursor up to the write cursor

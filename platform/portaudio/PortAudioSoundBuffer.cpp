@@ -91,12 +91,7 @@ public:
         uint32_t start = offset;
         if (fromWriteCursor) GetCurrentPosition(nullptr, &start);
         if (bytes == 0 || bytes > kSoundBufferBytes || start >= kSoundBufferBytes) return kSoundInvalidParam;
-        regions->first = memory_.data() + start;
-        regions->firstBytes = std::min(bytes, kSoundBufferBytes - start);
-        if (regions->firstBytes < bytes) {
-            regions->second = memory_.data();
-            regions->secondBytes = bytes - regions->firstBytes;
-        }
+        *regions = RegionsOf(memory_.data(), start, bytes);
         return kSoundOk;
     }
 

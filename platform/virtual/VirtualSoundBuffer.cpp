@@ -57,12 +57,7 @@ SoundResult VirtualSoundBuffer::Lock(uint32_t offset, uint32_t bytes, bool fromW
     }
     const uint32_t start = fromWriteCursor ? WriteCursorLocked() : offset;
     if (bytes == 0 || bytes > kSoundBufferBytes || start >= kSoundBufferBytes) return kSoundInvalidParam;
-    regions->first = data_.data() + start;
-    regions->firstBytes = std::min(bytes, kSoundBufferBytes - start);
-    if (regions->firstBytes < bytes) {
-        regions->second = data_.data();
-        regions->secondBytes = bytes - regions->firstBytes;
-    }
+    *regions = RegionsOf(data_.data(), start, bytes);
     if (lockFaults_ > 0) {
         --lockFaults_;
         if (lockFault_ == LockFault::NullFirst) {
