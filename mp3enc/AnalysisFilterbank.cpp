@@ -56,13 +56,13 @@ void AnalysisFilterbank::Reset() {
     offset_ = 0;
 }
 
-void AnalysisFilterbank::AnalyseGranule(const int16_t* samples, int stride, GranuleSubbands& out) {
+void AnalysisFilterbank::AnalyseGranule(const int16_t* samples, GranuleSubbands& out) {
     constexpr double kScale = 1.0 / 32768.0;
     for (int t = 0; t < 18; ++t) {
         // Newest sample at the offset, older ones above it.
         for (int j = 0; j < 32; ++j) {
             const int at = (offset_ + 31 - j) & 511;
-            history_[at] = history_[at + 512] = samples[(32 * t + j) * stride] * kScale;
+            history_[at] = history_[at + 512] = samples[32 * t + j] * kScale;
         }
         FilterSlot(out[t]);
     }

@@ -13,8 +13,8 @@ using GranuleSubbands = double[18][32];
 class AnalysisFilterbank {
 public:
     AnalysisFilterbank();
-    // Filters 576 samples (read with the given stride) into 18 slots of 32 subband samples.
-    void AnalyseGranule(const int16_t* samples, int stride, GranuleSubbands& out);
+    // Filters 576 samples into 18 slots of 32 subband samples.
+    void AnalyseGranule(const int16_t* samples, GranuleSubbands& out);
     void Reset();
 
 private:

@@ -22,7 +22,7 @@ struct EncoderState {
     int16_t input[2][Mp3Encoder::kSamplesPerFrame] = {};
     AnalysisFilterbank filterbank[2];
     Mdct mdct[2];
-    GranuleSubbands subbands[2];
+    GranuleSubbands subbands[2][2];  // [channel][granule]
     double spectrum[2][2][576] = {};
     QuantisedFrame quantised = {};
     SideInfo side;
@@ -31,6 +31,10 @@ struct EncoderState {
     uint32_t framesWritten = 0;
 
     size_t EncodeFrame(Mp3Sink& sink);
+    void AnalyseFrame();
+    void TransformFrame();
+    void RestoreSigns();
+    size_t WriteFrame(Mp3Sink& sink);
     void Reset();
 };
 
@@ -38,23 +42,41 @@ size_t EncoderState::EncodeFrame(Mp3Sink& sink) {
     header.padding = sizer.NextPadding();
     header.frameBits = (sizer.WholeBytes() + header.padding) * 8;
     const int meanBits = (header.frameBits - sideInfoBits) >> 1;
-
-    for (int ch = 0; ch < channels; ++ch) {
-        for (int gr = 0; gr < 2; ++gr) {
-            filterbank[ch].AnalyseGranule(input[ch] + 576 * gr, 1, subbands[gr]);
-            mdct[ch].TransformGranule(subbands[gr], spectrum[gr][ch]);
-        }
-    }
+    AnalyseFrame();
+    TransformFrame();
     side = SideInfo{};
     rateControl.QuantiseFrame(spectrum, quantised, side, meanBits);
+    RestoreSigns();
+    return WriteFrame(sink);
+}
+
+// Subband samples of both granules of every channel from the frame's input.
+void EncoderState::AnalyseFrame() {
+    for (int ch = 0; ch < channels; ++ch) {
+        for (int gr = 0; gr < 2; ++gr) filterbank[ch].AnalyseGranule(input[ch] + 576 * gr, subbands[ch][gr]);
+    }
+}
+
+// 576 spectral lines per granule and channel; the MDCT keeps each granule as the next overlap.
+void EncoderState::TransformFrame() {
+    for (int ch = 0; ch < channels; ++ch) {
+        for (int gr = 0; gr < 2; ++gr) mdct[ch].TransformGranule(subbands[ch][gr], spectrum[gr][ch]);
+    }
+}
+
+// The rate control worked on magnitudes; the spectrum still holds the signs.
+void EncoderState::RestoreSigns() {
     for (int gr = 0; gr < 2; ++gr) {
         for (int ch = 0; ch < channels; ++ch) {
-            // The rate control worked on magnitudes; the spectrum still holds the signs.
             const double* x = spectrum[gr][ch];
             int* q = quantised[gr][ch];
             for (int i = 0; i < 576; ++i) q[i] = x[i] < 0.0 ? -q[i] : q[i];
         }
     }
+}
+
+// One sink write per frame; a refused write counts no bytes and no frame.
+size_t EncoderState::WriteFrame(Mp3Sink& sink) {
     const size_t bytes = FormatFrame(header, channels, side, quantised, writer);
     if (bytes == 0 || !sink.Write(writer.Data(), bytes)) return 0;
     ++framesWritten;

@@ -72,7 +72,7 @@ struct FastAnalysis {
     Mdct mdct;
     void Granule(const int16_t* in, double spectrum[576]) {
         GranuleSubbands sub;
-        filterbank.AnalyseGranule(in, 1, sub);
+        filterbank.AnalyseGranule(in, sub);
         mdct.TransformGranule(sub, spectrum);
     }
 };
@@ -109,7 +109,7 @@ TEST(Filterbank, FullScaleStaysWithinTheWindowBound) {
     AnalysisFilterbank filterbank;
     std::vector<int16_t> input(576, -32768);
     GranuleSubbands sub;
-    filterbank.AnalyseGranule(input.data(), 1, sub);
+    filterbank.AnalyseGranule(input.data(), sub);
     double windowSum = 0;
     for (double c : kAnalysisWindow) windowSum += std::fabs(c);
     for (const auto& row : sub) {
