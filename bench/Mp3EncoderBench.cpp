@@ -1,6 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <numbers>
 #include <cstdint>
 #include <vector>
 
@@ -22,7 +23,7 @@ std::vector<int16_t> Noise(size_t n) {
 
 std::vector<int16_t> Tone(size_t n) {
     std::vector<int16_t> out(n);
-    for (size_t i = 0; i < n; ++i) out[i] = static_cast<int16_t>(16000 * std::sin(2 * M_PI * 1000.0 * i / 32000.0));
+    for (size_t i = 0; i < n; ++i) out[i] = static_cast<int16_t>(16000 * std::sin(2 * std::numbers::pi * 1000.0 * i / 32000.0));
     return out;
 }
 

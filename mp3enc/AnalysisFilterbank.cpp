@@ -1,6 +1,7 @@
 #include "mp3enc/AnalysisFilterbank.h"
 
 #include <cmath>
+#include <numbers>
 #include <cstring>
 
 namespace sonotrap::mp3enc {
@@ -15,7 +16,7 @@ struct DctFactors {
     double inverseTwoCos[31];  // level N at offset N/2 - 1, entries n = 0..N/2-1
     DctFactors() {
         for (int n2 = 1; n2 <= 16; n2 *= 2) {
-            for (int n = 0; n < n2; ++n) inverseTwoCos[n2 - 1 + n] = 0.5 / std::cos((2 * n + 1) * M_PI / (4.0 * n2));
+            for (int n = 0; n < n2; ++n) inverseTwoCos[n2 - 1 + n] = 0.5 / std::cos((2 * n + 1) * std::numbers::pi / (4.0 * n2));
         }
     }
 };

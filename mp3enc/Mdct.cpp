@@ -1,6 +1,7 @@
 #include "mp3enc/Mdct.h"
 
 #include <cmath>
+#include <numbers>
 #include <cstring>
 
 namespace sonotrap::mp3enc {
@@ -15,10 +16,10 @@ struct MdctTables {
     double cs[8];
     double ca[8];
     MdctTables() {
-        for (int k = 0; k < 36; ++k) window[k] = std::sin((k + 0.5) * M_PI / 36.0);
+        for (int k = 0; k < 36; ++k) window[k] = std::sin((k + 0.5) * std::numbers::pi / 36.0);
         for (int n = 0; n < 18; ++n) {
             const int k = n < 9 ? n : n + 9;
-            for (int m = 0; m < 18; ++m) kernel[n][m] = std::cos((2 * k + 19) * (2 * m + 1) * M_PI / 72.0) / 9.0;
+            for (int m = 0; m < 18; ++m) kernel[n][m] = std::cos((2 * k + 19) * (2 * m + 1) * std::numbers::pi / 72.0) / 9.0;
         }
         static constexpr double kAlias[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
         for (int i = 0; i < 8; ++i) {

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cmath>
+#include <numbers>
 
 #include "mp3enc/HuffmanBitCount.h"
 #include "mp3enc/HuffmanTables.h"
@@ -48,7 +49,7 @@ SquareSums SumSquares(const double* x) {
     const double logProduct = std::log(product[0]) + std::log(product[1]) + std::log(product[2]) + std::log(product[3]);
     SquareSums sums;
     sums.squares = (squares[0] + squares[1]) + (squares[2] + squares[3]);
-    sums.logs = 2.0 * (logProduct + static_cast<double>(exponents) * M_LN2) + rest;
+    sums.logs = 2.0 * (logProduct + static_cast<double>(exponents) * std::numbers::ln2) + rest;
     return sums;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace sonotrap::test {
 namespace {
@@ -16,7 +17,7 @@ double Amplitude(double dbfs) { return std::pow(10.0, dbfs / 20.0); }
 
 std::vector<int16_t> SineWave(double hz, double dbfs, double seconds) {
     std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
-    for (size_t i = 0; i < out.size(); ++i) out[i] = ToSample(Amplitude(dbfs) * std::sin(2 * M_PI * hz * i / kRate));
+    for (size_t i = 0; i < out.size(); ++i) out[i] = ToSample(Amplitude(dbfs) * std::sin(2 * std::numbers::pi * hz * i / kRate));
     return out;
 }
 
@@ -25,7 +26,7 @@ std::vector<int16_t> LogSweep(double fromHz, double toHz, double dbfs, double se
     const double k = std::log(toHz / fromHz);
     for (size_t i = 0; i < out.size(); ++i) {
         const double t = i / kRate;
-        const double phase = 2 * M_PI * fromHz * seconds / k * (std::exp(t / seconds * k) - 1.0);
+        const double phase = 2 * std::numbers::pi * fromHz * seconds / k * (std::exp(t / seconds * k) - 1.0);
         out[i] = ToSample(Amplitude(dbfs) * std::sin(phase));
     }
     return out;
@@ -44,7 +45,7 @@ std::vector<int16_t> WhiteNoise(double dbfs, double seconds, uint32_t seed) {
 
 std::vector<int16_t> ClippedSquare(double hz, double seconds) {
     std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
-    for (size_t i = 0; i < out.size(); ++i) out[i] = ToSample(4.0 * std::sin(2 * M_PI * hz * i / kRate));
+    for (size_t i = 0; i < out.size(); ++i) out[i] = ToSample(4.0 * std::sin(2 * std::numbers::pi * hz * i / kRate));
     return out;
 }
 

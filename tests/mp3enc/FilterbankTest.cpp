@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <cstring>
 #include <random>
 
@@ -30,7 +31,7 @@ struct ReferenceAnalysis {
         for (int k = 0; k < 32; ++k) {
             out[k] = 0;
             for (int i = 0; i < 64; ++i) {
-                const double m = std::round(std::cos((2 * k + 1) * (16 - i) * M_PI / 64) * 1e9) / 1e9;
+                const double m = std::round(std::cos((2 * k + 1) * (16 - i) * std::numbers::pi / 64) * 1e9) / 1e9;
                 out[k] += m * y[i];
             }
         }
@@ -47,7 +48,7 @@ struct ReferenceAnalysis {
                 double x = 0;
                 for (int k = 0; k < 36; ++k) {
                     const double z = k < 18 ? previous[k][sb] : cur[k - 18][sb];
-                    x += std::sin((k + 0.5) * M_PI / 36) * z * std::cos((2 * k + 19) * (2 * m + 1) * M_PI / 72) / 9;
+                    x += std::sin((k + 0.5) * std::numbers::pi / 36) * z * std::cos((2 * k + 19) * (2 * m + 1) * std::numbers::pi / 72) / 9;
                 }
                 spectrum[18 * sb + m] = x;
             }
