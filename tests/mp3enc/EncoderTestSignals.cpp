@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-namespace sonotrap::test {
+namespace sonotrap::enctest {
 namespace {
 
 constexpr double kRate = 32000.0;
@@ -65,4 +65,4 @@ std::vector<uint8_t> EncodeAll(Mp3Encoder& encoder, const std::vector<int16_t>& 
     return bytes;
 }
 
-}  // namespace sonotrap::test
+}  // namespace sonotrap::enctest

@@ -4,7 +4,7 @@
 
 #include "mp3enc/Mp3Encoder.h"
 
-namespace sonotrap::test {
+namespace sonotrap::enctest {
 
 // 32 kHz 16-bit test signals, made in the test so no audio files are committed.
 std::vector<int16_t> SineWave(double hz, double dbfs, double seconds);
@@ -16,4 +16,4 @@ std::vector<int16_t> ClippedSquare(double hz, double seconds);
 // Encodes the samples 1152 per channel at a time, as the recorder does, and flushes at the end.
 std::vector<uint8_t> EncodeAll(Mp3Encoder& encoder, const std::vector<int16_t>& samples);
 
-}  // namespace sonotrap::test
+}  // namespace sonotrap::enctest

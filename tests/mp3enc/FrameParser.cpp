@@ -5,7 +5,7 @@
 
 #include "mp3enc/HuffmanTables.h"
 
-namespace sonotrap::test {
+namespace sonotrap::enctest {
 namespace {
 
 class BitReader {
@@ -158,4 +158,4 @@ std::vector<ParsedFrame> ParseStream(const std::vector<uint8_t>& bytes, size_t f
     return frames;
 }
 
-}  // namespace sonotrap::test
+}  // namespace sonotrap::enctest

@@ -5,7 +5,7 @@
 
 #include "mp3enc/GranuleInfo.h"
 
-namespace sonotrap::test {
+namespace sonotrap::enctest {
 
 // A reader of the encoder's own frames for tests: header, side information and the
 // Huffman-coded lines, decoded the way a Layer III decoder walks them (big values, then
@@ -34,4 +34,4 @@ bool ParseFrame(const uint8_t* data, size_t size, int channels, ParsedFrame& out
 // Splits a stream of equal-sized frames.
 std::vector<ParsedFrame> ParseStream(const std::vector<uint8_t>& bytes, size_t frameBytes, int channels);
 
-}  // namespace sonotrap::test
+}  // namespace sonotrap::enctest

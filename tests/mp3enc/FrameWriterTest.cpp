@@ -102,11 +102,11 @@ TEST(FrameWriter, FramesReadBackLineForLine) {
         if (side.granules[0][0].part23Length + side.granules[1][0].part23Length > 2136) continue;
         BitWriter w;
         ASSERT_EQ(FormatFrame(header, 1, side, q, w), 288u);
-        test::ParsedFrame parsed;
-        ASSERT_TRUE(test::ParseFrame(w.Data(), 288, 1, parsed));
+        enctest::ParsedFrame parsed;
+        ASSERT_TRUE(enctest::ParseFrame(w.Data(), 288, 1, parsed));
         EXPECT_EQ(parsed.headerBytes[2], 0x58);
         for (int gr = 0; gr < 2; ++gr) {
-            const test::ParsedGranule& pg = parsed.granules[gr][0];
+            const enctest::ParsedGranule& pg = parsed.granules[gr][0];
             EXPECT_TRUE(pg.cleanEnd);
             EXPECT_EQ(pg.side.part23Length, side.granules[gr][0].part23Length);
             for (int i = 0; i < 576; ++i) ASSERT_EQ(pg.values[i], q[gr][0][i]) << "granule " << gr << " line " << i;

@@ -11,7 +11,7 @@
 namespace sonotrap {
 namespace {
 
-using test::EncodeAll;
+using enctest::EncodeAll;
 
 struct CollectingSink {
     std::vector<uint8_t> bytes;
@@ -46,20 +46,20 @@ TEST_F(Mp3EncoderTest, FlushAloneWritesTwoFrames) {
 }
 
 TEST_F(Mp3EncoderTest, ShortChunkWithFlushWritesThreeFrames) {
-    const std::vector<int16_t> tone = test::SineWave(1000, -6, 1000 / 32000.0);
+    const std::vector<int16_t> tone = enctest::SineWave(1000, -6, 1000 / 32000.0);
     ASSERT_EQ(tone.size(), 1000u);
     EXPECT_EQ(encoder.Encode(tone.data(), tone.size(), true, out.sink), 864u);
     EXPECT_EQ(out.writes.size(), 3u);
 }
 
 TEST_F(Mp3EncoderTest, MoreThanOneFrameOfInputIsEncodedFrameByFrame) {
-    const std::vector<int16_t> tone = test::SineWave(440, -6, 3000 / 32000.0);
+    const std::vector<int16_t> tone = enctest::SineWave(440, -6, 3000 / 32000.0);
     EXPECT_EQ(encoder.Encode(tone.data(), tone.size(), false, out.sink), 3u * 288);
     EXPECT_EQ(out.writes.size(), 3u);
 }
 
 TEST_F(Mp3EncoderTest, EveryFrameHasTheRecordingHeaderAndSize) {
-    const std::vector<uint8_t> bytes = EncodeAll(encoder, test::LogSweep(50, 15000, -3, 1.0));
+    const std::vector<uint8_t> bytes = EncodeAll(encoder, enctest::LogSweep(50, 15000, -3, 1.0));
     ASSERT_EQ(bytes.size() % 288, 0u);
     ASSERT_GT(bytes.size(), 20u * 288);
     for (size_t at = 0; at < bytes.size(); at += 288) {
@@ -73,8 +73,8 @@ TEST_F(Mp3EncoderTest, EveryFrameHasTheRecordingHeaderAndSize) {
 TEST_F(Mp3EncoderTest, SilentFrameIsAllStuffing) {
     encoder.Encode(nullptr, 0, true, out.sink);
     ASSERT_EQ(out.bytes.size(), 576u);
-    test::ParsedFrame frame;
-    ASSERT_TRUE(test::ParseFrame(out.bytes.data(), 288, 1, frame));
+    enctest::ParsedFrame frame;
+    ASSERT_TRUE(enctest::ParseFrame(out.bytes.data(), 288, 1, frame));
     EXPECT_EQ(frame.mainDataBegin, 0);
     EXPECT_EQ(frame.granules[0][0].side.part23Length, 2136);
     EXPECT_EQ(frame.granules[1][0].side.part23Length, 0);
@@ -85,9 +85,9 @@ TEST_F(Mp3EncoderTest, SilentFrameIsAllStuffing) {
 }
 
 TEST_F(Mp3EncoderTest, ResetDropsHeldAudioSoTheNextFileIsLikeTheFirst) {
-    const std::vector<int16_t> tone = test::SineWave(700, -10, 0.3);
+    const std::vector<int16_t> tone = enctest::SineWave(700, -10, 0.3);
     const std::vector<uint8_t> first = EncodeAll(encoder, tone);
-    const std::vector<int16_t> loud = test::WhiteNoise(-3, 1152 / 32000.0);
+    const std::vector<int16_t> loud = enctest::WhiteNoise(-3, 1152 / 32000.0);
     encoder.Encode(loud.data(), loud.size(), false, out.sink);  // no flush: audio stays held
     EXPECT_NE(EncodeAll(encoder, tone), first);
     encoder.Encode(loud.data(), loud.size(), false, out.sink);
@@ -115,10 +115,10 @@ TEST(Mp3EncoderSetup, EveryTableBitrateGivesWholeUnpaddedFrames) {
         ASSERT_TRUE(encoder.Initialise(kbps));
         const size_t expected = static_cast<size_t>(kbps) * 9 / 2;
         EXPECT_EQ(static_cast<size_t>(encoder.FrameBytes()), expected);
-        const std::vector<uint8_t> bytes = EncodeAll(encoder, test::LogSweep(100, 12000, -3, 0.2));
-        const std::vector<test::ParsedFrame> frames = test::ParseStream(bytes, expected, 1);
+        const std::vector<uint8_t> bytes = EncodeAll(encoder, enctest::LogSweep(100, 12000, -3, 0.2));
+        const std::vector<enctest::ParsedFrame> frames = enctest::ParseStream(bytes, expected, 1);
         ASSERT_EQ(frames.size() * expected, bytes.size()) << kbps;
-        for (const test::ParsedFrame& f : frames) {
+        for (const enctest::ParsedFrame& f : frames) {
             EXPECT_EQ(f.bitrateIndex, index);
             EXPECT_EQ(f.padding, 0);
             // Main data never claims more than the frame holds, and no length field overflows.
@@ -135,10 +135,10 @@ TEST(Mp3EncoderSetup, TwoChannelsMakeDualChannelFrames) {
     Mp3Encoder encoder;
     ASSERT_TRUE(encoder.Initialise(128, 2));
     std::vector<int16_t> stereo(2 * 1152 * 4);
-    const std::vector<int16_t> left = test::SineWave(500, -6, 1152 * 4 / 32000.0);
+    const std::vector<int16_t> left = enctest::SineWave(500, -6, 1152 * 4 / 32000.0);
     for (size_t i = 0; i < left.size(); ++i) stereo[2 * i] = left[i];
     const std::vector<uint8_t> bytes = EncodeAll(encoder, stereo);
-    const std::vector<test::ParsedFrame> frames = test::ParseStream(bytes, 576, 2);
+    const std::vector<enctest::ParsedFrame> frames = enctest::ParseStream(bytes, 576, 2);
     ASSERT_EQ(frames.size(), 4u + 2u);
     for (const auto& f : frames) {
         EXPECT_EQ(f.mode, 2);

@@ -66,7 +66,7 @@ protected:
     double RoundTripSnr(const std::vector<int16_t>& input) {
         Mp3Encoder encoder;
         EXPECT_TRUE(encoder.Initialise(64));
-        const std::vector<uint8_t> mp3 = test::EncodeAll(encoder, input);
+        const std::vector<uint8_t> mp3 = enctest::EncodeAll(encoder, input);
         const Decoded d = DecodeWithFfmpeg(dir, mp3);
         for (const std::string& line : d.complaints) ADD_FAILURE() << line;
         EXPECT_EQ(d.samples.size(), mp3.size() / 288 * 1152);
@@ -78,10 +78,10 @@ protected:
 };
 
 TEST_F(FfmpegRoundTrip, DelayIsFixed) {
-    const std::vector<int16_t> sweep = test::LogSweep(50, 15000, -6, 1.0);
+    const std::vector<int16_t> sweep = enctest::LogSweep(50, 15000, -6, 1.0);
     Mp3Encoder encoder;
     ASSERT_TRUE(encoder.Initialise(64));
-    const Decoded d = DecodeWithFfmpeg(dir, test::EncodeAll(encoder, sweep));
+    const Decoded d = DecodeWithFfmpeg(dir, enctest::EncodeAll(encoder, sweep));
     size_t best = 0;
     double bestSnr = -1e9;
     for (size_t delay = 0; delay < 2000; ++delay) {
@@ -96,19 +96,19 @@ TEST_F(FfmpegRoundTrip, DelayIsFixed) {
 
 // Measured: 60.6 dB (sine), 51.5 dB (sweep), 6.1 dB (white noise: 1.85 bits a line and no
 // psychoacoustic model), 44.4 dB (clipped square); each asserted about 1 dB below.
-TEST_F(FfmpegRoundTrip, SineAtMinus6Dbfs) { EXPECT_GT(RoundTripSnr(test::SineWave(1000, -6, 2.0)), 59.5); }
+TEST_F(FfmpegRoundTrip, SineAtMinus6Dbfs) { EXPECT_GT(RoundTripSnr(enctest::SineWave(1000, -6, 2.0)), 59.5); }
 
-TEST_F(FfmpegRoundTrip, Sweep50HzTo15kHz) { EXPECT_GT(RoundTripSnr(test::LogSweep(50, 15000, -6, 3.0)), 50.5); }
+TEST_F(FfmpegRoundTrip, Sweep50HzTo15kHz) { EXPECT_GT(RoundTripSnr(enctest::LogSweep(50, 15000, -6, 3.0)), 50.5); }
 
-TEST_F(FfmpegRoundTrip, WhiteNoiseAtMinus20Dbfs) { EXPECT_GT(RoundTripSnr(test::WhiteNoise(-20, 2.0)), 5.0); }
+TEST_F(FfmpegRoundTrip, WhiteNoiseAtMinus20Dbfs) { EXPECT_GT(RoundTripSnr(enctest::WhiteNoise(-20, 2.0)), 5.0); }
 
-TEST_F(FfmpegRoundTrip, LoudClippedSquare) { EXPECT_GT(RoundTripSnr(test::ClippedSquare(220, 2.0)), 43.4); }
+TEST_F(FfmpegRoundTrip, LoudClippedSquare) { EXPECT_GT(RoundTripSnr(enctest::ClippedSquare(220, 2.0)), 43.4); }
 
 // Silence, a lone click and quiet audio after silence decode without complaint too.
 TEST_F(FfmpegRoundTrip, SilenceAndQuietAudio) {
     std::vector<int16_t> input(32000, 0);
     input[5000] = 20000;
-    const std::vector<int16_t> quiet = test::SineWave(300, -80, 0.5);
+    const std::vector<int16_t> quiet = enctest::SineWave(300, -80, 0.5);
     std::copy(quiet.begin(), quiet.end(), input.begin() + 16000);
     EXPECT_GT(RoundTripSnr(input), 3.0);  // a lone full-band click is hard at 1068 bits a granule
     EXPECT_GT(RoundTripSnr(quiet), 10.0);
