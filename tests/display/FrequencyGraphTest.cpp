@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "display/FormatDecimal.h"
 #include "display/LevelScale.h"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "display/ScreenLayout.h"
 #include "display/StaticScreen.h"
 #include "display/TestBitmaps.h"

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <optional>
 
 #include "display/FrequencyGraph.h"
 #include "display/LevelScale.h"
