@@ -14,7 +14,9 @@ namespace sonotrap {
 
 namespace {
 
-constexpr unsigned long kFramesPerCallback = 256;  // 8 ms
+// The device takes 32 ms at a time; the write cursor stays that far ahead of the play cursor.
+constexpr unsigned long kFramesPerCallback = 1024;
+constexpr double kMinimumLatency = 0.1;
 constexpr uint32_t kCallbackBytes = kFramesPerCallback * 2;
 
 // The looping buffer that PortAudio's output callback plays from. The callback only reads the
@@ -40,7 +42,9 @@ public:
         params.device = device;
         params.channelCount = 1;
         params.sampleFormat = paInt16;
-        params.suggestedLatency = info->defaultLowOutputLatency;
+        // Short latencies starve through the ALSA-to-PulseAudio path; 0.1 s plays steadily and
+        // is far inside the buffer's four blocks of slack.
+        params.suggestedLatency = std::max(info->defaultHighOutputLatency, kMinimumLatency);
         if (Pa_IsFormatSupported(nullptr, &params, kSoundSampleRate) != paFormatIsSupported) return kSoundFormatRefused;
         const PaError error = Pa_OpenStream(&stream_, nullptr, &params, kSoundSampleRate, kFramesPerCallback,
                                             paClipOff, &PortAudioSoundBuffer::Callback, this);
