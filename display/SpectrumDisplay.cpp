@@ -1,6 +1,7 @@
 #include "display/SpectrumDisplay.h"
 
 #include "display/BlockLevel.h"
+#include "display/LevelScale.h"
 
 namespace sonotrap {
 
@@ -14,6 +15,10 @@ void SpectrumDisplay::CreateSpectrumDisplay() {
 }
 
 void SpectrumDisplay::AnalyzeBlock(const int16_t* samples, PeakReading& reading) {
+    if (!analyzer_ || !graph_) {
+        reading = PeakReading{0.0f, kFloorDb};  // nothing to analyse with yet: silence
+        return;
+    }
     analyzer_->AnalyzeBlock(samples, reading, graph_->Notes());
 }
 

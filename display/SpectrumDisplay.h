@@ -24,7 +24,7 @@ public:
     bool IsReady() const { return ready_.load(); }
 
     // Analyses 16384 samples into the graph's note peaks; reading carries the band in and the
-    // peak out (see SpectrumAnalyzer). Needs CreateSpectrumDisplay first.
+    // peak out (see SpectrumAnalyzer). Before CreateSpectrumDisplay it reads as silence.
     void AnalyzeBlock(const int16_t* samples, PeakReading& reading);
     // One analysed block on the screen, as every analysing thread shows it: the level of
     // levelBlock (2304 samples) on the left meter, the reading on the right meter and in the

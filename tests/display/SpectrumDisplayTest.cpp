@@ -34,6 +34,11 @@ TEST_F(SpectrumDisplayTest, NotReadyAndEmptyUntilCreated) {
     EXPECT_EQ(display.Analyzer(), nullptr);
     const std::vector<int16_t> block(2304, 1000);
     display.ShowBlock(block.data(), PeakReading{440.0f, -20.0f}, true);  // nothing to draw on yet
+    const std::vector<int16_t> window(16384, 1000);
+    PeakReading reading{16.0f, 16000.0f};
+    display.AnalyzeBlock(window.data(), reading);
+    EXPECT_EQ(reading.hz, 0.0f);
+    EXPECT_EQ(reading.db, kFloorDb);
     display.CreateSpectrumDisplay();
     EXPECT_TRUE(display.IsReady());
     FrequencyGraph* graph = display.Graph();
