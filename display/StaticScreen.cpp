@@ -7,9 +7,9 @@ namespace sonotrap {
 bool CreateBackScreen(BackScreen& screen, MainWindow& window) {
     if (screen.Create()) return true;
     window.ShowMessageBox("CreateDIBSection returned NULL pointer to bitmap bits!", "CreateBitmap()...",
-                          MessageIcon::Information);
+                          MessageIcon::None);
     window.ShowMessageBox("CreateBitmap returned NULL bitmap handle!", "CreateBackScreen()...",
-                          MessageIcon::Information);
+                          MessageIcon::None);
     return false;
 }
 
