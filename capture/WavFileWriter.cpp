@@ -71,6 +71,10 @@ bool WavFileWriter::OpenWavFile(const std::string& path) {
 
 bool WavFileWriter::WriteWavBlock(const uint8_t* p, uint32_t n) {
     if (!stream_) return false;
+    if (n > kMaxDataBytes - dataBytes_) {
+        FinishWavFile();
+        return false;
+    }
     const size_t written = std::fwrite(p, 1, n, stream_);
     // Only whole samples count; a torn last sample stays outside the data chunk.
     dataBytes_ += static_cast<uint32_t>(written) & ~1u;

@@ -13,6 +13,8 @@ namespace sonotrap {
 class WavFileWriter {
 public:
     static constexpr uint32_t kHeaderBytes = 56;
+    // The most data the 32-bit RIFF size can describe, in whole capture blocks.
+    static constexpr uint32_t kMaxDataBytes = (0xFFFFFFFFu - kHeaderBytes) / 4608 * 4608;
 
     WavFileWriter() = default;
     ~WavFileWriter();  // finishes a file still open
@@ -22,8 +24,9 @@ public:
     // False when a file is already open, the name is taken, or the header cannot be written
     // (a half-made file is removed).
     bool OpenWavFile(const std::string& path);
-    // True when all n bytes went to the file. On failure the file is finished with what it
-    // holds and closed; later writes do nothing.
+    // True when all n bytes went to the file. On failure (also when the file would grow past
+    // what a RIFF header can describe) the file is finished with what it holds and closed;
+    // later writes do nothing.
     bool WriteWavBlock(const uint8_t* p, uint32_t n);
     // Rewrites the RIFF, fact and data sizes for what is in the file now and flushes it.
     bool CommitSizes();
