@@ -4,7 +4,10 @@
 
 #include <QImage>
 #include <QPainter>
+#include <atomic>
 #include <optional>
+#include <string>
+#include <thread>
 
 #include "display/FrequencyGraph.h"
 #include "display/LevelScale.h"
@@ -203,6 +206,39 @@ TEST_F(QtBackScreenTest, A4PeakNamesTheNoteInOctaveFour) {
     EXPECT_GT(black, 20);
     // Octaves without a note show only the strip.
     EXPECT_EQ(CountOther(Rect{81, 366, 127, 401}, Rgb(192, 192, 255)), 0);
+}
+
+// A worker thread writes text while the GUI thread paints: the adapter serialises them.
+TEST_F(QtBackScreenTest, TextFromAWorkerWhilePainting) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 300; ++i) {
+            screen->Lock().DrawText(575, 435, std::to_string(i), TextStyle{kBlack, kWhite, TextAlign::Right});
+        }
+        done = true;
+    });
+    QImage window(648, 488, QImage::Format_RGB32);
+    int paints = 0;
+    while (!done || paints == 0) {
+        QPainter painter(&window);
+        screen->PaintTo(painter, QRect(500, 420, 148, 68));
+        ++paints;
+    }
+    worker.join();
+    // The screen holds the last text whole, as drawn alone on a fresh screen.
+    QtBackScreen reference;
+    reference.Create();
+    reference.Lock().DrawText(575, 435, "299", TextStyle{kBlack, kWhite, TextAlign::Right});
+    const Rect cell{545, 435, 575, 435 + screen->FontHeight()};
+    for (int y = cell.top; y < cell.bottom; ++y) {
+        for (int x = cell.left; x < cell.right; ++x) {
+            const uint32_t expected = reference.Lock().Pixel(x, y);
+            // Wider earlier texts ("100".."298") may show left of the last one's cell.
+            if (expected != kBlack && expected != kWhite) continue;
+            if (expected == kBlack) ASSERT_EQ(Pixel(x, y), kBlack) << x << "," << y;
+        }
+    }
+    EXPECT_GT(paints, 0);
 }
 
 }  // namespace
