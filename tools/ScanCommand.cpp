@@ -112,7 +112,7 @@ void AddScanCommand(CLI::App& app, int& exitStatus) {
     auto* cmd = app.add_subcommand("scan", "Record run over a recording: writes the triggered groups and Sonotrap.Log");
     cmd->add_option("FILE", args->file, "Recording to scan (WAV or MP3)")->required();
     cmd->add_option("--out", args->out, "Directory for recordings and Sonotrap.Log (default: current)");
-    cmd->add_option("--format", args->format, "Recording format")->check(CLI::IsMember({"mp3", "wav"}));
+    cmd->add_option("--format", args->format, "Recording format (default mp3)")->check(CLI::IsMember({"mp3", "wav"}));
     cmd->add_option("--threshold", args->threshold, "Trigger at a band peak of at least -N dB (default 60)")
         ->check(CLI::Range(0.0, 96.0));
     cmd->add_option("--min-freq", args->minFreq, "Lowest trigger frequency, Hz, inclusive (default 16)");

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# sonotrap-tool scan from the outside: the summary, the recordings named from --start, the
+# log in --out, and the answers to bad input.
+set -euo pipefail
+build=$(cd "${1:-build}" && pwd)
+tool="$build/sonotrap-tool"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+fail() { echo "FAIL: $*"; exit 1; }
+
+# 4 s of faint noise, a 0.3 s burst, 4 s of noise, a burst, 4 s of noise.
+sox -n -r 32000 -c 1 -b 16 noise.wav synth 4 whitenoise vol 0.002
+sox -n -r 32000 -c 1 -b 16 tone.wav synth 0.3 sine 2000 vol 0.3
+sox noise.wav tone.wav noise.wav tone.wav noise.wav input.wav
+
+"$tool" scan input.wav --out out --format wav --threshold 40 --start 2026-03-14T15:26:07 >summary.txt
+grep -q "^Groups: 2$" summary.txt || fail "two groups expected: $(cat summary.txt)"
+grep -q "^Files: 1$" summary.txt || fail "one file expected"
+f=$(ls out/*.wav)
+# The first group starts a little before the first burst at 4 s: 15:26:10 or 15:26:11.
+case "$(basename "$f")" in 031415261[01].wav) ;; *) fail "file name $(basename "$f")" ;; esac
+grep -q "^Date/time captured: 03/14 15:26:1" out/Sonotrap.Log || fail "peak records"
+[ "$(grep -c "End contiguous samples group." out/Sonotrap.Log)" -eq 2 ] || fail "end-of-group lines"
+kept=$(awk '/^Seconds kept:/ {print $3}' summary.txt)
+seconds=$(soxi -D "$f")
+awk -v a="$kept" -v b="$seconds" 'BEGIN { exit !(a - b < 0.001 && b - a < 0.001) }' || fail "kept $kept s, file $seconds s"
+
+# With the burst outside the trigger band nothing is kept.
+"$tool" scan input.wav --out band --format wav --threshold 40 --min-freq 3000 --max-freq 8000 >band.txt
+grep -q "^Files: 0$" band.txt || fail "a burst outside the band was recorded"
+
+# MP3 by default; a second scan into the same place never replaces the first recording.
+"$tool" scan input.wav --out mp3 --threshold 40 --start 2026-03-14T15:26:07 >/dev/null
+"$tool" scan input.wav --out mp3 --threshold 40 --start 2026-03-14T15:26:07 >/dev/null
+[ "$(ls mp3/*.mp3 | wc -l)" -eq 2 ] || fail "expected the second scan's file beside the first"
+ls mp3/*-2.mp3 >/dev/null || fail "no -2 name"
+
+status=0; "$tool" scan missing.wav >/dev/null 2>err.txt || status=$?
+[ "$status" -eq 2 ] && [ "$(wc -l <err.txt)" -eq 1 ] || fail "missing file: status $status"
+status=0; "$tool" scan input.wav --start yesterday >/dev/null 2>&1 || status=$?
+[ "$status" -eq 2 ] || fail "bad --start: status $status"
+status=0; "$tool" scan input.wav --min-freq 500 --max-freq 500 >/dev/null 2>&1 || status=$?
+[ "$status" -eq 2 ] || fail "empty band: status $status"
+echo "ok: scan summary, names, band, no overwrite, errors"
