@@ -69,7 +69,7 @@ inline double Signed(const DecoderTables& t, uint32_t magnitude, BitCursor& c) {
 }
 
 // Big-values pairs of lines [line, regionEnd) with one table. False on an overrun.
-bool DecodePairs(BitCursor& c, uint32_t end, uint32_t tableSelect, uint32_t regionEnd,
+bool DecodePairs(BitCursor& cursor, uint32_t end, uint32_t tableSelect, uint32_t regionEnd,
                  const Step* steps, int& step, uint32_t& line, double* xr) {
     const DecoderTables& t = Tables();
     const HuffmanTableInfo& info = kBigValueTables[tableSelect];
@@ -80,6 +80,7 @@ bool DecodePairs(BitCursor& c, uint32_t end, uint32_t tableSelect, uint32_t regi
     }
     const HuffmanLookup& lookup = t.bigValues[tableSelect];
     const uint32_t linbits = info.linbits;
+    BitCursor c = cursor;  // a local copy: stores to xr cannot alias it
     for (; line < regionEnd; line += 2) {
         while (line >= steps[step].end) ++step;
         const uint32_t symbol = DecodeSymbol(lookup, c);
@@ -101,27 +102,42 @@ bool DecodePairs(BitCursor& c, uint32_t end, uint32_t tableSelect, uint32_t regi
         const double factor = steps[step].factor;
         xr[line] = vx * factor;
         xr[line + 1] = vy * factor;
-        if (c.position > end) return false;
+        if (c.position > end) {
+            cursor = c;
+            return false;
+        }
     }
+    cursor = c;
     return true;
 }
 
 // Count1 quadruples until the granule's bits run out. A quadruple that would run past the
 // end is stuffing cut short: it is dropped and ends the region.
-uint32_t DecodeQuadruples(BitCursor& c, uint32_t end, uint32_t table, uint32_t line,
+uint32_t DecodeQuadruples(BitCursor& cursor, uint32_t end, uint32_t table, uint32_t line,
                           const Step* steps, int step, double* xr) {
     const DecoderTables& t = Tables();
     const HuffmanLookup& lookup = t.count1[table];
+    BitCursor c = cursor;
     while (line < kLines && c.position < end) {
         const uint32_t symbol = DecodeSymbol(lookup, c);
+        uint32_t signs = c.Peek32();  // the sign bits of the non-zero values, in order
         double v[4];
-        for (int k = 0; k < 4; ++k) v[k] = Signed(t, (symbol >> (3 - k)) & 1, c);
+        for (int k = 0; k < 4; ++k) {
+            if ((symbol >> (3 - k)) & 1) {
+                v[k] = signs >> 31 ? -1.0 : 1.0;
+                signs <<= 1;
+                c.Skip(1);
+            } else {
+                v[k] = 0.0;
+            }
+        }
         if (c.position > end) break;
         for (int k = 0; k < 4 && line < kLines; ++k, ++line) {
             while (line >= steps[step].end) ++step;
             xr[line] = v[k] * steps[step].factor;
         }
     }
+    cursor = c;
     return line;
 }
 

@@ -54,22 +54,30 @@ void SynthesizeSlot(SynthesisState& state, const double* subbands, int16_t* out,
 
     double sum[SynthesisState::kRow], mirror[SynthesisState::kRow];
     const double(*rows)[SynthesisState::kRow] = state.v[pos & 1] + pos;
-    // Six outputs at a time keep their sums in registers across the 16 ages.
+    // Six outputs at a time, their sums in named registers across the 16 ages.
     for (int j0 = 0; j0 < SynthesisState::kRow; j0 += 6) {
-        double s[6] = {}, m[6] = {};
+        double s0 = 0, s1 = 0, s2 = 0, s3 = 0, s4 = 0, s5 = 0;
+        double m0 = 0, m1 = 0, m2 = 0, m3 = 0, m4 = 0, m5 = 0;
         for (int h = 0; h < 16; ++h) {
-            const double* row = rows[h] + j0;
+            const double* r = rows[h] + j0;
             const double* w = t.synthesisWindow[h] + j0;
             const double* wm = t.synthesisWindowMirror[h] + j0;
-            for (int j = 0; j < 6; ++j) {
-                s[j] += w[j] * row[j];
-                m[j] += wm[j] * row[j];
-            }
+            s0 += w[0] * r[0];
+            s1 += w[1] * r[1];
+            s2 += w[2] * r[2];
+            s3 += w[3] * r[3];
+            s4 += w[4] * r[4];
+            s5 += w[5] * r[5];
+            m0 += wm[0] * r[0];
+            m1 += wm[1] * r[1];
+            m2 += wm[2] * r[2];
+            m3 += wm[3] * r[3];
+            m4 += wm[4] * r[4];
+            m5 += wm[5] * r[5];
         }
-        for (int j = 0; j < 6; ++j) {
-            sum[j0 + j] = s[j];
-            mirror[j0 + j] = m[j];
-        }
+        const double sums[6] = {s0, s1, s2, s3, s4, s5}, mirrors[6] = {m0, m1, m2, m3, m4, m5};
+        std::memcpy(sum + j0, sums, sizeof sums);
+        std::memcpy(mirror + j0, mirrors, sizeof mirrors);
     }
     for (int j = 0; j <= 16; ++j) out[j * stride] = RoundToPcm(sum[j]);
     for (int j = 1; j <= 15; ++j) out[(32 - j) * stride] = RoundToPcm(mirror[j]);
