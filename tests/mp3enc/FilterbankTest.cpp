@@ -78,7 +78,7 @@ struct FastAnalysis {
     }
 };
 
-TEST(Filterbank, FoldedFormsMatchTheDefinitions) {
+TEST(EncoderFilterbank, FoldedFormsMatchTheDefinitions) {
     std::mt19937 random(11);
     std::vector<int16_t> input(576 * 6);
     for (auto& s : input) s = static_cast<int16_t>(static_cast<int>(random() % 65536) - 32768);
@@ -93,7 +93,7 @@ TEST(Filterbank, FoldedFormsMatchTheDefinitions) {
     }
 }
 
-TEST(Filterbank, SilenceInSilenceOut) {
+TEST(EncoderFilterbank, SilenceInSilenceOut) {
     FastAnalysis fast;
     std::vector<int16_t> input(576 * 4, 0);
     input[100] = 32767;  // one click, then silence long enough to leave the history
@@ -106,7 +106,7 @@ TEST(Filterbank, SilenceInSilenceOut) {
     for (double v : spectrum) ASSERT_EQ(v, 0.0);
 }
 
-TEST(Filterbank, FullScaleStaysWithinTheWindowBound) {
+TEST(EncoderFilterbank, FullScaleStaysWithinTheWindowBound) {
     AnalysisFilterbank filterbank;
     std::vector<int16_t> input(576, -32768);
     GranuleSubbands sub;
@@ -120,7 +120,7 @@ TEST(Filterbank, FullScaleStaysWithinTheWindowBound) {
     EXPECT_NEAR(kAnalysisWindow[7], -0.000001, 1e-12);
 }
 
-TEST(Filterbank, ResetStartsFromZerosLikeANewOne) {
+TEST(EncoderFilterbank, ResetStartsFromZerosLikeANewOne) {
     std::mt19937 random(5);
     std::vector<int16_t> input(576 * 2);
     for (auto& s : input) s = static_cast<int16_t>(random() % 20000);

@@ -24,7 +24,7 @@ std::string Bits(BitWriter& w) {
     return s;
 }
 
-TEST(BitWriter, PacksMostSignificantBitFirstAcrossBytes) {
+TEST(EncoderBitWriter, PacksMostSignificantBitFirstAcrossBytes) {
     BitWriter w;
     w.Put(0x5, 3);
     w.Put(0x1ff, 9);
@@ -36,7 +36,7 @@ TEST(BitWriter, PacksMostSignificantBitFirstAcrossBytes) {
     EXPECT_EQ(w.BitCount(), 0u);
 }
 
-TEST(HuffmanCoding, EscapedPairInTable16) {
+TEST(EncoderHuffmanCoding, EscapedPairInTable16) {
     BitWriter w;
     PutPair(w, 16, 16, -3);
     w.PutOnes(static_cast<int>((8 - w.BitCount() % 8) % 8));
@@ -44,14 +44,14 @@ TEST(HuffmanCoding, EscapedPairInTable16) {
     EXPECT_EQ(Bits(w).substr(0, 12), "000001011" "1" "0" "1");
 }
 
-TEST(HuffmanCoding, QuadrupleInTableA) {
+TEST(EncoderHuffmanCoding, QuadrupleInTableA) {
     BitWriter w;
     PutQuadruple(w, kCount1TableA, 1, 0, 0, -1);
     w.PutOnes(1);
     EXPECT_EQ(Bits(w).substr(0, 7), "00011" "0" "1");
 }
 
-TEST(HuffmanCoding, TableBIsTheFixedFourBitCode) {
+TEST(EncoderHuffmanCoding, TableBIsTheFixedFourBitCode) {
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(kHuffmanTables[kCount1TableB].lengths[i], 4);
         EXPECT_EQ(kHuffmanTables[kCount1TableB].codes[i], 15u - i);
@@ -59,7 +59,7 @@ TEST(HuffmanCoding, TableBIsTheFixedFourBitCode) {
 }
 
 // Every table with codes is a complete prefix code (Kraft sum exactly 1).
-TEST(HuffmanCoding, TablesAreCompleteCodes) {
+TEST(EncoderHuffmanCoding, TablesAreCompleteCodes) {
     for (int t = 1; t < kHuffmanTableCount; ++t) {
         const HuffmanTable& h = kHuffmanTables[t];
         if (h.codes == nullptr) continue;
@@ -78,7 +78,7 @@ TEST(HuffmanCoding, TablesAreCompleteCodes) {
 }
 
 // Random granules go through the writer and come back from an independent reader unchanged.
-TEST(FrameWriter, FramesReadBackLineForLine) {
+TEST(EncoderFrameWriter, FramesReadBackLineForLine) {
     std::mt19937 random(7);
     const int* bands = kLongBandBoundaries[5];
     for (int trial = 0; trial < 40; ++trial) {
@@ -114,7 +114,7 @@ TEST(FrameWriter, FramesReadBackLineForLine) {
     }
 }
 
-TEST(FrameWriter, StuffingFillsTheGranuleAndTheRestOfTheFrame) {
+TEST(EncoderFrameWriter, StuffingFillsTheGranuleAndTheRestOfTheFrame) {
     FrameHeader header = MakeFrameHeader(64, 1);
     header.frameBits = 288 * 8;
     SideInfo side;

@@ -14,13 +14,13 @@ namespace {
 
 const int* Bands32k() { return kLongBandBoundaries[1 * 3 + 2]; }
 
-TEST(RateControl, GlobalGainOffsetsTheStepBy210) {
+TEST(EncoderRateControl, GlobalGainOffsetsTheStepBy210) {
     EXPECT_EQ(GlobalGain(-20.0), 190);
     EXPECT_EQ(GlobalGain(-70.0), 140);
     EXPECT_EQ(GlobalGain(45.0), 255);
 }
 
-TEST(RateControl, StartStepFollowsSpectralFlatness) {
+TEST(EncoderRateControl, StartStepFollowsSpectralFlatness) {
     double x[576] = {};
     EXPECT_EQ(StartStep(x), -70);  // silence
     for (double& v : x) v = 0.25;
@@ -34,7 +34,7 @@ TEST(RateControl, StartStepFollowsSpectralFlatness) {
 
 // Zero lines in the average could push the start above any usable step; a lone quiet line
 // after digital silence must still be coded, with a gain that fits its 8 bits.
-TEST(RateControl, QuietLineAfterSilenceIsNotQuantisedAway) {
+TEST(EncoderRateControl, QuietLineAfterSilenceIsNotQuantisedAway) {
     double x[576] = {};
     x[40] = 1e-4;
     EXPECT_EQ(StartStep(x), -70);
@@ -49,7 +49,7 @@ TEST(RateControl, QuietLineAfterSilenceIsNotQuantisedAway) {
     EXPECT_LE(side.granules[0][0].globalGain, 255);
 }
 
-TEST(RateControl, EveryLineIsQuantisedAfreshEvenWhenFarAboveTheStep) {
+TEST(EncoderRateControl, EveryLineIsQuantisedAfreshEvenWhenFarAboveTheStep) {
     double x[576] = {};
     x[3] = 0.3;
     x[7] = -0.001;
@@ -69,7 +69,7 @@ TEST(RateControl, EveryLineIsQuantisedAfreshEvenWhenFarAboveTheStep) {
     EXPECT_EQ(q[7], static_cast<int>(std::pow(0.001 / std::pow(2.0, -30), 0.75)));
 }
 
-TEST(RateControl, SilentFrameGivesAllItsBitsToTheFirstGranule) {
+TEST(EncoderRateControl, SilentFrameGivesAllItsBitsToTheFirstGranule) {
     double spectrum[2][2][576] = {};
     QuantisedFrame q = {};
     SideInfo side;
@@ -82,7 +82,7 @@ TEST(RateControl, SilentFrameGivesAllItsBitsToTheFirstGranule) {
     EXPECT_EQ(side.granules[0][0].count1, 0);
 }
 
-TEST(RateControl, LoudGranulesFitTheirLimitAndTheFrameIsFull) {
+TEST(EncoderRateControl, LoudGranulesFitTheirLimitAndTheFrameIsFull) {
     double spectrum[2][2][576];
     uint32_t seed = 3;
     for (int gr = 0; gr < 2; ++gr) {
@@ -108,7 +108,7 @@ TEST(RateControl, LoudGranulesFitTheirLimitAndTheFrameIsFull) {
     EXPECT_GE(total, 2133);
 }
 
-TEST(RegionLengths, TrailingZerosThenQuadruplesThenBigValues) {
+TEST(EncoderRegionLengths, TrailingZerosThenQuadruplesThenBigValues) {
     int q[576] = {};
     q[0] = 3;
     q[5] = 1;
@@ -125,7 +125,7 @@ struct SubdivisionCase {
     int bigValues, region0, region1, region1Start, region2Start;
 };
 
-TEST(RegionLengths, SubdivisionAlongTheBands) {
+TEST(EncoderRegionLengths, SubdivisionAlongTheBands) {
     const SubdivisionCase cases[] = {
         {3, 0, 0, 4, 8}, {10, 0, 1, 4, 12}, {13, 1, 1, 8, 16}, {100, 4, 6, 20, 82}, {288, 6, 7, 30, 156},
     };
@@ -145,7 +145,7 @@ TEST(RegionLengths, SubdivisionAlongTheBands) {
 }
 
 // A region that starts beyond the big-values end must not count the count1 lines above it.
-TEST(RegionLengths, BitsStopAtTheBigValuesEnd) {
+TEST(EncoderRegionLengths, BitsStopAtTheBigValuesEnd) {
     int q[576] = {};
     q[0] = 2;
     q[6] = 1;
@@ -159,7 +159,7 @@ TEST(RegionLengths, BitsStopAtTheBigValuesEnd) {
     EXPECT_EQ(g.tableSelect[1], 0);
 }
 
-TEST(TableChoice, SmallestGroupThatHoldsTheLargestValue) {
+TEST(EncoderTableChoice, SmallestGroupThatHoldsTheLargestValue) {
     int q[576] = {};
     int bits = 0;
     EXPECT_EQ(ChooseRegionTable(q, 0, 8, &bits), 0);
@@ -177,7 +177,7 @@ TEST(TableChoice, SmallestGroupThatHoldsTheLargestValue) {
     EXPECT_EQ(bits, std::min(RegionBits(q, 0, 8, 21), RegionBits(q, 0, 8, 27)));
 }
 
-TEST(TableChoice, EqualCount1TotalsChooseTableB) {
+TEST(EncoderTableChoice, EqualCount1TotalsChooseTableB) {
     int q[8] = {0, 0, 0, 1};  // A: 4 + 1 sign, B: 4 + 1 sign
     int select = -1;
     EXPECT_EQ(ChooseCount1Table(q, 0, 1, &select), 5);
@@ -189,7 +189,7 @@ TEST(TableChoice, EqualCount1TotalsChooseTableB) {
     EXPECT_EQ(select, 1);
 }
 
-TEST(Stuffing, LeftoverGoesToTheFirstGranule) {
+TEST(EncoderStuffing, LeftoverGoesToTheFirstGranule) {
     GranuleInfo g;
     g.part23Length = 1000;
     g.count1TableSelect = 0;
@@ -197,7 +197,7 @@ TEST(Stuffing, LeftoverGoesToTheFirstGranule) {
     EXPECT_EQ(g.part23Length, 1236);
 }
 
-TEST(Stuffing, TableBRunsThatWouldEndInAPartialCodeSwitchToTableA) {
+TEST(EncoderStuffing, TableBRunsThatWouldEndInAPartialCodeSwitchToTableA) {
     int q[576] = {};
     q[2] = 1;  // one quadruple (0,0,1,0): A 4 + 1, B 4 + 1
     GranuleInfo g;
@@ -209,7 +209,7 @@ TEST(Stuffing, TableBRunsThatWouldEndInAPartialCodeSwitchToTableA) {
     EXPECT_EQ(g.part23Length, 5 + 6);
 }
 
-TEST(Stuffing, OddBitsStayOutsideWhenTableAIsTooDear) {
+TEST(EncoderStuffing, OddBitsStayOutsideWhenTableAIsTooDear) {
     int q[576] = {};
     for (int i = 0; i < 20; ++i) q[i] = 1;  // five (1,1,1,1): A costs 2 bits more each
     GranuleInfo g;
@@ -225,7 +225,7 @@ TEST(Stuffing, OddBitsStayOutsideWhenTableAIsTooDear) {
     EXPECT_EQ(g.part23Length, bits + 8);
 }
 
-TEST(Stuffing, Part23LengthNeverOverflowsTwelveBits) {
+TEST(EncoderStuffing, Part23LengthNeverOverflowsTwelveBits) {
     GranuleInfo g;
     g.part23Length = 3000;
     PlaceStuffing(nullptr, g, 2000);

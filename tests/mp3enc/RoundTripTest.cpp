@@ -57,7 +57,7 @@ double SnrDb(const std::vector<int16_t>& input, const std::vector<int16_t>& deco
     return 10 * std::log10(signal / std::max(noise, 1e-9));
 }
 
-class FfmpegRoundTrip : public ::testing::Test {
+class EncoderFfmpegRoundTrip : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!test::HaveCommand("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
@@ -77,7 +77,7 @@ protected:
     test::TempDir dir;
 };
 
-TEST_F(FfmpegRoundTrip, DelayIsFixed) {
+TEST_F(EncoderFfmpegRoundTrip, DelayIsFixed) {
     const std::vector<int16_t> sweep = enctest::LogSweep(50, 15000, -6, 1.0);
     Mp3Encoder encoder;
     ASSERT_TRUE(encoder.Initialise(64));
@@ -96,16 +96,16 @@ TEST_F(FfmpegRoundTrip, DelayIsFixed) {
 
 // Measured: 60.6 dB (sine), 51.5 dB (sweep), 6.1 dB (white noise: 1.85 bits a line and no
 // psychoacoustic model), 44.4 dB (clipped square); each asserted about 1 dB below.
-TEST_F(FfmpegRoundTrip, SineAtMinus6Dbfs) { EXPECT_GT(RoundTripSnr(enctest::SineWave(1000, -6, 2.0)), 59.5); }
+TEST_F(EncoderFfmpegRoundTrip, SineAtMinus6Dbfs) { EXPECT_GT(RoundTripSnr(enctest::SineWave(1000, -6, 2.0)), 59.5); }
 
-TEST_F(FfmpegRoundTrip, Sweep50HzTo15kHz) { EXPECT_GT(RoundTripSnr(enctest::LogSweep(50, 15000, -6, 3.0)), 50.5); }
+TEST_F(EncoderFfmpegRoundTrip, Sweep50HzTo15kHz) { EXPECT_GT(RoundTripSnr(enctest::LogSweep(50, 15000, -6, 3.0)), 50.5); }
 
-TEST_F(FfmpegRoundTrip, WhiteNoiseAtMinus20Dbfs) { EXPECT_GT(RoundTripSnr(enctest::WhiteNoise(-20, 2.0)), 5.0); }
+TEST_F(EncoderFfmpegRoundTrip, WhiteNoiseAtMinus20Dbfs) { EXPECT_GT(RoundTripSnr(enctest::WhiteNoise(-20, 2.0)), 5.0); }
 
-TEST_F(FfmpegRoundTrip, LoudClippedSquare) { EXPECT_GT(RoundTripSnr(enctest::ClippedSquare(220, 2.0)), 43.4); }
+TEST_F(EncoderFfmpegRoundTrip, LoudClippedSquare) { EXPECT_GT(RoundTripSnr(enctest::ClippedSquare(220, 2.0)), 43.4); }
 
 // Silence, a lone click and quiet audio after silence decode without complaint too.
-TEST_F(FfmpegRoundTrip, SilenceAndQuietAudio) {
+TEST_F(EncoderFfmpegRoundTrip, SilenceAndQuietAudio) {
     std::vector<int16_t> input(32000, 0);
     input[5000] = 20000;
     const std::vector<int16_t> quiet = enctest::SineWave(300, -80, 0.5);
