@@ -7,27 +7,37 @@
 namespace sonotrap::mp3 {
 namespace {
 
-// DCT-II, X[m] = sum x[k] cos(pi m (2k + 1) / 2N), by Lee's split into two half-size DCTs.
-template <int N>
-void Dct(const double* in, double* out, const DecoderTables& t) {
+// B DCT-IIs of size N side by side, X[m] = sum x[k] cos(pi m (2k + 1) / 2N), by Lee's split
+// of each into two half-size DCTs; the halves of all B go on as one batch of 2B, so every
+// level is a single call (and the compiler can flatten the whole transform).
+template <int N, int B>
+void BatchDct(const double* in, double* out, const DecoderTables& t) {
     if constexpr (N == 1) {
-        out[0] = in[0];
+        for (int b = 0; b < B; ++b) out[b] = in[b];
     } else {
         constexpr int kHalf = N / 2;
         constexpr int kLevel = N == 32 ? 0 : N == 16 ? 1 : N == 8 ? 2 : N == 4 ? 3 : 4;
-        double sum[kHalf], diff[kHalf], even[kHalf], odd[kHalf];
-        for (int k = 0; k < kHalf; ++k) {
-            sum[k] = in[k] + in[N - 1 - k];
-            diff[k] = (in[k] - in[N - 1 - k]) * t.dctFactor[kLevel][k];
+        const double* factor = t.dctFactor[kLevel];
+        double halves[2 * B * kHalf], results[2 * B * kHalf];
+        for (int b = 0; b < B; ++b) {
+            const double* x = in + b * N;
+            for (int k = 0; k < kHalf; ++k) {
+                halves[b * kHalf + k] = x[k] + x[N - 1 - k];
+                halves[(B + b) * kHalf + k] = (x[k] - x[N - 1 - k]) * factor[k];
+            }
         }
-        Dct<kHalf>(sum, even, t);
-        Dct<kHalf>(diff, odd, t);
-        for (int m = 0; m < kHalf - 1; ++m) {
-            out[2 * m] = even[m];
-            out[2 * m + 1] = odd[m] + odd[m + 1];
+        BatchDct<kHalf, 2 * B>(halves, results, t);
+        for (int b = 0; b < B; ++b) {
+            const double* even = results + b * kHalf;
+            const double* odd = results + (B + b) * kHalf;
+            double* y = out + b * N;
+            for (int m = 0; m < kHalf - 1; ++m) {
+                y[2 * m] = even[m];
+                y[2 * m + 1] = odd[m] + odd[m + 1];
+            }
+            y[N - 2] = even[kHalf - 1];
+            y[N - 1] = odd[kHalf - 1];
         }
-        out[N - 2] = even[kHalf - 1];
-        out[N - 1] = odd[kHalf - 1];
     }
 }
 
@@ -38,7 +48,7 @@ void ClearSynthesis(SynthesisState& state) { std::memset(&state, 0, sizeof state
 void SynthesizeSlot(SynthesisState& state, const double* subbands, int16_t* out, int stride) {
     const DecoderTables& t = Tables();
     double x[32];
-    Dct<32>(subbands, x, t);
+    BatchDct<32, 1>(subbands, x, t);
 
     // The 64-value V vector is [X16..X31, 0, -X31..-X1, -X0, -X1..-X15]; its distinct halves
     // are a = V[0..16] and b = V[32..48].
