@@ -145,6 +145,10 @@ bool ParseHeader(Mp3Decoder* d, uint32_t frameIndex) {
     }
     DecodeHeader(d, word);
     d->headerParsed = true;
+    // Bytes skipped between this frame and the one before (damage passed over by the frame
+    // index) break the reservoir: nothing before this frame can be referred to.
+    if (frame > 0 && d->frameStart[frame] != d->frameStart[frame - 1] + d->frameLength[frame - 1])
+        d->reservoirBytes = 0;
     d->mainDataLength = 0;
     d->copiedBytes = 0;
     d->payloadLength = std::max<int32_t>(0, static_cast<int32_t>(d->frameLength[frame]) - 4);

@@ -101,20 +101,33 @@ TEST(Mp3Decoder, ABackReferencePastWhatWasSeenYieldsNothing) {
     EXPECT_EQ(s.bytesPerFrame[3], 4608u);
 }
 
+TEST(Mp3Decoder, AGapBetweenFramesBreaksTheReservoir) {
+    // The index passes over 100 stereo frames between the mono ones; the first mono frame
+    // after the gap refers to reservoir bytes that were in the skipped frames.
+    const DecodedStream s = test::DecodeMp3(Load("he_mode.bit"));
+    ASSERT_EQ(s.frameCount, 28u);
+    EXPECT_EQ(s.bytesPerFrame[10], 2304u);  // frame 9, the last before the gap
+    EXPECT_EQ(s.bytesPerFrame[11], 0u);     // frame 10, right after it
+    EXPECT_EQ(s.bytesPerFrame[12], 0u);     // frame 11 still reaches back past the gap
+    EXPECT_EQ(s.bytesPerFrame[13], 2304u);
+}
+
 TEST(Mp3Decoder, ACrcFrameDecodesLikeTheFrameWithoutIt) {
     const Bytes bytes = Load("s44_stereo.mp3");
     const FrameList plain = test::ListFrames(bytes);
-    std::vector<Bytes> storage;
-    FrameList protectedFrames;
+    Bytes stream;  // the same frames, each with a CRC, back to back
+    std::vector<size_t> offsets;
     for (size_t i = 0; i < plain.starts.size(); ++i) {
         Bytes f(plain.starts[i], plain.starts[i] + plain.lengths[i]);
         f[1] &= 0xFE;  // protection bit 0: a CRC follows the header
         f.insert(f.begin() + 4, {0x12, 0x34});
-        storage.push_back(std::move(f));
+        offsets.push_back(stream.size());
+        stream.insert(stream.end(), f.begin(), f.end());
     }
-    for (const Bytes& f : storage) {
-        protectedFrames.starts.push_back(f.data());
-        protectedFrames.lengths.push_back(static_cast<uint32_t>(f.size()));
+    FrameList protectedFrames;
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        protectedFrames.starts.push_back(stream.data() + offsets[i]);
+        protectedFrames.lengths.push_back(plain.lengths[i] + 2);
     }
     const DecodedStream a = test::DecodeFrames(plain);
     const DecodedStream b = test::DecodeFrames(protectedFrames);
