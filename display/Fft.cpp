@@ -45,15 +45,19 @@ uint32_t ReverseBits(uint32_t value, int bits) {
 double TwiddleRe(size_t k, size_t n) { return std::cos(-2.0 * kPi * static_cast<double>(k) / static_cast<double>(n)); }
 double TwiddleIm(size_t k, size_t n) { return std::sin(-2.0 * kPi * static_cast<double>(k) / static_cast<double>(n)); }
 
+// The first stage's input: packed value n (x[2n], x[2n+1]) as one vector; position is where
+// the stage is in its reading order.
 struct PackedReals {
     const double* in;
-    double operator()(size_t index, size_t) const { return in[index]; }
+    simd::Vec2 operator()(size_t n, size_t) const { return simd::Load(in + 2 * n); }
 };
 
 struct WindowedSamples {
     const int16_t* samples;
-    const double* loadWindow;
-    double operator()(size_t index, size_t position) const { return samples[index] * loadWindow[position]; }
+    const double* loadWindow;  // the window in reading order
+    simd::Vec2 operator()(size_t n, size_t position) const {
+        return simd::LoadSamples(samples + 2 * n) * simd::Load(loadWindow + position);
+    }
 };
 
 int ClampedBits(int log2Size) { return std::clamp(log2Size, 3, 24); }
@@ -135,26 +139,25 @@ void RealFft::Transform(const Input& input, double* re, double* im) const {
         Split(re, im);
 }
 
-// Reads the packed values in bit-reversed order and does the first 4-point butterflies (all
-// twiddles 1) on the way.
+// Reads the packed values z[n] in bit-reversed order and does the first 4-point butterflies
+// (all twiddles 1) on the way; each vector holds one complex value.
 template <typename Input>
-void RealFft::LoadFirstStage(const Input& x, size_t firstQuad, size_t endQuad, double* re, double* im) const {
+void RealFft::LoadFirstStage(const Input& z, size_t firstQuad, size_t endQuad, double* re, double* im) const {
+    using simd::Vec2;
     const size_t quarter = half_ / 4;
+    const Vec2 conjugateSign{1.0, -1.0};
     for (size_t q = firstQuad; q < endQuad; ++q) {
-        const size_t n0 = firstIndex_[q], n1 = n0 + quarter, n2 = n1 + quarter, n3 = n2 + quarter;
+        const size_t n0 = firstIndex_[q];
         const size_t p = 8 * q;
-        const double d0r = x(2 * n0, p), d0i = x(2 * n0 + 1, p + 1);
-        const double d1r = x(2 * n1, p + 2), d1i = x(2 * n1 + 1, p + 3);
-        const double d2r = x(2 * n2, p + 4), d2i = x(2 * n2 + 1, p + 5);
-        const double d3r = x(2 * n3, p + 6), d3i = x(2 * n3 + 1, p + 7);
-        const double a0r = d0r + d2r, a0i = d0i + d2i, a1r = d0r - d2r, a1i = d0i - d2i;
-        const double a2r = d1r + d3r, a2i = d1i + d3i, a3r = d1r - d3r, a3i = d1i - d3i;
-        double* yr = re + 4 * q;
-        double* yi = im + 4 * q;
-        yr[0] = a0r + a2r, yi[0] = a0i + a2i;
-        yr[1] = a1r + a3i, yi[1] = a1i - a3r;
-        yr[2] = a0r - a2r, yi[2] = a0i - a2i;
-        yr[3] = a1r - a3i, yi[3] = a1i + a3r;
+        const Vec2 d0 = z(n0, p), d1 = z(n0 + quarter, p + 2), d2 = z(n0 + 2 * quarter, p + 4);
+        const Vec2 d3 = z(n0 + 3 * quarter, p + 6);
+        const Vec2 a0 = d0 + d2, a1 = d0 - d2, a2 = d1 + d3, a3 = d1 - d3;
+        const Vec2 minusIa3 = simd::Swap(a3) * conjugateSign;  // -i a3, exact
+        const Vec2 y0 = a0 + a2, y1 = a1 + minusIa3, y2 = a0 - a2, y3 = a1 - minusIa3;
+        simd::Store(re + 4 * q, simd::Lows(y0, y1));
+        simd::Store(re + 4 * q + 2, simd::Lows(y2, y3));
+        simd::Store(im + 4 * q, simd::Highs(y0, y1));
+        simd::Store(im + 4 * q + 2, simd::Highs(y2, y3));
     }
 }
 

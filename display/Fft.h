@@ -40,7 +40,7 @@ private:
     template <typename Input>
     void Transform(const Input& input, double* re, double* im) const;
     template <typename Input>
-    void LoadFirstStage(const Input& input, size_t firstQuad, size_t endQuad, double* re, double* im) const;
+    void LoadFirstStage(const Input& z, size_t firstQuad, size_t endQuad, double* re, double* im) const;
     void FinalRadix2AndSplit(double* re, double* im) const;
     // (the stage loops themselves live in FftKernels.h)
     void Split(double* re, double* im) const;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "display/Vec2.h"
+
 
 namespace sonotrap {
 
@@ -48,25 +50,30 @@ void SpectrumAnalyzer::ComputeMagnitudes() {
     m[0] = static_cast<float>(re[0] / 8192.0);  // the mean keeps its sign
 }
 
+float* SpectrumAnalyzer::Slot(uint32_t s) const {
+    return history_.get() + size_t{(historyNewest_ + s) % kMaxAveragingDepth} * kSpectrumBins;
+}
+
 void SpectrumAnalyzer::AverageAndNormalize() {
     std::lock_guard<std::mutex> guard(historyLock);
     if (!averagingOn_) return;
 
     historyNewest_ = (historyNewest_ + kMaxAveragingDepth - 1) % kMaxAveragingDepth;
-    double* newest = history_.get() + size_t{historyNewest_} * kSpectrumBins;
     float* m = magnitude_.data();
-    for (int k = 0; k < kSpectrumBins; ++k) newest[k] = m[k];
+    std::memcpy(Slot(0), m, sizeof(float) * kSpectrumBins);
     if (filledCount_ < averagingDepth_) ++filledCount_;
 
-    // Sum slot by slot (newest first) into the scratch half of the work buffer.
-    double* sum = work_.data() + kFftSize;
-    std::memcpy(sum, newest, sizeof(double) * kSpectrumBins);
-    for (uint32_t s = 1; s < filledCount_; ++s) {
-        const double* slot = history_.get() + size_t{(historyNewest_ + s) % kMaxAveragingDepth} * kSpectrumBins;
-        for (int k = 0; k < kSpectrumBins; ++k) sum[k] += slot[k];
+    // The mean of the slots, summed newest first in double.
+    const float* slots[kMaxAveragingDepth];
+    for (uint32_t s = 0; s < filledCount_; ++s) slots[s] = Slot(s);
+    const simd::Vec2 count{static_cast<double>(filledCount_), static_cast<double>(filledCount_)};
+    for (int k = 0; k < kSpectrumBins; k += 2) {
+        simd::Vec2 sum = simd::LoadFloats(m + k);
+        for (uint32_t s = 1; s < filledCount_; ++s) sum = sum + simd::LoadFloats(slots[s] + k);
+        const simd::Vec2 mean = sum / count;
+        m[k] = static_cast<float>(mean[0]);
+        m[k + 1] = static_cast<float>(mean[1]);
     }
-    const double count = filledCount_;
-    for (int k = 0; k < kSpectrumBins; ++k) m[k] = static_cast<float>(sum[k] / count);
 
     if (!normalize_.load(std::memory_order_relaxed)) return;
     float largest = 0.0f;
@@ -79,7 +86,7 @@ bool SpectrumAnalyzer::SetAveragingDepth(uint32_t depth) {
     if (depth < 1 || depth > kMaxAveragingDepth) return false;
     std::lock_guard<std::mutex> guard(historyLock);
     if (!history_) {
-        history_.reset(new (std::nothrow) double[size_t{kMaxAveragingDepth} * kSpectrumBins]());
+        history_.reset(new (std::nothrow) float[size_t{kMaxAveragingDepth} * kSpectrumBins]());
         if (!history_) return false;
     }
     averagingDepth_ = depth;

@@ -51,6 +51,7 @@ public:
 private:
     void ComputeMagnitudes();
     void AverageAndNormalize();
+    float* Slot(uint32_t s) const;  // history slot s, 0 the newest (historyLock held)
 
     RealFft fft_;
     std::vector<double> window_;
@@ -58,7 +59,9 @@ private:
     std::vector<float> magnitude_;
 
     mutable std::mutex historyLock;  // guards history_, historyNewest_, filledCount_, averagingDepth_
-    std::unique_ptr<double[]> history_;  // kMaxAveragingDepth slots of kSpectrumBins, a ring
+    // kMaxAveragingDepth slots of kSpectrumBins, a ring. Floats, since they hold float
+    // magnitudes: the sums in double come out exactly as from a double history.
+    std::unique_ptr<float[]> history_;
     uint32_t historyNewest_ = 0;         // ring index of slot 0 (the newest spectrum)
     uint32_t filledCount_ = 0;
     uint32_t averagingDepth_ = 1;

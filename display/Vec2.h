@@ -1,5 +1,6 @@
 #pragma once
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 // Small vectors for the analyser's inner loops: two doubles (Vec2) and four floats (Float4),
@@ -12,7 +13,28 @@ namespace sonotrap::simd {
 using Vec2 = double __attribute__((vector_size(16)));
 using Float4 = float __attribute__((vector_size(16)));
 using Mask4 = int __attribute__((vector_size(16)));
+using Short2 = short __attribute__((vector_size(4)));
+using Float2 = float __attribute__((vector_size(8)));
 inline Vec2 Swap(Vec2 v) { return __builtin_shufflevector(v, v, 1, 0); }
+// (a[0], b[0]) and (a[1], b[1]).
+inline Vec2 Lows(Vec2 a, Vec2 b) { return __builtin_shufflevector(a, b, 0, 2); }
+inline Vec2 Highs(Vec2 a, Vec2 b) { return __builtin_shufflevector(a, b, 1, 3); }
+inline Vec2 LoadSamples(const int16_t* p) {
+    Short2 s;
+    std::memcpy(&s, p, sizeof s);
+    return __builtin_convertvector(s, Vec2);
+}
+inline Vec2 LoadFloats(const float* p) {
+#if defined(__SSE2__)
+    Float4 f{};
+    std::memcpy(&f, p, 2 * sizeof(float));
+    return __builtin_ia32_cvtps2pd(f);
+#else
+    Float2 f;
+    std::memcpy(&f, p, sizeof f);
+    return __builtin_convertvector(f, Vec2);
+#endif
+}
 inline Vec2 Sqrt(Vec2 v) {
 #if defined(__SSE2__)
     return __builtin_ia32_sqrtpd(v);
@@ -37,9 +59,14 @@ struct Vec2 {
 inline Vec2 operator+(Vec2 a, Vec2 b) { return {{a.lane[0] + b.lane[0], a.lane[1] + b.lane[1]}}; }
 inline Vec2 operator-(Vec2 a, Vec2 b) { return {{a.lane[0] - b.lane[0], a.lane[1] - b.lane[1]}}; }
 inline Vec2 operator*(Vec2 a, Vec2 b) { return {{a.lane[0] * b.lane[0], a.lane[1] * b.lane[1]}}; }
+inline Vec2 operator/(Vec2 a, Vec2 b) { return {{a.lane[0] / b.lane[0], a.lane[1] / b.lane[1]}}; }
 inline Vec2 operator-(Vec2 a) { return {{-a.lane[0], -a.lane[1]}}; }
 inline Vec2 operator*(double s, Vec2 a) { return {{s * a.lane[0], s * a.lane[1]}}; }
 inline Vec2 Swap(Vec2 v) { return {{v.lane[1], v.lane[0]}}; }
+inline Vec2 Lows(Vec2 a, Vec2 b) { return {{a.lane[0], b.lane[0]}}; }
+inline Vec2 Highs(Vec2 a, Vec2 b) { return {{a.lane[1], b.lane[1]}}; }
+inline Vec2 LoadSamples(const int16_t* p) { return {{static_cast<double>(p[0]), static_cast<double>(p[1])}}; }
+inline Vec2 LoadFloats(const float* p) { return {{static_cast<double>(p[0]), static_cast<double>(p[1])}}; }
 inline Vec2 Sqrt(Vec2 v) { return {{std::sqrt(v.lane[0]), std::sqrt(v.lane[1])}}; }
 
 struct Float4 {
