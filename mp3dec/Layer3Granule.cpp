@@ -119,17 +119,18 @@ uint32_t DecodeQuadruples(BitCursor& cursor, uint32_t end, uint32_t table, uint3
     const HuffmanLookup& lookup = t.count1[table];
     BitCursor c = cursor;
     while (line < kLines && c.position < end) {
-        const uint32_t symbol = DecodeSymbol(lookup, c);
+        // Count1 codes are at most 6 bits: the root table resolves every one.
+        const uint32_t entry = lookup.entries[c.Peek(lookup.rootBits)];
+        c.Skip((entry >> 8) & 0xFF);
+        const uint32_t symbol = entry & 0xFF;
         uint32_t signs = c.Peek32();  // the sign bits of the non-zero values, in order
         double v[4];
-        for (int k = 0; k < 4; ++k) {
-            if ((symbol >> (3 - k)) & 1) {
-                v[k] = signs >> 31 ? -1.0 : 1.0;
-                signs <<= 1;
-                c.Skip(1);
-            } else {
-                v[k] = 0.0;
-            }
+        for (int k = 0; k < 4; ++k) {  // without branches: the bits are unpredictable
+            const uint32_t present = (symbol >> (3 - k)) & 1;
+            v[k] = static_cast<double>(static_cast<int>(present) *
+                                       (1 - 2 * static_cast<int>(signs >> 31)));
+            signs <<= present;
+            c.Skip(present);
         }
         if (c.position > end) break;
         for (int k = 0; k < 4 && line < kLines; ++k, ++line) {
