@@ -1,12 +1,32 @@
 #include <QApplication>
-#include <QMainWindow>
+#include <memory>
 
-// The desktop program. It takes no command-line options.
+#include "app/Shell.h"
+#include "platform/qt/QtBackScreen.h"
+#include "platform/qt/QtDialogHost.h"
+#include "platform/qt/QtMainWindow.h"
+#ifdef SONOTRAP_HAVE_PORTAUDIO
+#include "platform/portaudio/PortAudioCaptureBuffer.h"
+#include "platform/portaudio/PortAudioSoundBuffer.h"
+#endif
+
+// The desktop program. It takes no options of its own.
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle("Sonotrap");
-    window.setFixedSize(648, 488);
-    window.show();
-    return qtApp.exec();
+    sonotrap::QtBackScreen screen;
+    sonotrap::QtMainWindow window(&screen);
+    screen.SetInvalidationSink(window.MakeInvalidationSink());
+    sonotrap::QtDialogHost dialogs(&window);
+    sonotrap::Shell::Devices devices;
+#ifdef SONOTRAP_HAVE_PORTAUDIO
+    // The sound output must outlive the shell, which plays through it.
+    std::unique_ptr<sonotrap::SoundOutput> soundOutput = sonotrap::OpenPortAudioSoundOutput();
+    devices.soundOutput = soundOutput.get();
+    devices.openCaptureInput = [] { return sonotrap::OpenPortAudioCaptureInput(); };
+#endif
+    sonotrap::Shell shell(window, screen, dialogs, std::move(devices));
+    window.Start(&shell);
+    const int exitCode = qtApp.exec();
+    screen.SetInvalidationSink({});
+    return exitCode;
 }

@@ -120,12 +120,21 @@ void QtMainWindow::DispatchPendingMessages() {
     if (OnWindowThread()) QCoreApplication::processEvents();
 }
 
+namespace {
+
+QMessageBox::Icon ToQtIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Hand: return QMessageBox::Critical;
+        case MessageIcon::Exclamation: return QMessageBox::Warning;
+        case MessageIcon::Information: return QMessageBox::Information;
+        default: return QMessageBox::NoIcon;
+    }
+}
+
+}  // namespace
+
 void QtMainWindow::ShowMessageBoxHere(const std::string& text, const std::string& caption, MessageIcon icon) {
-    QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
-    if (icon == MessageIcon::Hand) qtIcon = QMessageBox::Critical;
-    if (icon == MessageIcon::Exclamation) qtIcon = QMessageBox::Warning;
-    if (icon == MessageIcon::Information) qtIcon = QMessageBox::Information;
-    QMessageBox box(qtIcon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok);
+    QMessageBox box(ToQtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok);
     box.exec();
 }
 
@@ -134,21 +143,31 @@ void QtMainWindow::ShowMessageBox(const std::string& text, const std::string& ca
         ShowMessageBoxHere(text, caption, icon);
         return;
     }
-    // From a worker: the box runs on the window's thread and the worker waits for it, unless
-    // the window closes first (shutdown may be waiting for this very worker).
+    // From a worker: the box opens on the window's thread without blocking the window (it has
+    // no owner), and the worker waits for it unless the window closes first, since shutdown
+    // waits for the workers.
     struct Pending {
         std::mutex mutex;
         std::condition_variable done;
         bool finished = false;
+        void Finish() {
+            std::lock_guard lock(mutex);
+            finished = true;
+            done.notify_all();
+        }
     };
     auto pending = std::make_shared<Pending>();
     QMetaObject::invokeMethod(
         this,
         [this, pending, text, caption, icon] {
-            if (!closing_) ShowMessageBoxHere(text, caption, icon);
-            std::lock_guard lock(pending->mutex);
-            pending->finished = true;
-            pending->done.notify_all();
+            if (closing_) return pending->Finish();
+            auto* box = new QMessageBox(ToQtIcon(icon), QString::fromStdString(caption),
+                                        QString::fromStdString(text), QMessageBox::Ok);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->setWindowModality(Qt::NonModal);
+            connect(box, &QObject::destroyed, [pending] { pending->Finish(); });
+            workerBoxes_.push_back(box);
+            box->show();
         },
         Qt::QueuedConnection);
     std::unique_lock lock(pending->mutex);
@@ -201,6 +220,9 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
         closing_ = true;
         canvas_->SetHandler(nullptr);
         if (handler_) handler_->OnDestroy();
+        // Boxes that workers asked for go with the window.
+        for (QPointer<QMessageBox>& box : workerBoxes_) delete box.data();
+        workerBoxes_.clear();
     }
     event->accept();
 }

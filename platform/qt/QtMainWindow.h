@@ -1,8 +1,11 @@
 #pragma once
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <QWidget>
 #include <atomic>
 #include <map>
+#include <vector>
 
 #include "platform/BackScreen.h"
 #include "platform/MainWindow.h"
@@ -37,8 +40,8 @@ private:
 // The program's one window on Qt: title "Sonotrap", a fixed client area, the File, Options and
 // Help menus with their command identifiers, and the About accelerators Alt+? and Alt+/.
 // Calls of the MainWindow port may come from any thread: those that must run on the window's
-// thread are posted there; a message box asked for by another thread waits for the user
-// unless the window is closing.
+// thread are posted there. A message box asked for by another thread does not block the
+// window, and its worker waits for the user only until the window closes.
 class QtMainWindow : public QMainWindow, public MainWindow {
     Q_OBJECT
 public:
@@ -72,6 +75,7 @@ private:
     QtCanvas* canvas_;
     MainWindowHandler* handler_ = nullptr;
     std::map<int, QAction*> actions_;
+    std::vector<QPointer<QMessageBox>> workerBoxes_;
     std::atomic<bool> closing_{false};
     bool destroyed_ = false;
 };

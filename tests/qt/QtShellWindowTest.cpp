@@ -2,9 +2,12 @@
 #include <QApplication>
 #include <QImage>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "platform/qt/QtBackScreen.h"
@@ -123,6 +126,31 @@ TEST_F(QtShellWindow, WorkerMessageBoxGivesUpWhenTheWindowCloses) {
     worker.join();
     QApplication::processEvents();
     EXPECT_EQ(handler.destroyed, 1);
+}
+
+TEST_F(QtShellWindow, WorkerMessageBoxLeavesTheWindowUsableAndClosesWithIt) {
+    QtMainWindow window(nullptr);
+    window.Start(&handler);
+    std::atomic<bool> returned{false};
+    std::thread worker([&] {
+        window.ShowMessageBox("Sorry", "DirectSound error...", MessageIcon::Hand);
+        returned = true;
+    });
+    QMessageBox* box = nullptr;
+    for (int i = 0; i < 200 && !box; ++i) {
+        QApplication::processEvents();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("DirectSound error..."));
+    EXPECT_EQ(box->windowModality(), Qt::NonModal);  // no owner: the window still takes input
+    EXPECT_FALSE(returned);  // the worker waits for the user
+    window.close();
+    worker.join();
+    EXPECT_EQ(handler.destroyed, 1);
+    for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<QMessageBox*>(w), nullptr);
 }
 
 TEST(QtFileDialogFilter, TranslatesPatternPairs) {

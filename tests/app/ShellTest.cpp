@@ -1,0 +1,322 @@
+#include "app/Shell.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/TrackbarScroll.h"
+#include "display/ScreenLayout.h"
+#include "tests/app/ShellTestSupport.h"
+
+namespace sonotrap {
+namespace {
+
+using test::ShellHarness;
+using namespace test;
+
+class ShellStarted : public ::testing::Test {
+protected:
+    void SetUp() override { h.Start(); }
+    void StartRun() {
+        h.Click(kStartX, kStartY);
+        ASSERT_TRUE(h.State().running);
+    }
+    ShellHarness h;
+};
+
+TEST_F(ShellStarted, StartupEndsInMonitorIdleWithDefaultsLogged) {
+    ShellState& s = h.State();
+    EXPECT_TRUE(h.shell->DisplayReady());
+    EXPECT_FALSE(h.shell->StartupRunning());
+    EXPECT_EQ(s.modeIndex, 0);
+    EXPECT_TRUE(s.captureSide);
+    EXPECT_FALSE(s.running);
+    EXPECT_TRUE(s.captureReady);
+    EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
+    EXPECT_TRUE(h.window.MessageBoxes().empty());
+    const std::string log = h.LogText();
+    EXPECT_NE(log.find("Timer initialized\n"), std::string::npos);
+    EXPECT_NE(log.find("Min Trigger Freq: 16, Max Trigger Freq: 16000\nThreshold DBs: 60\n"), std::string::npos);
+    EXPECT_EQ(h.shell->RecordingDirectory(), std::filesystem::current_path().string() + "/");
+    EXPECT_EQ(h.screen.Snapshot().At(5, 5), kBackgroundColour);
+    EXPECT_EQ(h.shell->PeakMeterRect(), (Rect{561, 43, 576, 431}));
+}
+
+TEST_F(ShellStarted, ThresholdClicksOnlyStrictlyInsideTheMeterDuringACaptureRun) {
+    Settings& settings = h.shell->GetSettings();
+    h.Click(kMeterX, 285);  // stopped: nothing
+    EXPECT_EQ(settings.Threshold(), 60u);
+    h.Click(kMeterX, 100);
+    EXPECT_EQ(settings.Threshold(), 60u);
+    StartRun();
+    h.Click(kMeterX, 44);
+    EXPECT_EQ(settings.Threshold(), 0u);
+    EXPECT_DOUBLE_EQ(settings.ThresholdLevel(), 0.0);
+    h.Click(kMeterX, 430);
+    EXPECT_EQ(settings.Threshold(), 96u);
+    h.Click(kMeterX, 285);
+    EXPECT_EQ(settings.Threshold(), 60u);
+    for (auto [x, y] : {std::pair{561, 100}, {576, 100}, {kMeterX, 43}, {kMeterX, 431}}) {
+        h.Click(x, y);
+        EXPECT_EQ(settings.Threshold(), 60u) << x << "," << y;
+    }
+    EXPECT_TRUE(h.State().running);
+}
+
+TEST_F(ShellStarted, StartStopRegionBoundsAreInclusive) {
+    for (auto [x, y] : {std::pair{419, 450}, {459, 450}, {430, 443}, {430, 472}}) {
+        h.Click(x, y);
+        EXPECT_FALSE(h.State().running) << x << "," << y;
+    }
+    for (auto [x, y] : {std::pair{420, 444}, {458, 471}}) {
+        h.Click(x, y);
+        EXPECT_TRUE(h.State().running) << x << "," << y;
+        h.Click(x, y);
+        EXPECT_FALSE(h.State().running) << x << "," << y;
+    }
+}
+
+TEST_F(ShellStarted, MonitorRunEnablesRecordingOptionsUntilStop) {
+    StartRun();
+    EXPECT_TRUE(h.State().monitorOnly);
+    EXPECT_TRUE(h.window.MenuEntryEnabled(command::kRecording));
+    h.Click(kStartX, kStartY);
+    EXPECT_FALSE(h.State().running);
+    EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
+}
+
+TEST_F(ShellStarted, StaticScreenAndRunningStripShowTheSelectedMode) {
+    const uint32_t start = Rgb(10, 0, 1), stop = Rgb(10, 0, 2), running = Rgb(10, 0, 3), idle = Rgb(10, 0, 4);
+    const uint32_t empty = Rgb(10, 0, 5), selected = Rgb(10, 0, 6), no = Rgb(10, 0, 7);
+    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), start);
+    EXPECT_EQ(h.Pixel(kMarkerX[0], kMarkerY), selected);
+    EXPECT_EQ(h.Pixel(kModeStripRect.left, kModeStripRect.top), idle);
+    EXPECT_EQ(h.Pixel(130, 20), Rgb(10, 0, 9));  // the title
+    h.Click(kRecordX, kMarkerRowY);
+    EXPECT_EQ(h.Pixel(kMarkerX[0], kMarkerY), empty);
+    EXPECT_EQ(h.Pixel(kMarkerX[1], kMarkerY), selected);
+    StartRun();
+    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), stop);
+    EXPECT_EQ(h.Pixel(kModeStripRect.left, kModeStripRect.top), running);
+    EXPECT_EQ(h.Pixel(kMarkerX[1], kMarkerY), no);
+    h.Click(kStartX, kStartY);
+    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), start);
+    EXPECT_EQ(h.Pixel(kMarkerX[1], kMarkerY), selected);
+    EXPECT_EQ(h.Pixel(kMarkerX[0], kMarkerY), empty);
+}
+
+TEST_F(ShellStarted, SelectingTheSelectedModeDrawsNothing) {
+    h.invalidations.Clear();
+    h.Click(kMonitorX, kMarkerRowY);
+    EXPECT_TRUE(h.invalidations.rects.empty());
+    EXPECT_EQ(h.State().modeIndex, 0);
+    EXPECT_TRUE(h.State().captureSide);
+}
+
+TEST_F(ShellStarted, RecordMarkerThenStartMakesARecordRun) {
+    h.Click(kRecordX, kMarkerRowY);
+    EXPECT_EQ(h.State().modeIndex, 1);
+    EXPECT_TRUE(h.State().captureSide);
+    StartRun();
+    EXPECT_FALSE(h.State().monitorOnly);
+    h.Click(kMonitorX, kMarkerRowY);  // markers are ignored while running
+    EXPECT_EQ(h.State().modeIndex, 1);
+    h.Click(kPlaybackX, kMarkerRowY);
+    EXPECT_TRUE(h.State().captureSide);
+    h.Click(kStartX, kStartY);
+    EXPECT_FALSE(h.State().running);
+    EXPECT_EQ(h.State().modeIndex, 1);
+}
+
+TEST_F(ShellStarted, MarkerBoundsAndRowOnlyAreHandled) {
+    for (auto [x, y] : {std::pair{217, kMarkerRowY}, {276, kMarkerRowY}, {290, kMarkerRowY}, {341, kMarkerRowY},
+                        {355, kMarkerRowY}, {kRecordX, 450}, {kRecordX, 464}}) {
+        h.Click(x, y);
+        EXPECT_EQ(h.State().modeIndex, 0) << x << "," << y;
+    }
+    h.Click(289, 463);
+    EXPECT_EQ(h.State().modeIndex, 1);
+    h.Click(204, 451);
+    EXPECT_EQ(h.State().modeIndex, 0);
+    h.Click(277, 451);
+    EXPECT_EQ(h.State().modeIndex, 1);
+    h.Click(216, 463);
+    EXPECT_EQ(h.State().modeIndex, 0);
+}
+
+TEST_F(ShellStarted, PlaybackMarkerSwitchesSidesAndBack) {
+    h.Click(kPlaybackX, kMarkerRowY);
+    EXPECT_EQ(h.State().modeIndex, 2);
+    EXPECT_FALSE(h.State().captureSide);
+    ModeControl* control = h.shell->GetModeControl();
+    EXPECT_TRUE(control->HasPlaybackOutput());
+    EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
+    h.Click(kMonitorX, kMarkerRowY);
+    EXPECT_EQ(h.State().modeIndex, 0);
+    EXPECT_TRUE(h.State().captureSide);
+    EXPECT_FALSE(control->HasPlaybackOutput());
+    EXPECT_TRUE(h.State().captureReady);
+    StartRun();  // the capture device was opened again
+}
+
+TEST_F(ShellStarted, PlaybackStartWithCancelledDialogStaysIdle) {
+    h.Click(kPlaybackX, kMarkerRowY);
+    h.Click(kStartX, kStartY);  // no answer scripted: Cancel
+    EXPECT_FALSE(h.State().running);
+    EXPECT_FALSE(h.State().fileLoaded);
+    auto requests = h.window.FileDialogRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].title, "Load music...");
+    ASSERT_EQ(requests[0].filters.size(), 2u);
+    EXPECT_EQ(requests[0].filters[0], (std::pair<std::string, std::string>{"Audio types", "*.mp3;*.wav;"}));
+    EXPECT_EQ(requests[0].filters[1], (std::pair<std::string, std::string>{"All types", "*.*"}));
+}
+
+TEST_F(ShellStarted, PlaybackRunLoadsThenIgnoresMeterAndMarkers) {
+    const std::string wav = h.dir.File("tone.wav");
+    WriteToneWav(wav, 32000, 440.0);
+    h.Click(kPlaybackX, kMarkerRowY);
+    h.window.ScriptFileDialog(wav);
+    h.Click(kStartX, kStartY);
+    ASSERT_TRUE(h.State().running);
+    EXPECT_TRUE(h.State().fileLoaded);
+    EXPECT_TRUE(h.State().playbackPrepared);
+    EXPECT_TRUE(h.shell->GetModeControl()->Output()->IsPlaying());
+    h.Click(kMeterX, 44);
+    EXPECT_EQ(h.shell->GetSettings().Threshold(), 60u);
+    h.Click(kMonitorX, kMarkerRowY);
+    EXPECT_EQ(h.State().modeIndex, 2);
+    h.Click(kStartX, kStartY);
+    EXPECT_FALSE(h.State().running);
+    EXPECT_FALSE(h.shell->GetModeControl()->Output()->IsPlaying());
+    EXPECT_TRUE(h.State().fileLoaded);  // kept for the next Start
+    // The next dialog starts from the last choice.
+    EXPECT_EQ(h.shell->GetModeControl()->MusicFilePath(), wav);
+}
+
+TEST_F(ShellStarted, LoadWhilePlayingStopsFirstAndUnreadableFileIsRefused) {
+    const std::string wav = h.dir.File("tone.wav");
+    WriteToneWav(wav, 32000, 440.0);
+    const std::string text = h.dir.File("notes.txt");
+    test::WriteFileBytes(text, std::vector<uint8_t>(400, 'x'));
+    h.Click(kPlaybackX, kMarkerRowY);
+    h.window.ScriptFileDialog(wav);
+    h.Click(kStartX, kStartY);
+    ASSERT_TRUE(h.State().running);
+    h.window.ScriptFileDialog(text);
+    h.shell->OnCommand(command::kLoad);
+    EXPECT_FALSE(h.State().running);
+    EXPECT_FALSE(h.State().fileLoaded);
+    ASSERT_EQ(h.window.MessageBoxes().size(), 1u);
+    EXPECT_EQ(h.window.MessageBoxes()[0].text, "Sorry - I can't read that file format, Bram.");
+    EXPECT_EQ(h.window.MessageBoxes()[0].caption, "File IO Error ");
+    EXPECT_EQ(h.window.MessageBoxes()[0].icon, MessageIcon::Exclamation);
+}
+
+TEST_F(ShellStarted, FileLoadedDuringMonitorRunIsReleasedByTheCaptureSide) {
+    const std::string wav = h.dir.File("tone.wav");
+    WriteToneWav(wav, 32000, 440.0);
+    StartRun();
+    h.window.ScriptFileDialog(wav);
+    h.shell->OnCommand(command::kLoad);
+    EXPECT_TRUE(h.State().running);  // the run goes on
+    EXPECT_TRUE(h.State().fileLoaded);
+    h.Click(kStartX, kStartY);
+    h.Click(kPlaybackX, kMarkerRowY);
+    EXPECT_TRUE(h.State().fileLoaded);  // Playback will play it
+    h.Click(kRecordX, kMarkerRowY);
+    EXPECT_FALSE(h.State().fileLoaded);  // back on the capture side: released
+}
+
+TEST_F(ShellStarted, CommandsReachTheirDialogs) {
+    h.shell->OnCommand(command::kAbout);
+    h.shell->OnCommand(command::kFileIO);
+    h.shell->OnCommand(12345);
+    EXPECT_EQ(h.dialogs.about, 1);
+    EXPECT_EQ(h.dialogs.fileIO, 1);
+    h.dialogs.graphScript = [](GraphOptionsDialogLogic& logic, GraphOptionsDialogLogic::Choice* choice) {
+        EXPECT_EQ(logic.PendingSpeed(), 1);
+        *choice = {5, true};
+        return true;
+    };
+    h.shell->OnCommand(command::kGraph);
+    SpectrumAnalyzer* analyzer = h.shell->Display()->Analyzer();
+    EXPECT_EQ(analyzer->GetAveragingDepth(), 5u);
+    EXPECT_TRUE(analyzer->GetNormalize());
+    EXPECT_FALSE(h.window.CloseRequested());
+    h.shell->OnCommand(command::kExit);
+    EXPECT_TRUE(h.window.CloseRequested());
+}
+
+TEST_F(ShellStarted, RecordingDialogSliderMovesThresholdDuringRun) {
+    StartRun();
+    h.dialogs.recordingScript = [](RecordingOptionsDialogLogic& logic) {
+        logic.OnSliderScroll(kTrackbarThumbTrack, 0, 33);
+        return logic.OnOk("100", "5000");
+    };
+    h.shell->OnCommand(command::kRecording);
+    EXPECT_EQ(h.shell->GetSettings().Threshold(), 33u);
+    EXPECT_EQ(h.shell->GetSettings().MinTriggerFrequency(), 100);
+    EXPECT_EQ(h.shell->GetSettings().MaxTriggerFrequency(), 5000);
+}
+
+TEST_F(ShellStarted, ShutdownClosesLogAndReleasesTheScreen) {
+    StartRun();
+    h.shell->OnDestroy();
+    EXPECT_FALSE(h.screen.IsCreated());
+    EXPECT_NE(h.LogText().find("Shutting down logging system..."), std::string::npos);
+    h.Click(kStartX, kStartY);  // after shutdown nothing is handled
+    h.shell->OnDestroy();       // and a second destroy does nothing
+}
+
+TEST(ShellWithoutCapture, DeviceFailureIsReportedAndStartFails) {
+    ShellHarness h(false);
+    h.Start();
+    ASSERT_EQ(h.window.MessageBoxes().size(), 1u);
+    EXPECT_EQ(h.window.MessageBoxes()[0].text,
+              "Sorry, seems there was a problem - please reinitialize the application.");
+    EXPECT_EQ(h.window.MessageBoxes()[0].caption, "DirectSound error...");
+    EXPECT_EQ(h.window.MessageBoxes()[0].icon, MessageIcon::Hand);
+    EXPECT_TRUE(h.State().captureSide);
+    EXPECT_FALSE(h.State().captureReady);
+    h.Click(kStartX, kStartY);
+    EXPECT_FALSE(h.State().running);
+    EXPECT_EQ(h.window.MessageBoxes().size(), 2u);
+    EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
+}
+
+TEST(ShellStartup, ClicksAndDeviceCommandsBeforeStartupAreIgnored) {
+    ShellHarness h;
+    h.Click(kStartX, kStartY);
+    h.Click(kPlaybackX, kMarkerRowY);
+    h.shell->OnCommand(command::kLoad);
+    h.shell->OnCommand(command::kGraph);
+    EXPECT_FALSE(h.State().running);
+    EXPECT_EQ(h.State().modeIndex, 0);
+    EXPECT_TRUE(h.window.FileDialogRequests().empty());
+    EXPECT_EQ(h.dialogs.graph, 0);
+    EXPECT_TRUE(h.State().clicksEnabled);
+}
+
+TEST(ShellStartup, ShutdownWhileStartupRunsWaitsForIt) {
+    ShellHarness h(true, 150);
+    h.shell->OnCreate();
+    EXPECT_TRUE(h.shell->StartupRunning());
+    h.shell->OnDestroy();
+    EXPECT_FALSE(h.shell->StartupRunning());
+    EXPECT_FALSE(h.screen.IsCreated());
+    EXPECT_NE(h.LogText().find("Shutting down logging system..."), std::string::npos);
+}
+
+TEST(ShellStartup, ShutdownRightAfterCreateLeavesNothingRunning) {
+    for (int i = 0; i < 3; ++i) {
+        ShellHarness h;
+        h.shell->OnCreate();
+        h.shell->OnDestroy();
+        EXPECT_FALSE(h.shell->StartupRunning());
+        EXPECT_FALSE(h.screen.IsCreated());
+    }
+}
+
+}  // namespace
+}  // namespace sonotrap
