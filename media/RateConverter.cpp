@@ -17,8 +17,9 @@ constexpr double kMonoScale = 3.0517578125e-5;     // 1 / 32768
 constexpr double kStereoScale = 1.52587890625e-5;  // 1 / 65536: the mean of a pair, same range
 constexpr double kPi = 3.14159265359;
 constexpr double kFullScale = 32767.0;
-// One decode may write a whole stereo MPEG-1 frame wherever it lands, so the buffer holds two.
-constexpr uint32_t kOwnBufferSamples = 2 * kMp3MaxFrameOutputBytes / 2;
+// One decode may write a whole stereo MPEG-1 frame wherever it lands, so the buffer holds two
+// whatever the channel count.
+constexpr uint32_t kOwnBufferSamples = 2 * (kMp3MaxFrameOutputBytes / sizeof(int16_t));
 
 // Clamped to -32767..32767 and truncated toward zero, so -32768 never appears.
 int16_t ClampTruncate(double v) {
