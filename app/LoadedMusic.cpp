@@ -54,6 +54,7 @@ AutoResetEvent* LoadedMusic::OpenMusic() {
     blocksAnalysed_ = 0;
     ticksCompleted_ = 0;
     wakeEvent_.Reset();
+    serviceEnded_.Reset();
     threadStarted_ = thread_.Start([this] { EventServiceThreadProc(); }, ThreadPriority::AboveNormal);
     if (!threadStarted_ && window_) {
         window_->ShowMessageBox("Failed creating EventServiceThreadProc - exiting!!", "Initialization error - ",
@@ -69,13 +70,12 @@ PlaybackSource LoadedMusic::Source() {
 }
 
 void LoadedMusic::EventServiceThreadProc() {
-    if (!serviceLock_.Acquire()) log_.LogLine("EventThreadProc - WaitForSingleObject != WAIT_OBJECT_0");
     while (!stop_) {
         wakeEvent_.Wait();
         if (stop_) break;
         RunTick();
     }
-    serviceLock_.Release();
+    serviceEnded_.Set();
 }
 
 bool LoadedMusic::RunTick() {
@@ -139,10 +139,9 @@ void LoadedMusic::StopEventService() {
         if (window_) window_->DispatchPendingMessages();
         for (int i = 0; i < 5; ++i) clock_.Sleep(2);
         if (window_) window_->DispatchPendingMessages();
-        if (serviceLock_.Acquire(kStopWaitMs)) break;
+        if (serviceEnded_.Wait(kStopWaitMs)) break;
         log_.LogLine("WAIT_TIMEOUT");
     }
-    serviceLock_.Release();
     thread_.Join();
     threadStarted_ = false;
     wakeEvent_.Reset();

@@ -10,7 +10,6 @@
 #include "platform/AutoResetEvent.h"
 #include "platform/MappedFile.h"
 #include "platform/Thread.h"
-#include "platform/TimedMutex.h"
 
 namespace sonotrap {
 
@@ -113,7 +112,7 @@ private:
     std::atomic<int32_t> busy_{0};
     std::atomic<bool> stop_{false};
     std::atomic<bool> sourceSet_{false};
-    TimedMutex serviceLock_;
+    AutoResetEvent serviceEnded_;  // set by the event service thread as it leaves
     AutoResetEvent wakeEvent_;
     Thread thread_;
     bool threadStarted_ = false;

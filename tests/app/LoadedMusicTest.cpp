@@ -214,6 +214,9 @@ TEST(LoadedMusicService, StopInsideATickEndsTheTickAtOnceAndLogsEachLongWait) {
         rig.clock.Exempt();
         rig.music.StopEventService();
     });
+    // The stopping side dispatches the window's messages once it has asked the thread to stop.
+    for (int i = 0; i < 60000 && rig.window.DispatchCalls() == 0; ++i) SleepMs(1);
+    ASSERT_GT(rig.window.DispatchCalls(), 0);
     EXPECT_EQ(stopped.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
     rig.clock.Release();
     stopped.get();
