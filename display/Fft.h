@@ -42,7 +42,6 @@ private:
     template <typename Input>
     void LoadFirstStage(const Input& z, size_t firstQuad, size_t endQuad, double* re, double* im) const;
     void FinalRadix2AndSplit(double* re, double* im) const;
-    // (the stage loops themselves live in FftKernels.h)
     void Split(double* re, double* im) const;
 
     size_t size_;                       // N real values
@@ -55,7 +54,7 @@ private:
     std::vector<double> radix2Re_, radix2Im_;  // e^(-2 pi i k / M)
     std::vector<double> splitRe_, splitIm_;    // e^(-2 pi i k / N)
     std::vector<double> loadWindow_;           // the window in the order the first stage reads it
-    const FftKernelSet* kernels_;              // the loops for this processor
+    const FftKernelSet* kernels_;              // the stage loops for this processor (FftKernels.h)
 };
 
 }  // namespace sonotrap

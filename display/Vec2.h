@@ -14,7 +14,6 @@ using Vec2 = double __attribute__((vector_size(16)));
 using Float4 = float __attribute__((vector_size(16)));
 using Mask4 = int __attribute__((vector_size(16)));
 using Short2 = short __attribute__((vector_size(4)));
-using Float2 = float __attribute__((vector_size(8)));
 inline Vec2 Swap(Vec2 v) { return __builtin_shufflevector(v, v, 1, 0); }
 // (a[0], b[0]) and (a[1], b[1]).
 inline Vec2 Lows(Vec2 a, Vec2 b) { return __builtin_shufflevector(a, b, 0, 2); }
@@ -25,15 +24,9 @@ inline Vec2 LoadSamples(const int16_t* p) {
     return __builtin_convertvector(s, Vec2);
 }
 inline Vec2 LoadFloats(const float* p) {
-#if defined(__SSE2__)
     Float4 f{};
     std::memcpy(&f, p, 2 * sizeof(float));
-    return __builtin_ia32_cvtps2pd(f);
-#else
-    Float2 f;
-    std::memcpy(&f, p, sizeof f);
-    return __builtin_convertvector(f, Vec2);
-#endif
+    return __builtin_convertvector(__builtin_shufflevector(f, f, 0, 1), Vec2);
 }
 inline Vec2 Sqrt(Vec2 v) {
 #if defined(__SSE2__)
