@@ -79,17 +79,19 @@ TEST(Mp3FrameIndex, SkipsALeadingId3v2TagEvenWhenItHoldsSyncBytes) {
     EXPECT_EQ(r.offsets[0], 10 + tagSize);
 }
 
-TEST(Mp3FrameIndex, EndsTheStreamAtAnId3v1Tag) {
+TEST(Mp3FrameIndex, EndsTheStreamAtAnId3v1TagOrAnAppendedId3v2) {
     const Bytes plain = Load("s44_stereo.mp3");
     const Indexed reference = Index(plain);
-    Bytes tagged = plain;
-    const char tag[] = "TAG";
-    tagged.insert(tagged.end(), tag, tag + 3);
-    for (int i = 0; i < 125; ++i) tagged.push_back(i % 2 ? 0xFB : 0xFF);  // sync-like filler
-    const Indexed r = Index(tagged);
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.frames, reference.frames);
-    EXPECT_EQ(r.lengths.back(), reference.lengths.back());
+    for (const char* tag : {"TAG", "ID3", "3DI"}) {
+        Bytes tagged = plain;
+        tagged.insert(tagged.end(), tag, tag + 3);
+        // Filler that holds a valid frame header: the scan must not run on into it.
+        for (int i = 0; i < 125; ++i) tagged.push_back(plain[i % 417]);
+        const Indexed r = Index(tagged);
+        ASSERT_TRUE(r.ok) << tag;
+        EXPECT_EQ(r.frames, reference.frames) << tag;
+        EXPECT_EQ(r.lengths.back(), reference.lengths.back()) << tag;
+    }
 }
 
 TEST(Mp3FrameIndex, AStrayByteLengthensThePreviousFrameByOne) {
