@@ -63,6 +63,15 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         return cv_.wait_for(lock, std::chrono::seconds(120), [this] { return finished_; });
     }
+    // Sleeps taken while time ran, and those of 0 ms among them (a busy wait).
+    int Sleeps() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return sleeps_;
+    }
+    int EmptySleeps() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return emptySleeps_;
+    }
     uint32_t ElapsedMs() {
         std::lock_guard<std::mutex> lock(mutex_);
         return now_ - kStart;
@@ -87,6 +96,8 @@ public:
                 SleepMs(1);
                 return;
             }
+            ++sleeps_;
+            if (ms == 0) ++emptySleeps_;
             uint32_t span = ms;
             if (stretchPending_) {
                 span = stretch_;
@@ -115,6 +126,8 @@ private:
     uint32_t holdAt_ = 0;
     bool held_ = false;
     bool finished_ = false;
+    int sleeps_ = 0;
+    int emptySleeps_ = 0;
 };
 
 // A source of numbered music blocks standing in for the loaded file's pipeline: both halves

@@ -101,6 +101,18 @@ TEST(PlaybackOutputThread, SteadyStatePlaysEverySourceBlockOnceInOrderAfterASile
     EXPECT_LE(rig.source.Serves(), static_cast<int>(blocks.size()) - 10 + 5);
 }
 
+TEST(PlaybackOutputThread, NeverBusyWaits) {
+    Rig rig;
+    ASSERT_TRUE(rig.Start(20000));
+    const std::vector<int> blocks = rig.RunToEnd();
+    // Each sleep is half of what is left of the block (at least 1 ms): 36, 18, 9, 4, 2, 1, 1,
+    // 1 ms, so about eight wakes per 72 ms block, and never a sleep of nothing.
+    EXPECT_EQ(rig.clock.EmptySleeps(), 0);
+    const double perBlock = static_cast<double>(rig.clock.Sleeps()) / static_cast<double>(blocks.size());
+    EXPECT_GT(perBlock, 4.0);
+    EXPECT_LT(perBlock, 10.0);
+}
+
 TEST(PlaybackOutputThread, SilentWhenNoSourceWasHandedOver) {
     Rig rig;
     ASSERT_TRUE(rig.Start(3000, /*withSource=*/false));
