@@ -110,8 +110,9 @@ bool ModeControl::LoadMusicFile() {
         }
         state_.running = false;
     }
+    // No dispatching of waiting window messages here: the release joins the event service
+    // thread at once, and a click handled in the middle of a load would find it half done.
     ReleaseLoadedMusic();
-    window_.DispatchPendingMessages();
     state_.fileLoaded = false;
     state_.playbackPrepared = false;
 

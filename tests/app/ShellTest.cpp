@@ -285,6 +285,52 @@ TEST(ShellWithoutCapture, DeviceFailureIsReportedAndStartFails) {
     EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
 }
 
+TEST(ShellWithoutCapture, FailedCaptureStartIsReportedAndLeavesTheRunStopped) {
+    VirtualCaptureFaults faults;
+    faults.refuseStart = true;
+    ShellHarness h(true, 0, faults);
+    h.Start();
+    ASSERT_TRUE(h.State().captureReady);
+    h.Click(kStartX, kStartY);
+    EXPECT_FALSE(h.State().running);
+    EXPECT_FALSE(h.State().captureReady);
+    EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
+    ASSERT_EQ(h.window.MessageBoxes().size(), 1u);
+    EXPECT_EQ(h.window.MessageBoxes()[0].text, "Sorry, seems there was a problem - we can't record.");
+    EXPECT_EQ(h.window.MessageBoxes()[0].caption, "Capture error...");
+    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), Rgb(10, 0, 1));  // still Start
+    h.Click(kStartX, kStartY);  // the device is now known to be broken
+    ASSERT_EQ(h.window.MessageBoxes().size(), 2u);
+    EXPECT_EQ(h.window.MessageBoxes()[1].caption, "DirectSound error...");
+}
+
+TEST_F(ShellStarted, MissingFileLoadsNothingAndSaysNothing) {
+    h.window.ScriptFileDialog(h.dir.File("gone.wav"));
+    h.shell->OnCommand(command::kLoad);
+    EXPECT_FALSE(h.State().fileLoaded);
+    EXPECT_TRUE(h.window.MessageBoxes().empty());
+    EXPECT_EQ(h.shell->GetModeControl()->Music(), nullptr);
+}
+
+TEST_F(ShellStarted, ReturningToPlaybackAfterCaptureAsksForAFileAgain) {
+    const std::string wav = h.dir.File("tone.wav");
+    WriteToneWav(wav, 16000, 1000.0);
+    h.Click(kPlaybackX, kMarkerRowY);
+    h.window.ScriptFileDialog(wav);
+    h.Click(kStartX, kStartY);
+    h.Click(kStartX, kStartY);
+    ASSERT_TRUE(h.State().fileLoaded);
+    h.Click(kMonitorX, kMarkerRowY);
+    h.Click(kPlaybackX, kMarkerRowY);
+    EXPECT_FALSE(h.State().fileLoaded);
+    h.window.ScriptFileDialog(wav);
+    h.Click(kStartX, kStartY);
+    EXPECT_EQ(h.window.FileDialogRequests().size(), 2u);
+    EXPECT_EQ(h.window.FileDialogRequests()[1].initialPath, wav);
+    EXPECT_TRUE(h.State().running);
+    EXPECT_TRUE(h.State().playbackPrepared);
+}
+
 TEST(ShellStartup, ClicksAndDeviceCommandsBeforeStartupAreIgnored) {
     ShellHarness h;
     h.Click(kStartX, kStartY);

@@ -71,10 +71,11 @@ inline void WriteToneWav(const std::string& path, int samples, double hz) {
 // pace) and a virtual sound output, started in a fresh current directory.
 class ShellHarness {
 public:
-    explicit ShellHarness(bool withCapture = true, unsigned startupDelayMs = 0) : currentDir(dir.Path()) {
+    explicit ShellHarness(bool withCapture = true, unsigned startupDelayMs = 0, VirtualCaptureFaults faults = {})
+        : currentDir(dir.Path()) {
         Shell::Devices devices;
         if (withCapture) {
-            devices.openCaptureInput = [] {
+            devices.openCaptureInput = [faults] {
                 VirtualCapturePacing pacing;
                 pacing.lockStep = false;
                 pacing.blockIntervalMs = 72.0;
@@ -83,7 +84,7 @@ public:
                         std::memset(out, 0, count * sizeof(int16_t));
                         return count;
                     },
-                    pacing);
+                    pacing, faults);
             };
         }
         devices.soundOutput = &soundOutput;

@@ -64,6 +64,19 @@ title_colours=$(/usr/bin/convert "$work/shot.png" -crop "400x24+$((client_x + 12
 if [ -n "$shot_out" ]; then
   /usr/bin/convert "$work/shot.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shot_out"
 fi
+# Both accelerators open the About box.
+for keys in alt+question alt+slash; do
+  xdotool windowfocus --sync "$wid" key --clearmodifiers "$keys"
+  about=""
+  for _ in $(seq 50); do
+    about=$(xdotool search --onlyvisible --name '^About$' 2>/dev/null | head -1 || true)
+    [ -n "$about" ] && break
+    sleep 0.1
+  done
+  [ -n "$about" ] || fail "$keys did not open the About box"
+  xdotool windowfocus --sync "$about" key Return
+  for _ in $(seq 50); do xdotool search --onlyvisible --name '^About$' >/dev/null 2>&1 || break; sleep 0.1; done
+done
 xdotool windowfocus --sync "$wid"
 xdotool key --clearmodifiers alt+f
 sleep 0.3
