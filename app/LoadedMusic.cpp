@@ -123,7 +123,8 @@ void LoadedMusic::AdvancePipeline() {
     if (reader_->ReadBlock(next) == 0) {
         elapsedSamples_ = 0;
         reader_->Rewind();
-        reader_->ReadBlock(next);
+        // A reader with nothing to give even from the start yields silence, not stale memory.
+        if (reader_->ReadBlock(next) == 0) std::memset(next, 0, sizeof next);
     }
     std::lock_guard<std::mutex> lock(sourceLock_);
     std::memcpy(Slot(14), Slot(15), kMusicBlockBytes);

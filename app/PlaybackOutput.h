@@ -66,6 +66,7 @@ public:
     // The recovery refill: fills every block that is clear of the committed span with the
     // source and puts *writePosition on the block under the play cursor. Updates the three
     // positions; false only when the buffer cannot be locked or the lock stays inconsistent.
+    // The playback thread's own step; call it from outside only while no thread runs.
     bool BufferReset(uint32_t* playCursor, uint32_t* writeCursor, uint32_t* writePosition, uint32_t time);
 
 private:
