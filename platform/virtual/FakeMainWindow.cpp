@@ -39,6 +39,35 @@ void FakeMainWindow::RequestClose() {
     closeRequested_ = true;
 }
 
+InvalidationSink FakeMainWindow::MakeInvalidationSink() {
+    InvalidationSink sink;
+    sink.invalidate = [this](const Rect& rect) {
+        std::lock_guard lock(mutex_);
+        invalidations_.push_back(rect);
+    };
+    sink.update = [this] {
+        std::lock_guard lock(mutex_);
+        ++updates_;
+    };
+    return sink;
+}
+
+std::vector<Rect> FakeMainWindow::Invalidations() const {
+    std::lock_guard lock(mutex_);
+    return invalidations_;
+}
+
+int FakeMainWindow::Updates() const {
+    std::lock_guard lock(mutex_);
+    return updates_;
+}
+
+void FakeMainWindow::ClearInvalidations() {
+    std::lock_guard lock(mutex_);
+    invalidations_.clear();
+    updates_ = 0;
+}
+
 int FakeMainWindow::RunPostedCalls() {
     int ran = 0;
     for (;;) {

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/BackScreen.h"
 #include "platform/MainWindow.h"
 
 namespace sonotrap {
 
-// A main window for tests: it shows nothing and remembers everything it was asked to do.
+// A main window for tests: it shows nothing and remembers everything it was asked to do,
+// including the back screen's invalidations when its sink is attached.
 // Posted calls wait until the test runs them; file-dialog answers are scripted in advance
 // (no answer left means Cancel). Safe to call from any thread.
 class FakeMainWindow : public MainWindow {
@@ -28,6 +30,12 @@ public:
     bool ChooseFileToOpen(const OpenFileRequest& request, std::string* path) override;
     void EnableMenuEntry(int commandId, bool enabled) override;
     void RequestClose() override;
+
+    // Where a back screen's invalidations go: recorded, in order.
+    InvalidationSink MakeInvalidationSink();
+    std::vector<Rect> Invalidations() const;
+    int Updates() const;
+    void ClearInvalidations();
 
     // Runs the calls posted so far (and those they post), in order; returns how many ran.
     int RunPostedCalls();
@@ -51,6 +59,8 @@ private:
     std::vector<MessageBox> boxes_;
     std::vector<OpenFileRequest> fileRequests_;
     std::map<int, bool> menu_;
+    std::vector<Rect> invalidations_;
+    int updates_ = 0;
     int menuChanges_ = 0;
     int dispatchCalls_ = 0;
     bool closeRequested_ = false;

@@ -92,7 +92,9 @@ TEST_F(ShellStarted, StaticScreenAndRunningStripShowTheSelectedMode) {
     EXPECT_EQ(h.Pixel(kMarkerX[0], kMarkerY), selected);
     EXPECT_EQ(h.Pixel(kModeStripRect.left, kModeStripRect.top), idle);
     EXPECT_EQ(h.Pixel(130, 20), Rgb(10, 0, 9));  // the title
+    h.window.ClearInvalidations();
     h.Click(kRecordX, kMarkerRowY);
+    EXPECT_EQ(h.window.Invalidations(), (std::vector<Rect>{kMarkerRowRect}));
     EXPECT_EQ(h.Pixel(kMarkerX[0], kMarkerY), empty);
     EXPECT_EQ(h.Pixel(kMarkerX[1], kMarkerY), selected);
     StartRun();
@@ -106,9 +108,9 @@ TEST_F(ShellStarted, StaticScreenAndRunningStripShowTheSelectedMode) {
 }
 
 TEST_F(ShellStarted, SelectingTheSelectedModeDrawsNothing) {
-    h.invalidations.Clear();
+    h.window.ClearInvalidations();
     h.Click(kMonitorX, kMarkerRowY);
-    EXPECT_TRUE(h.invalidations.rects.empty());
+    EXPECT_TRUE(h.window.Invalidations().empty());
     EXPECT_EQ(h.State().modeIndex, 0);
     EXPECT_TRUE(h.State().captureSide);
 }

@@ -92,7 +92,7 @@ public:
         options.logDirectory = dir.Path().string();
         options.startupDelayMs = startupDelayMs;
         AddTestBitmaps(screen);
-        invalidations.Attach(screen);
+        screen.SetInvalidationSink(window.MakeInvalidationSink());
         shell = std::make_unique<Shell>(window, screen, dialogs, std::move(devices), options);
     }
 
@@ -115,7 +115,6 @@ public:
     MemoryBackScreen screen;
     FakeDialogHost dialogs;
     VirtualSoundOutput soundOutput;
-    InvalidationLog invalidations;
     std::unique_ptr<Shell> shell;
 };
 
