@@ -13,15 +13,20 @@ namespace sonotrap::simd {
 using Vec2 = double __attribute__((vector_size(16)));
 using Float4 = float __attribute__((vector_size(16)));
 using Mask4 = int __attribute__((vector_size(16)));
-using Short2 = short __attribute__((vector_size(4)));
+using Short8 = short __attribute__((vector_size(16)));
+using Int4 = int __attribute__((vector_size(16)));
 inline Vec2 Swap(Vec2 v) { return __builtin_shufflevector(v, v, 1, 0); }
 // (a[0], b[0]) and (a[1], b[1]).
 inline Vec2 Lows(Vec2 a, Vec2 b) { return __builtin_shufflevector(a, b, 0, 2); }
 inline Vec2 Highs(Vec2 a, Vec2 b) { return __builtin_shufflevector(a, b, 1, 3); }
+// Two 16-bit samples as doubles: each sample doubled into a 32-bit lane and shifted back
+// down, which sign-extends it (a few vector instructions instead of two scalar conversions).
 inline Vec2 LoadSamples(const int16_t* p) {
-    Short2 s;
-    std::memcpy(&s, p, sizeof s);
-    return __builtin_convertvector(s, Vec2);
+    int32_t word;
+    std::memcpy(&word, p, sizeof word);
+    const Short8 s = reinterpret_cast<Short8>(Int4{word, 0, 0, 0});
+    const Int4 wide = reinterpret_cast<Int4>(__builtin_shufflevector(s, s, 0, 0, 1, 1, 2, 2, 3, 3)) >> 16;
+    return __builtin_convertvector(__builtin_shufflevector(wide, wide, 0, 1), Vec2);
 }
 inline Vec2 LoadFloats(const float* p) {
     Float4 f{};
