@@ -66,7 +66,7 @@ private:
     CaptureSettings& active_;
     std::function<void(uint32_t)> thresholdListener_;
     uint32_t threshold_ = kDefaultThreshold;
-    bool sizeUnlimited_ = false;
+    std::atomic<bool> sizeUnlimited_{false};  // the File IO dialog may change it during start-up
 };
 
 }  // namespace sonotrap
