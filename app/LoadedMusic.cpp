@@ -131,15 +131,15 @@ void LoadedMusic::AdvancePipeline() {
     std::memcpy(Slot(15), next, kMusicBlockBytes);
 }
 
+// The thread leaves within one tick. Window messages are not dispatched while waiting: a click
+// handled here would re-enter mode control halfway through the release that called this.
 void LoadedMusic::StopEventService() {
     if (!threadStarted_) return;
     stop_ = true;
     for (int i = 0; i < 5; ++i) clock_.Sleep(2);
     for (;;) {
         wakeEvent_.Set();
-        if (window_) window_->DispatchPendingMessages();
         for (int i = 0; i < 5; ++i) clock_.Sleep(2);
-        if (window_) window_->DispatchPendingMessages();
         if (serviceEnded_.Wait(kStopWaitMs)) break;
         log_.LogLine("WAIT_TIMEOUT");
     }

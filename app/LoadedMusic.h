@@ -69,7 +69,7 @@ public:
     // The hand-over to the playback output: slots 14 and 15, their lock and the wake event.
     // bytes is null until OpenMusic succeeded.
     PlaybackSource Source();
-    // Ends the event service thread (joined before return).
+    // Ends the event service thread (joined before return; within one tick).
     void StopEventService();
     // Stops the thread, frees the reader and the pipeline and unmaps the file.
     void ReleaseLoadedMusic();
@@ -80,6 +80,7 @@ public:
     bool RunTick();
 
     const std::string& Path() const { return path_; }
+    bool StopRequested() const { return stop_.load(); }
     uint32_t BlocksAnalysed() const { return blocksAnalysed_.load(); }
     uint32_t ElapsedSamples() const { return elapsedSamples_.load(); }
     // Ticks finished since the thread started; once it has reached a count, the pipeline holds
