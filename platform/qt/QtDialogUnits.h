@@ -1,5 +1,7 @@
 #pragma once
 #include <QDialog>
+#include <QFont>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QRect>
@@ -7,18 +9,30 @@
 
 namespace sonotrap {
 
-// Dialog templates give positions in dialog units of an 8-point face: a quarter of the
-// average character width (6 px) across and an eighth of the line height (13 px) down.
-inline QRect DialogRect(int x, int y, int width, int height) {
-    auto across = [](int units) { return units * 6 / 4; };
-    auto down = [](int units) { return units * 13 / 8; };
+// The face the option dialogs are laid out for: 8 points, as the templates were.
+inline QFont DialogFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+    font.setPixelSize(11);
+    return font;
+}
+
+// Dialog templates give positions in dialog units of the dialog's face: a quarter of its
+// average letter width across and an eighth of its line height down.
+inline QRect DialogRect(const QWidget* dialog, int x, int y, int width, int height) {
+    const QFontMetrics metrics(dialog->font());
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int baseX = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
+    const int baseY = metrics.height();
+    auto across = [baseX](int units) { return units * baseX / 4; };
+    auto down = [baseY](int units) { return units * baseY / 8; };
     return QRect(across(x), down(y), across(width), down(height));
 }
 
 // Places a control at its template position and names it after its identifier ("id1003"),
 // so tests and the user's tools can find it.
 inline void PlaceControl(QWidget* control, int id, int x, int y, int width, int height) {
-    control->setGeometry(DialogRect(x, y, width, height));
+    control->setGeometry(DialogRect(control->parentWidget(), x, y, width, height));
     if (id >= 0) control->setObjectName(QStringLiteral("id%1").arg(id));
 }
 
@@ -48,7 +62,8 @@ inline QPushButton* AddOkCancel(QDialog* dialog, const QRect& ok, const QRect& c
 // A fixed-size modal dialog of the template's size with its caption.
 inline void SetUpDialog(QWidget* dialog, const QString& caption, int width, int height) {
     dialog->setWindowTitle(caption);
-    dialog->setFixedSize(DialogRect(0, 0, width, height).size());
+    dialog->setFont(DialogFont());
+    dialog->setFixedSize(DialogRect(dialog, 0, 0, width, height).size());
 }
 
 }  // namespace sonotrap

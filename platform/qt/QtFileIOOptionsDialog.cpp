@@ -14,7 +14,6 @@ QtFileIOOptionsDialog::QtFileIOOptionsDialog(FileIOOptionsDialogLogic& logic, QW
     : QDialog(owner), logic_(logic) {
     using L = FileIOOptionsDialogLogic;
     SetUpDialog(this, QStringLiteral("File IO options..."), 157, 132);
-    setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
     PlaceControl(new QGroupBox(this), -1, 10, 11, 136, 26);
     AddStatic(this, "Output", 19, 21, 42, 8);
     QRadioButton* wav = nullptr;
