@@ -235,7 +235,9 @@ TEST_F(QtBackScreenTest, TextFromAWorkerWhilePainting) {
             const uint32_t expected = reference.Lock().Pixel(x, y);
             // Wider earlier texts ("100".."298") may show left of the last one's cell.
             if (expected != kBlack && expected != kWhite) continue;
-            if (expected == kBlack) ASSERT_EQ(Pixel(x, y), kBlack) << x << "," << y;
+            if (expected == kBlack) {
+                ASSERT_EQ(Pixel(x, y), kBlack) << x << "," << y;
+            }
         }
     }
     EXPECT_GT(paints, 0);
