@@ -51,10 +51,10 @@ NativeDecode DecodeNatively(const std::vector<uint8_t>& bytes) {
 
 // Raw MPEG data wrapped in a RIFF file with format tag 85.
 std::vector<uint8_t> Mp3InRiff(const std::vector<uint8_t>& mp3, uint16_t channels, uint32_t rate) {
-    test::WavSpec spec = test::Spec(85, channels, rate, 0);
-    spec.extraFormatBytes = {1, 0, 2, 0, 0, 0, 0x20, 1, 1, 0, 0x71, 5};
-    spec.chunksBeforeData = test::UnknownChunk(10);
-    return test::MakeWav(spec, mp3);
+    test::WavLayout layout = test::Layout(85, channels, rate, 0);
+    layout.extraFormatBytes = {1, 0, 2, 0, 0, 0, 0x20, 1, 1, 0, 0x71, 5};
+    layout.chunksBeforeData = test::UnknownChunk(10);
+    return test::MakeWav(layout, mp3);
 }
 
 }  // namespace

@@ -11,9 +11,9 @@ using namespace sonotrap;
 using test::MakePcmWav;
 using test::MakeWav;
 using test::ReadAll;
-using test::Spec;
+using test::Layout;
 using test::Sized;
-using test::WavSpec;
+using test::WavLayout;
 
 namespace {
 
@@ -75,7 +75,7 @@ TEST(MusicFileReaderWav, StereoAtOutputRateIsTheTruncatedMeanOfEachPair) {
 TEST(MusicFileReaderWav, MoreThanTwoChannelsFoldTheFirstTwo) {
     std::vector<int16_t> samples;
     for (int i = 0; i < 500; ++i) samples.insert(samples.end(), {int16_t(i), int16_t(i + 2), 30000, -30000});
-    const auto bytes = MakeWav(Spec(1, 4), test::SampleBytes(samples));
+    const auto bytes = MakeWav(Layout(1, 4), test::SampleBytes(samples));
     auto reader = Open(bytes);
     ASSERT_TRUE(reader->IsReady());
     EXPECT_EQ(reader->GetOutputSampleCount(), 500u);
@@ -101,22 +101,22 @@ TEST(MusicFileReaderWav, OtherRatesGoThroughTheConverter) {
 
 TEST(MusicFileReaderWav, RefusesWhatIsNotSixteenBitPcmOrMp3) {
     const std::vector<uint8_t> data(4000, 0x11);
-    EXPECT_FALSE(Open(MakeWav(Spec(1, 1, 32000, 8), data))->IsReady());
-    EXPECT_FALSE(Open(MakeWav(Spec(1, 1, 32000, 24), data))->IsReady());
-    EXPECT_FALSE(Open(MakeWav(Spec(1, 1, 32000, 32), data))->IsReady());
-    EXPECT_FALSE(Open(MakeWav(Spec(2, 1, 32000, 4), data))->IsReady());
-    EXPECT_FALSE(Open(MakeWav(Spec(3, 1, 32000, 32), data))->IsReady());
-    EXPECT_FALSE(Open(MakeWav(Spec(1, 0), data))->IsReady());
-    EXPECT_FALSE(Open(MakeWav(Spec(1, 1, 0), data))->IsReady());
-    EXPECT_FALSE(Open(MakeWav(Sized(Spec(), 0), data))->IsReady());
-    EXPECT_FALSE(Open(MakeWav(Spec(), {}))->IsReady());
-    EXPECT_FALSE(Open(MakeWav(Spec(), {1}))->IsReady());  // not one whole sample
-    EXPECT_TRUE(Open(MakeWav(Spec(), data))->IsReady());
+    EXPECT_FALSE(Open(MakeWav(Layout(1, 1, 32000, 8), data))->IsReady());
+    EXPECT_FALSE(Open(MakeWav(Layout(1, 1, 32000, 24), data))->IsReady());
+    EXPECT_FALSE(Open(MakeWav(Layout(1, 1, 32000, 32), data))->IsReady());
+    EXPECT_FALSE(Open(MakeWav(Layout(2, 1, 32000, 4), data))->IsReady());
+    EXPECT_FALSE(Open(MakeWav(Layout(3, 1, 32000, 32), data))->IsReady());
+    EXPECT_FALSE(Open(MakeWav(Layout(1, 0), data))->IsReady());
+    EXPECT_FALSE(Open(MakeWav(Layout(1, 1, 0), data))->IsReady());
+    EXPECT_FALSE(Open(MakeWav(Sized(Layout(), 0), data))->IsReady());
+    EXPECT_FALSE(Open(MakeWav(Layout(), {}))->IsReady());
+    EXPECT_FALSE(Open(MakeWav(Layout(), {1}))->IsReady());  // not one whole sample
+    EXPECT_TRUE(Open(MakeWav(Layout(), data))->IsReady());
     EXPECT_FALSE(IsReady(nullptr));
 }
 
 TEST(MusicFileReaderWav, RefusedReaderYieldsNothing) {
-    const auto bytes = MakeWav(Spec(1, 1, 32000, 8), std::vector<uint8_t>(100));
+    const auto bytes = MakeWav(Layout(1, 1, 32000, 8), std::vector<uint8_t>(100));
     auto reader = Open(bytes);
     int16_t block[1152];
     EXPECT_EQ(reader->GetOutputSampleCount(), 0u);
@@ -126,7 +126,7 @@ TEST(MusicFileReaderWav, RefusedReaderYieldsNothing) {
 
 TEST(MusicFileReaderWav, DataSizeBeyondTheFileUsesOnlyTheBytesThere) {
     const auto samples = Ramp(1000);
-    auto bytes = MakeWav(Sized(Spec(), 0x7FFFFFF0), test::SampleBytes(samples));
+    auto bytes = MakeWav(Sized(Layout(), 0x7FFFFFF0), test::SampleBytes(samples));
     auto reader = Open(bytes);
     ASSERT_TRUE(reader->IsReady());
     EXPECT_EQ(reader->GetOutputSampleCount(), 1000u);
@@ -135,7 +135,7 @@ TEST(MusicFileReaderWav, DataSizeBeyondTheFileUsesOnlyTheBytesThere) {
 
 TEST(MusicFileReaderWav, DataSizeSmallerThanTheFileEndsTheSamplesThere) {
     auto data = test::SampleBytes(Ramp(1000));
-    auto bytes = MakeWav(Sized(Spec(), 601), data);  // an odd byte is no sample
+    auto bytes = MakeWav(Sized(Layout(), 601), data);  // an odd byte is no sample
     auto reader = Open(bytes);
     ASSERT_TRUE(reader->IsReady());
     EXPECT_EQ(reader->GetOutputSampleCount(), 300u);
@@ -146,7 +146,7 @@ TEST(MusicFileReaderWav, DataSizeSmallerThanTheFileEndsTheSamplesThere) {
 TEST(MusicFileReaderWav, DataTagIsSearchedWithinTheWindowOnly) {
     const auto samples = Ramp(50);
     // The search starts at byte 36; "data" found at 36 + 2048 is the last place it may be.
-    WavSpec edge = Spec();
+    WavLayout edge = Layout();
     edge.chunksBeforeData = test::UnknownChunk(2048 - 8);
     auto atEdge = MakeWav(edge, test::SampleBytes(samples));
     ASSERT_EQ(std::memcmp(atEdge.data() + 36 + 2048, "data", 4), 0);
@@ -154,12 +154,12 @@ TEST(MusicFileReaderWav, DataTagIsSearchedWithinTheWindowOnly) {
     ASSERT_TRUE(reader->IsReady());
     EXPECT_EQ(ReadAll(*reader), samples);
 
-    WavSpec beyond = Spec();
+    WavLayout beyond = Layout();
     beyond.chunksBeforeData = test::UnknownChunk(2049 - 8);
     EXPECT_FALSE(Open(MakeWav(beyond, test::SampleBytes(samples)))->IsReady());
 
     // Several unknown chunks, as a list or broadcast header would leave.
-    WavSpec several = Spec();
+    WavLayout several = Layout();
     for (uint32_t size : {4u, 26u, 300u}) {
         auto c = test::UnknownChunk(size);
         several.chunksBeforeData.insert(several.chunksBeforeData.end(), c.begin(), c.end());

@@ -22,32 +22,32 @@ void PutTag(std::vector<uint8_t>& out, const char* tag) {
 
 }  // namespace
 
-WavSpec Spec(uint16_t formatTag, uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample) {
-    WavSpec spec;
-    spec.formatTag = formatTag;
-    spec.channels = channels;
-    spec.sampleRate = sampleRate;
-    spec.bitsPerSample = bitsPerSample;
-    return spec;
+WavLayout Layout(uint16_t formatTag, uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample) {
+    WavLayout layout;
+    layout.formatTag = formatTag;
+    layout.channels = channels;
+    layout.sampleRate = sampleRate;
+    layout.bitsPerSample = bitsPerSample;
+    return layout;
 }
 
-WavSpec Sized(WavSpec spec, uint32_t dataSize) {
-    spec.dataSizeOverride = dataSize;
-    return spec;
+WavLayout Sized(WavLayout layout, uint32_t dataSize) {
+    layout.dataSizeOverride = dataSize;
+    return layout;
 }
 
-std::vector<uint8_t> MakeWav(const WavSpec& spec, const std::vector<uint8_t>& data) {
+std::vector<uint8_t> MakeWav(const WavLayout& layout, const std::vector<uint8_t>& data) {
     std::vector<uint8_t> fmt;
-    Put16(fmt, spec.formatTag);
-    Put16(fmt, spec.channels);
-    Put32(fmt, spec.sampleRate);
-    const uint32_t blockAlign = spec.channels * ((spec.bitsPerSample + 7) / 8);
-    Put32(fmt, spec.sampleRate * blockAlign);
+    Put16(fmt, layout.formatTag);
+    Put16(fmt, layout.channels);
+    Put32(fmt, layout.sampleRate);
+    const uint32_t blockAlign = layout.channels * ((layout.bitsPerSample + 7) / 8);
+    Put32(fmt, layout.sampleRate * blockAlign);
     Put16(fmt, blockAlign);
-    Put16(fmt, spec.bitsPerSample);
-    if (spec.formatTag != 1) {
-        Put16(fmt, static_cast<uint32_t>(spec.extraFormatBytes.size()));
-        fmt.insert(fmt.end(), spec.extraFormatBytes.begin(), spec.extraFormatBytes.end());
+    Put16(fmt, layout.bitsPerSample);
+    if (layout.formatTag != 1) {
+        Put16(fmt, static_cast<uint32_t>(layout.extraFormatBytes.size()));
+        fmt.insert(fmt.end(), layout.extraFormatBytes.begin(), layout.extraFormatBytes.end());
     }
     std::vector<uint8_t> out;
     PutTag(out, "RIFF");
@@ -56,9 +56,9 @@ std::vector<uint8_t> MakeWav(const WavSpec& spec, const std::vector<uint8_t>& da
     PutTag(out, "fmt ");
     Put32(out, static_cast<uint32_t>(fmt.size()));
     out.insert(out.end(), fmt.begin(), fmt.end());
-    out.insert(out.end(), spec.chunksBeforeData.begin(), spec.chunksBeforeData.end());
+    out.insert(out.end(), layout.chunksBeforeData.begin(), layout.chunksBeforeData.end());
     PutTag(out, "data");
-    Put32(out, spec.dataSizeOverride >= 0 ? static_cast<uint32_t>(spec.dataSizeOverride)
+    Put32(out, layout.dataSizeOverride >= 0 ? static_cast<uint32_t>(layout.dataSizeOverride)
                                           : static_cast<uint32_t>(data.size()));
     out.insert(out.end(), data.begin(), data.end());
     const uint32_t riffSize = static_cast<uint32_t>(out.size() - 8);
@@ -74,10 +74,10 @@ std::vector<uint8_t> SampleBytes(const std::vector<int16_t>& samples) {
 }
 
 std::vector<uint8_t> MakePcmWav(uint16_t channels, uint32_t sampleRate, const std::vector<int16_t>& samples) {
-    WavSpec spec;
-    spec.channels = channels;
-    spec.sampleRate = sampleRate;
-    return MakeWav(spec, SampleBytes(samples));
+    WavLayout layout;
+    layout.channels = channels;
+    layout.sampleRate = sampleRate;
+    return MakeWav(layout, SampleBytes(samples));
 }
 
 std::vector<uint8_t> UnknownChunk(uint32_t size) {

@@ -6,7 +6,7 @@
 // Builds RIFF/WAVE files in memory for the reader tests.
 namespace sonotrap::test {
 
-struct WavSpec {
+struct WavLayout {
     uint16_t formatTag = 1;
     uint16_t channels = 1;
     uint32_t sampleRate = 32000;
@@ -16,10 +16,10 @@ struct WavSpec {
     int64_t dataSizeOverride = -1;          // the "data" size word, when not the real size
 };
 
-WavSpec Spec(uint16_t formatTag = 1, uint16_t channels = 1, uint32_t sampleRate = 32000,
+WavLayout Layout(uint16_t formatTag = 1, uint16_t channels = 1, uint32_t sampleRate = 32000,
              uint16_t bitsPerSample = 16);
-WavSpec Sized(WavSpec spec, uint32_t dataSize);
-std::vector<uint8_t> MakeWav(const WavSpec& spec, const std::vector<uint8_t>& data);
+WavLayout Sized(WavLayout layout, uint32_t dataSize);
+std::vector<uint8_t> MakeWav(const WavLayout& layout, const std::vector<uint8_t>& data);
 std::vector<uint8_t> MakePcmWav(uint16_t channels, uint32_t sampleRate, const std::vector<int16_t>& samples);
 // One unknown chunk ("junk") whose body is size zero bytes.
 std::vector<uint8_t> UnknownChunk(uint32_t size);
