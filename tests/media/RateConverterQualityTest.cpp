@@ -38,10 +38,8 @@ std::vector<double> SoxReference(const std::vector<uint8_t>& wav) {
     const std::string cmd = "sox -D '" + dir.File("in.wav") + "' -b 16 '" + dir.File("out.raw") +
                             "' rate -v 32000 2>/dev/null";
     if (test::RunCommand(cmd) != 0) return {};
-    const auto bytes = test::ReadFileBytes(dir.File("out.raw"));
-    std::vector<double> out(bytes.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    return out;
+    const std::vector<int16_t> out = test::ReadPcm16(dir.File("out.raw"));
+    return std::vector<double>(out.begin(), out.end());
 }
 
 }  // namespace

@@ -62,16 +62,6 @@ INSTANTIATE_TEST_SUITE_P(Vectors, Mp3Conformance,
                          testing::Values("si_block", "test46", "hecommon", "si_huff", "compl",
                                          "M2L3_compl24", "sin1k0db_40"));
 
-TEST(Mp3ConformanceSet, OutsideTheIndexRules) {
-    const std::vector<uint8_t> freeFormat = test::ReadFileBytes(test::DataPath("mp3dec/he_free.bit"));
-    EXPECT_FALSE(test::DecodeMp3(freeFormat).indexed);
-    const std::vector<uint8_t> modes = test::ReadFileBytes(test::DataPath("mp3dec/he_mode.bit"));
-    const test::DecodedStream s = test::DecodeMp3(modes, true);
-    ASSERT_TRUE(s.indexed);
-    EXPECT_EQ(s.channels, 1u);
-    EXPECT_EQ(s.pcm.size() % 1152, 0u);
-}
-
 // The whole set, when SONOTRAP_MP3_VECTORS names its folder (tests/scripts/mp3_conformance.sh).
 TEST(Mp3ConformanceSet, EveryAcceptedStream) {
     const char* folder = std::getenv("SONOTRAP_MP3_VECTORS");

@@ -22,7 +22,7 @@ struct Case {
 
 // Tones gliding in frequency with a little noise, different in each channel, so that joint
 // stereo has something to code; 1.2 seconds keeps the test quick.
-std::vector<uint8_t> MakeWav(uint32_t rate, uint32_t channels, bool withNoise) {
+std::vector<int16_t> MakeSignal(uint32_t rate, uint32_t channels, bool withNoise) {
     const uint32_t frames = rate * 12 / 10;
     std::vector<int16_t> pcm(frames * channels);
     uint32_t noise = 12345;
@@ -35,24 +35,7 @@ std::vector<uint8_t> MakeWav(uint32_t rate, uint32_t channels, bool withNoise) {
             const double v = 0.3 * std::sin(2 * M_PI * f * t) + 0.1 * std::sin(2 * M_PI * 3 * f * t) + (withNoise ? 0.02 * n : 0.0);
             pcm[i * channels + c] = static_cast<int16_t>(std::lround(v * 32767));
         }
-    std::vector<uint8_t> wav;
-    auto put32 = [&](uint32_t v) { for (int k = 0; k < 4; ++k) wav.push_back(uint8_t(v >> (8 * k))); };
-    auto put16 = [&](uint32_t v) { for (int k = 0; k < 2; ++k) wav.push_back(uint8_t(v >> (8 * k))); };
-    const uint32_t dataBytes = static_cast<uint32_t>(pcm.size() * 2);
-    wav.insert(wav.end(), {'R', 'I', 'F', 'F'});
-    put32(36 + dataBytes);
-    wav.insert(wav.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(16);
-    put16(1);
-    put16(channels);
-    put32(rate);
-    put32(rate * channels * 2);
-    put16(channels * 2);
-    put16(16);
-    wav.insert(wav.end(), {'d', 'a', 't', 'a'});
-    put32(dataBytes);
-    for (int16_t s : pcm) put16(static_cast<uint16_t>(s));
-    return wav;
+    return pcm;
 }
 
 // The offset (in samples per channel) at which ours[n + offset] matches theirs[n] best,
@@ -96,11 +79,12 @@ TEST(Mp3LameCrossCheck, AgreesWithFfmpegWithinOneLsb) {
     test::TempDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string wav = dir.File(std::string(c.name) + ".wav");
+        const std::string pcm = dir.File(std::string(c.name) + ".pcm");
         const std::string mp3 = dir.File(std::string(c.name) + ".mp3");
         const std::string raw = dir.File(std::string(c.name) + ".raw");
-        ASSERT_TRUE(test::WriteFileBytes(wav, MakeWav(c.rate, c.channels, c.noise)));
-        ASSERT_EQ(test::RunCommand("lame --quiet " + std::string(c.options) + " '" + wav + "' '" + mp3 + "'"), 0);
+        ASSERT_TRUE(test::WritePcm16(pcm, MakeSignal(c.rate, c.channels, c.noise)));
+        const std::string raw16 = "-r --signed --little-endian --bitwidth 16 -s " + std::to_string(c.rate / 1000.0) + " ";
+        ASSERT_EQ(test::RunCommand("lame --quiet " + raw16 + c.options + " '" + pcm + "' '" + mp3 + "'"), 0);
         ASSERT_EQ(test::RunCommand("ffmpeg -v error -y -i '" + mp3 + "' -f s16le -acodec pcm_s16le '" + raw + "'"), 0);
         const test::DecodedStream ours = test::DecodeMp3(test::ReadFileBytes(mp3));
         ASSERT_TRUE(ours.indexed);

@@ -21,17 +21,6 @@ TEST(PolyphaseSynthesis, RoundsHalfAwayFromZeroAndSaturates) {
     EXPECT_EQ(RoundToPcm(-1e9), -32768);
 }
 
-TEST(PolyphaseSynthesis, SilenceGivesSilenceFromTheFirstSlot) {
-    SynthesisState state;
-    ClearSynthesis(state);
-    const double zeros[32] = {};
-    int16_t out[64];
-    for (int slot = 0; slot < 20; ++slot) {
-        SynthesizeSlot(state, zeros, out, 2);
-        for (int i = 0; i < 32; ++i) ASSERT_EQ(out[2 * i], 0);
-    }
-}
-
 // The standard's synthesis, written out directly, for one slot after a cleared history.
 TEST(PolyphaseSynthesis, MatchesTheDirectMatrixingOfTheStandard) {
     SynthesisState state;

@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 
+#include "EncoderTestSignals.h"
 #include "FrameParser.h"
 #include "mp3enc/BitWriter.h"
 #include "mp3enc/FrameHeader.h"
@@ -14,7 +15,9 @@
 namespace sonotrap::mp3enc {
 namespace {
 
+// The written bits as text, padded with ones to whole bytes.
 std::string Bits(BitWriter& w) {
+    w.PutOnes(static_cast<int>((8 - w.BitCount() % 8) % 8));
     w.Flush();
     std::string s;
     for (size_t i = 0; i < w.BitCount(); ++i) {
@@ -24,38 +27,15 @@ std::string Bits(BitWriter& w) {
     return s;
 }
 
-TEST(EncoderBitWriter, PacksMostSignificantBitFirstAcrossBytes) {
-    BitWriter w;
-    w.Put(0x5, 3);
-    w.Put(0x1ff, 9);
-    w.Put(0xabcdef12u, 32);
-    w.PutOnes(4);
-    ASSERT_EQ(w.BitCount(), 48u);
-    EXPECT_EQ(Bits(w), "101111111111" "10101011110011011110111100010010" "1111");
-    w.Clear();
-    EXPECT_EQ(w.BitCount(), 0u);
-}
-
-TEST(EncoderHuffmanCoding, EscapedPairInTable16) {
-    BitWriter w;
-    PutPair(w, 16, 16, -3);
-    w.PutOnes(static_cast<int>((8 - w.BitCount() % 8) % 8));
-    // Code of (15, 3), one linbits bit for 16 - 15, sign of x (+), sign of y (-).
-    EXPECT_EQ(Bits(w).substr(0, 12), "000001011" "1" "0" "1");
-}
-
-TEST(EncoderHuffmanCoding, QuadrupleInTableA) {
-    BitWriter w;
-    PutQuadruple(w, kCount1TableA, 1, 0, 0, -1);
-    w.PutOnes(1);
-    EXPECT_EQ(Bits(w).substr(0, 7), "00011" "0" "1");
-}
-
-TEST(EncoderHuffmanCoding, TableBIsTheFixedFourBitCode) {
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(kHuffmanTables[kCount1TableB].lengths[i], 4);
-        EXPECT_EQ(kHuffmanTables[kCount1TableB].codes[i], 15u - i);
-    }
+// Pair (16, -3) in table 16: the code of (15, 3), one linbits bit for 16 - 15, sign of x (+),
+// sign of y (-). Quadruple (1, 0, 0, -1) in table A: code 00011, then the two signs.
+TEST(EncoderHuffmanCoding, EscapedPairAndQuadrupleCodeAsTheStandardSays) {
+    BitWriter pair;
+    PutPair(pair, 16, 16, -3);
+    EXPECT_EQ(Bits(pair).substr(0, 12), "000001011" "1" "0" "1");
+    BitWriter quad;
+    PutQuadruple(quad, kCount1TableA, 1, 0, 0, -1);
+    EXPECT_EQ(Bits(quad).substr(0, 7), "00011" "0" "1");
 }
 
 // Every table with codes is a complete prefix code (Kraft sum exactly 1).
@@ -114,16 +94,37 @@ TEST(EncoderFrameWriter, FramesReadBackLineForLine) {
     }
 }
 
-TEST(EncoderFrameWriter, StuffingFillsTheGranuleAndTheRestOfTheFrame) {
-    FrameHeader header = MakeFrameHeader(64, 1);
-    header.frameBits = 288 * 8;
-    SideInfo side;
-    QuantisedFrame q = {};
-    side.granules[0][0].part23Length = 100;  // nothing coded: 100 bits of stuffing
-    BitWriter w;
-    ASSERT_EQ(FormatFrame(header, 1, side, q, w), 288u);
-    for (size_t i = 21; i < 288; ++i) ASSERT_EQ(w.Data()[i], 0xFF);
-    EXPECT_EQ(w.BitCount(), 288u * 8);
+// Decoders walk the stuffing as count1 quadruples; every granule of every frame must end
+// exactly at its part2_3_length or at line 576, never inside a code. Tonal signals, which
+// leave odd stuffing runs behind table B, are the ones that used to break this.
+TEST(EncodedStream, EveryGranuleParsesCleanly) {
+    std::vector<std::vector<int16_t>> signals;
+    for (double hz : {110.0, 440.0, 1000.0, 3150.0, 7000.0}) signals.push_back(enctest::SineWave(hz, -12, 1.0));
+    signals.push_back(enctest::LogSweep(50, 15000, -6, 2.0));
+    signals.push_back(enctest::ClippedSquare(220, 1.0));
+    signals.push_back(enctest::SineWave(1000, -70, 0.5));
+    int frames = 0;
+    int tableAStuffed = 0;
+    for (const auto& signal : signals) {
+        Mp3Encoder encoder;
+        ASSERT_TRUE(encoder.Initialise(64));
+        for (const enctest::ParsedFrame& f : enctest::ParseStream(enctest::EncodeAll(encoder, signal), 288, 1)) {
+            ++frames;
+            ASSERT_LE(f.mainDataBits, 2136);
+            for (int gr = 0; gr < 2; ++gr) {
+                const enctest::ParsedGranule& g = f.granules[gr][0];
+                ASSERT_TRUE(g.cleanEnd) << "frame " << frames << " granule " << gr;
+                ASSERT_EQ(g.side.scalefacCompress, 0);
+                if (gr == 1) {
+                    EXPECT_EQ(g.codedBits, g.side.part23Length);  // no stuffing there
+                }
+            }
+            const enctest::ParsedGranule& g0 = f.granules[0][0];
+            if (g0.side.count1TableSelect == 0 && g0.side.part23Length > g0.codedBits) ++tableAStuffed;
+        }
+    }
+    EXPECT_GT(frames, 250);
+    EXPECT_GT(tableAStuffed, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "mp3enc/HuffmanBitCount.h"
 #include "mp3enc/HuffmanTables.h"
@@ -67,19 +68,6 @@ TEST(EncoderRateControl, EveryLineIsQuantisedAfreshEvenWhenFarAboveTheStep) {
     EXPECT_EQ(LargestMagnitudeAt(lines, -120), largest);
     EXPECT_GT(largest, kLargestCodableMagnitude);
     EXPECT_EQ(q[7], static_cast<int>(std::pow(0.001 / std::pow(2.0, -30), 0.75)));
-}
-
-TEST(EncoderRateControl, SilentFrameGivesAllItsBitsToTheFirstGranule) {
-    double spectrum[2][2][576] = {};
-    QuantisedFrame q = {};
-    SideInfo side;
-    RateControl rc;
-    rc.Initialise(5, 1);
-    rc.QuantiseFrame(spectrum, q, side, 1068);
-    EXPECT_EQ(side.granules[0][0].part23Length, 2136);
-    EXPECT_EQ(side.granules[1][0].part23Length, 0);
-    EXPECT_EQ(side.granules[0][0].bigValues, 0);
-    EXPECT_EQ(side.granules[0][0].count1, 0);
 }
 
 TEST(EncoderRateControl, LoudGranulesFitTheirLimitAndTheFrameIsFull) {
@@ -189,12 +177,15 @@ TEST(EncoderTableChoice, EqualCount1TotalsChooseTableB) {
     EXPECT_EQ(select, 1);
 }
 
-TEST(EncoderStuffing, LeftoverGoesToTheFirstGranule) {
-    GranuleInfo g;
-    g.part23Length = 1000;
-    g.count1TableSelect = 0;
-    PlaceStuffing(nullptr, g, 68 + 168);
-    EXPECT_EQ(g.part23Length, 1236);
+// Leftover bits go to the granule given, up to what part2_3_length's 12 bits can hold.
+TEST(EncoderStuffing, LeftoverGoesToTheGranuleWithinTwelveBits) {
+    for (auto [length, leftover, expected] : {std::tuple{1000, 236, 1236}, {3000, 2000, 4095}}) {
+        GranuleInfo g;
+        g.part23Length = length;
+        g.count1TableSelect = 0;
+        PlaceStuffing(nullptr, g, leftover);
+        EXPECT_EQ(g.part23Length, expected);
+    }
 }
 
 TEST(EncoderStuffing, TableBRunsThatWouldEndInAPartialCodeSwitchToTableA) {
@@ -223,13 +214,6 @@ TEST(EncoderStuffing, OddBitsStayOutsideWhenTableAIsTooDear) {
     g.part23Length = bits;
     PlaceStuffing(q, g, 8);  // whole zero quadruples: table B reads them cleanly
     EXPECT_EQ(g.part23Length, bits + 8);
-}
-
-TEST(EncoderStuffing, Part23LengthNeverOverflowsTwelveBits) {
-    GranuleInfo g;
-    g.part23Length = 3000;
-    PlaceStuffing(nullptr, g, 2000);
-    EXPECT_EQ(g.part23Length, 4095);
 }
 
 }  // namespace

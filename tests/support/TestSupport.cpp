@@ -52,6 +52,20 @@ bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
     return static_cast<bool>(out);
 }
 
+std::vector<int16_t> ReadPcm16(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    std::vector<int16_t> pcm(bytes.size() / 2);
+    for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    return pcm;
+}
+
+bool WritePcm16(const std::string& path, const std::vector<int16_t>& samples) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(samples.size() * 2);
+    for (int16_t s : samples) bytes.insert(bytes.end(), {static_cast<uint8_t>(s), static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8)});
+    return WriteFileBytes(path, bytes);
+}
+
 bool HaveCommand(const std::string& name) {
     return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0;
 }

@@ -34,6 +34,9 @@ std::string DataPath(const std::string& name);       // a file in tests/data
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 std::string ReadFileText(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// Raw 16-bit little-endian samples, as sox, ffmpeg and lame read and write them.
+std::vector<int16_t> ReadPcm16(const std::string& path);
+bool WritePcm16(const std::string& path, const std::vector<int16_t>& samples);
 // True when an external command (sox, ffmpeg, lame, ...) can be run.
 bool HaveCommand(const std::string& name);
 // Runs a shell command, returns its exit status and puts its standard output in *out.
