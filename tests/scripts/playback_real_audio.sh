@@ -5,41 +5,12 @@
 # recording must hold the file, in order and looping, and the graph must move while it plays.
 # Usage: playback_real_audio.sh BUILD_DIR
 set -euo pipefail
-build=$(cd "${1:-build}" && pwd)
-program=$build/sonotrap
-for tool in Xvfb xdotool pulseaudio pactl parec sox import compare g++; do
-  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
-done
-[ -x "$program" ] || { echo "no program at $program"; exit 1; }
-
-work=$(mktemp -d /tmp/sonotrap-playback.XXXXXX)
-export XDG_RUNTIME_DIR=$work/xdg
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
-xvfb_pid="" app_pid="" rec_pid="" pulse_pid=""
-cleanup() {
-  for pid in $app_pid $rec_pid $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
-  [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
-  sleep 0.2
-  if [ -n "${SONOTRAP_KEEP:-}" ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  [ -f "$work/run/Sonotrap.Log" ] && tail -30 "$work/run/Sonotrap.Log"
-  exit 1
-}
-
-# The loudspeaker: a null sink at the program's own rate, so nothing is resampled.
-cat >"$work/ci.pa" <<'PA'
-load-module module-native-protocol-unix auth-anonymous=1
-load-module module-null-sink sink_name=speaker rate=32000 channels=1
-set-default-sink speaker
-PA
-pulseaudio --daemonize=yes -n -F "$work/ci.pa" --exit-idle-time=-1 --log-target=file:"$work/pa.log" 2>/dev/null
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || fail "no sound server"
-pulse_pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+program=$(cd "${1:-build}" && pwd)/sonotrap
+source "$root/tests/scripts/gui_common.bash"
+need_tools Xvfb xdotool pulseaudio pactl parec sox import compare g++
+gui_setup playback
+start_pulse   # the loudspeaker: a null sink at the program's own rate, so nothing is resampled
 
 # The music: 2.5 s of a rising sweep over a quieter low tone, so every position of the loop
 # looks different, with a gap of silence so the loop start is plain to see.
@@ -115,31 +86,10 @@ int main(int argc, char** argv) {
 CPP
 g++ -O2 -o "$work/check" "$work/check.cpp" || fail "cannot build the checker"
 
-for n in $(seq 151 180); do
-  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || { display=:$n; break; }
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb 151
+start_program "$work/run"
+wait_for_startup "$work/run"
 
-mkdir -p "$work/run"
-(cd "$work/run" && exec "$program" >"$work/run/out.log" 2>&1) &
-app_pid=$!
-wid=""
-for _ in $(seq 100); do
-  wid=$(xdotool search --name '^Sonotrap$' 2>/dev/null | head -1 || true)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || fail "no window"
-for _ in $(seq 100); do grep -q "Threshold DBs: 60" "$work/run/Sonotrap.Log" 2>/dev/null && break; sleep 0.1; done
-grep -q "Threshold DBs: 60" "$work/run/Sonotrap.Log" || fail "start-up did not finish"
-sleep 0.5
-
-# Client coordinates lie under the menu bar (19 px with DejaVu fonts, no window manager).
-menu=19
-click() { xdotool mousemove --window "$wid" "$1" $(($2 + menu)) click 1; sleep 0.3; }
 graph_shot() {  # the graph area of the window, as a PNG
   import -window "$wid" -crop 460x300+90+$((60 + menu)) +repage "$1"
   import -window "$wid" "${1%.png}-window.png"
@@ -148,14 +98,10 @@ graph_shot() {  # the graph area of the window, as a PNG
 # Playback marker, then Start: no file is loaded, so the file dialog opens.
 parec -d speaker.monitor --format=s16le --rate=32000 --channels=1 --raw "$work/played.raw" &
 rec_pid=$!
+bg_pids=$rec_pid
 click 348 457
 click 439 457
-dialog=""
-for _ in $(seq 100); do
-  dialog=$(xdotool search --name '^Load music' 2>/dev/null | head -1 || true)
-  [ -n "$dialog" ] && break
-  sleep 0.1
-done
+dialog=$(find_window '^Load music')
 [ -n "$dialog" ] || fail "no file dialog"
 sleep 0.5
 xdotool windowfocus --sync "$dialog" 2>/dev/null || true
@@ -178,13 +124,10 @@ graph_shot "$work/graph2.png"
 sleep 3.5
 kill "$rec_pid" 2>/dev/null || true
 wait "$rec_pid" 2>/dev/null || true
-rec_pid=""
+bg_pids=""
 click 439 457   # Stop
 sleep 0.3
-xdotool key --window "$wid" alt+F4 >/dev/null 2>&1 || true
-kill "$app_pid" 2>/dev/null || true
-wait "$app_pid" 2>/dev/null || true
-app_pid=""
+stop_program
 
 # The graph showed something both times and moved in between.
 lit() { convert "$1" -colorspace gray -threshold 5% -format "%[fx:round(mean*w*h)]" info:; }

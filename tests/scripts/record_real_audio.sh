@@ -4,44 +4,12 @@
 # run with xdotool, capture through the PortAudio adapter. The recording must hold the bursts
 # as groups that ffprobe and ffmpeg read without a warning. Usage: record_real_audio.sh BUILD_DIR
 set -euo pipefail
-build=$(cd "${1:-build}" && pwd)
-program=$build/sonotrap
-for tool in Xvfb xdotool pulseaudio pactl pacat sox ffmpeg ffprobe; do
-  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
-done
-[ -x "$program" ] || { echo "no program at $program"; exit 1; }
-
-work=$(mktemp -d /tmp/sonotrap-record.XXXXXX)
-export XDG_RUNTIME_DIR=$work/xdg
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
-xvfb_pid="" app_pid="" feed_pid="" pulse_pid=""
-cleanup() {
-  for pid in $app_pid $feed_pid $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
-  [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
-  sleep 0.2
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  [ -f "$work/run/Sonotrap.Log" ] && tail -30 "$work/run/Sonotrap.Log"
-  exit 1
-}
-
-# The "microphone": a null sink whose monitor is remapped as the default source.
-cat >"$work/ci.pa" <<'PA'
-load-module module-native-protocol-unix auth-anonymous=1
-load-module module-null-sink sink_name=speaker rate=32000 channels=1
-load-module module-null-sink sink_name=micfeed rate=32000 channels=1
-load-module module-remap-source source_name=virtmic master=micfeed.monitor channels=1
-set-default-sink speaker
-set-default-source virtmic
-PA
-pulseaudio --daemonize=yes -n -F "$work/ci.pa" --exit-idle-time=-1 --log-target=file:"$work/pa.log" 2>/dev/null
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || fail "no sound server"
-pulse_pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+program=$(cd "${1:-build}" && pwd)/sonotrap
+source "$root/tests/scripts/gui_common.bash"
+need_tools Xvfb xdotool pulseaudio pactl pacat sox ffmpeg ffprobe
+gui_setup record
+start_pulse mic   # the "microphone": a null sink whose monitor is the default source
 
 # Faint noise with a loud 1 kHz burst every 3 s, 45 s in all.
 sox -n -r 32000 -c 1 -b 16 "$work/noise.wav" synth 2.7 whitenoise vol 0.002
@@ -50,37 +18,13 @@ parts=()
 for _ in $(seq 15); do parts+=("$work/noise.wav" "$work/tone.wav"); done
 sox "${parts[@]}" "$work/bursts.wav"
 
-for n in $(seq 121 150); do
-  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || { display=:$n; break; }
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
-
-mkdir -p "$work/run"
-(cd "$work/run" && exec "$program" >"$work/run/out.log" 2>&1) &
-app_pid=$!
-wid=""
-for _ in $(seq 100); do
-  wid=$(xdotool search --name '^Sonotrap$' 2>/dev/null | head -1 || true)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || fail "no window"
-for _ in $(seq 100); do grep -q "Threshold DBs: 60" "$work/run/Sonotrap.Log" 2>/dev/null && break; sleep 0.1; done
-grep -q "Threshold DBs: 60" "$work/run/Sonotrap.Log" || fail "start-up did not finish"
+start_xvfb 121
+start_program "$work/run"
+wait_for_startup "$work/run"
 [ -z "$(xdotool search --name 'DirectSound error' 2>/dev/null || true)" ] || fail "the program found no capture device"
-sleep 0.5
-
-# Client coordinates lie under the menu bar (19 px with DejaVu fonts, no window manager).
-menu=19
-click() { xdotool mousemove --window "$wid" "$1" $(($2 + menu)) click 1; sleep 0.3; }
 
 # Feed the bursts, then Record marker and Start.
-sox -q "$work/bursts.wav" -t raw - | pacat --playback --latency-msec=50 -d micfeed \
-  --format=s16le --rate=32000 --channels=1 --raw &
-feed_pid=$!
+feed_mic "$work/bursts.wav"
 click 283 457
 click 439 457
 # Capture may begin up to 1.5 s late: wait for groups, not for a fixed time.
@@ -94,10 +38,7 @@ done
 click 439 457   # Stop: the stop sequence finishes the file and logs its length
 for _ in $(seq 50); do grep -q "Total KBytes recorded" "$work/run/Sonotrap.Log" && break; sleep 0.1; done
 grep -q "Total KBytes recorded" "$work/run/Sonotrap.Log" || fail "Stop did not close the recording"
-xdotool key --window "$wid" alt+F4 >/dev/null 2>&1 || true
-kill "$app_pid" 2>/dev/null || true
-wait "$app_pid" 2>/dev/null || true
-app_pid=""
+stop_program
 
 files=("$work/run"/*.mp3)
 [ -e "${files[0]}" ] || fail "no MP3 recording in $work/run"
