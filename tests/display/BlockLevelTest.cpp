@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <vector>
 
 namespace sonotrap {
@@ -23,17 +22,16 @@ TEST(BlockLevelTest, ExtremesStartAtZero) {
 }
 
 TEST(BlockLevelTest, DecibelsAboveTheSixteenBitFloor) {
-    EXPECT_EQ(BlockLevelDb(0, 0), 0.0);
-    EXPECT_NEAR(BlockLevelDb(0, 32767), 96.33, 0.005);
-    EXPECT_NEAR(BlockLevelDb(-32768, 0), 96.33, 0.005);
-    EXPECT_NEAR(BlockLevelDb(0, 1), 6.02, 0.005);
-    EXPECT_NEAR(BlockLevelDb(-1, 0), 6.02, 0.005);
-    // The larger side decides; a tie goes to the positive formula.
-    EXPECT_NEAR(BlockLevelDb(-100, 1000), BlockLevelDb(0, 1000), 1e-12);
-    EXPECT_NEAR(BlockLevelDb(-1000, 100), BlockLevelDb(-1000, 0), 1e-12);
-    EXPECT_NEAR(BlockLevelDb(-1000, 1000), 20.0 * std::log10(1000 / 32767.0) + 96.32946607530499, 1e-12);
-    SampleExtremes e{-16384, 8};
-    EXPECT_NEAR(BlockLevelDb(e), 90.31, 0.005);
+    // The larger side decides (positive peaks against 32767, negative against 32768); a tie
+    // goes to the positive side.
+    const struct {
+        int32_t lowest, highest;
+        double db;
+    } cases[] = {{0, 0, 0.0},         {0, 32767, 96.329466},     {-32768, 0, 96.329466},
+                 {0, 1, 6.020732},    {-1, 0, 6.020467},         {-100, 1000, 66.020732},
+                 {-1000, 100, 66.020467}, {-1000, 1000, 66.020732}, {-16384, 8, 90.308866}};
+    for (const auto& c : cases)
+        EXPECT_NEAR(BlockLevelDb(SampleExtremes{c.lowest, c.highest}), c.db, 1e-6) << c.lowest << " " << c.highest;
 }
 
 }  // namespace

@@ -52,12 +52,13 @@ double RelativeError(const RealFft& fft, const std::vector<double>& x) {
 }
 
 TEST(RealFftTest, MatchesDirectDftForEverySize) {
-    // Odd and even numbers of complex stages take different closing passes.
-    for (int bits = 3; bits <= 12; ++bits) {
+    // Odd and even numbers of complex stages take different closing passes; 2^14 is the
+    // analysis size.
+    for (int bits : {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14}) {
         for (bool wide : {true, false}) {
             RealFft fft(bits, wide);
             ASSERT_EQ(fft.Size(), size_t{1} << bits);
-            EXPECT_LT(RelativeError(fft, RandomValues(fft.Size(), 100 + bits)), 1e-13) << "size 2^" << bits;
+            EXPECT_LT(RelativeError(fft, RandomValues(fft.Size(), 100 + bits)), bits < 14 ? 1e-13 : 1e-9) << bits;
         }
     }
 }
@@ -77,11 +78,6 @@ TEST(RealFftTest, WideAndPortableLoopsAgreeBitForBit) {
         EXPECT_EQ(m1, m2);
         EXPECT_EQ(m1[3], static_cast<float>(0.25 * std::hypot(re1[3], im1[3])));
     }
-}
-
-TEST(RealFftTest, MatchesDirectDftAtAnalysisSize) {
-    RealFft fft(14);
-    EXPECT_LT(RelativeError(fft, RandomValues(16384, 7)), 1e-9);
 }
 
 TEST(RealFftTest, WindowedSamplesEqualThePlainTransformOfTheirProducts) {
@@ -104,18 +100,6 @@ TEST(RealFftTest, WindowedSamplesEqualThePlainTransformOfTheirProducts) {
         EXPECT_EQ(re, productRe);
         EXPECT_EQ(im, productIm);
     }
-}
-
-TEST(RealFftTest, PureToneLandsInItsBin) {
-    RealFft fft(10);
-    std::vector<double> x(1024), re(512), im(512);
-    for (size_t n = 0; n < x.size(); ++n) x[n] = std::cos(2.0 * M_PI * 37.0 * n / 1024.0) + 0.25 + (n % 2 ? -0.5 : 0.5);
-    fft.Forward(x.data(), re.data(), im.data());
-    EXPECT_NEAR(re[0], 256.0, 1e-9);   // DC
-    EXPECT_NEAR(im[0], 512.0, 1e-9);   // Nyquist
-    EXPECT_NEAR(re[37], 512.0, 1e-9);  // N/2 for a unit cosine
-    EXPECT_NEAR(im[37], 0.0, 1e-9);
-    EXPECT_NEAR(std::hypot(re[36], im[36]), 0.0, 1e-9);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "display/FormatDecimal.h"
 #include "display/LevelScale.h"
 #include "display/TestBitmaps.h"
 
@@ -28,29 +27,9 @@ protected:
         screen.Create();
         graph.emplace(screen);
         log.Attach(screen);
-        ClearNotes();
+        graph->Notes() = test::NoNotes();
     }
-    void ClearNotes() {
-        NotePeaks& n = graph->Notes();
-        std::fill(std::begin(n.bandLevel), std::end(n.bandLevel), 0.0f);
-        std::fill(std::begin(n.octavePeakHz), std::end(n.octavePeakHz), 0.0f);
-        std::fill(std::begin(n.octavePeakDb), std::end(n.octavePeakDb), 0.0f);
-        std::fill(std::begin(n.octaveNote), std::end(n.octaveNote), nullptr);
-        n.peakHz = 0.0f;
-        n.peakDb = kFloorDb;
-        n.peakOctave = -1;
-    }
-    void SetPeak(int band, float hz, float db, const char* note) {
-        NotePeaks& n = graph->Notes();
-        const int octave = std::min(band / 48, 9);
-        n.bandLevel[band] = db;
-        n.octavePeakHz[octave] = hz;
-        n.octavePeakDb[octave] = db;
-        n.octaveNote[octave] = note;
-        n.peakHz = hz;
-        n.peakDb = db;
-        n.peakOctave = octave;
-    }
+    void SetPeak(int band, float hz, float db, const char* note) { test::SetNotePeak(graph->Notes(), band, hz, db, note); }
     uint32_t Pixel(int x, int y) { return screen.Lock().Pixel(x, y); }
     // The first row of column x in the plot that is not black, or 363.
     int ColumnTop(int x) {
@@ -66,51 +45,48 @@ protected:
         }
         return found;
     }
+    void Clear() { screen.ClearTextCalls(), log.Clear(); }
 
     MemoryBackScreen screen;
     std::optional<FrequencyGraph> graph;
     InvalidationLog log;
 };
 
+using Texts = std::vector<std::string>;
+
 TEST_F(FrequencyGraphTest, CreationLaysOutPanelMetersAndBoxes) {
     EXPECT_EQ(graph->LineHeight(), kL);
     EXPECT_EQ(graph->TextBackground(), kTeal);
     EXPECT_EQ(graph->PeakMeterRect(), (Rect{561, 43, 576, 431}));
-    EXPECT_EQ(Pixel(79, 42), kWhite);     // panel border
-    EXPECT_EQ(Pixel(80, 43), 0u);         // plot
-    EXPECT_EQ(Pixel(63, 42), kWhite);     // vu meter frame
-    EXPECT_EQ(Pixel(576, 431), kWhite);   // peak meter frame
-    EXPECT_EQ(Pixel(70, 43), Rgb(215, 85, 85));  // meters show their scale
-    EXPECT_EQ(Pixel(63, 433), kWhite);    // level box frame
-    EXPECT_EQ(Pixel(100, 434 + kL / 2), kTeal);
-    EXPECT_EQ(Pixel(100, 435 + kL + kL / 2), kTeal);
-    EXPECT_EQ(Pixel(159, 435 + 2 * kL), kWhite);  // time box frame, right and bottom edges
-    EXPECT_EQ(Pixel(80, 366), Rgb(192, 192, 255));  // note strip
-    EXPECT_EQ(TextsAt(482, 435), std::vector<std::string>{"Peak dB"});
-    EXPECT_EQ(TextsAt(575, 435), std::vector<std::string>{"0.0"});
-    EXPECT_EQ(TextsAt(482, 436 + kL), std::vector<std::string>{"Peak f:"});
-    EXPECT_EQ(TextsAt(576, 436 + kL), std::vector<std::string>{"0"});
+    // Panel border, plot, vu and peak meter frames, meters showing their scale, level box
+    // frame and fields, time box frame's right and bottom edges, note strip.
+    const struct {
+        int x, y;
+        uint32_t colour;
+    } pixels[] = {{79, 42, kWhite}, {80, 43, 0u},          {63, 42, kWhite},     {576, 431, kWhite},
+                  {70, 43, Rgb(215, 85, 85)}, {63, 433, kWhite}, {100, 434 + kL / 2, kTeal},
+                  {100, 435 + kL + kL / 2, kTeal}, {159, 435 + 2 * kL, kWhite}, {80, 366, Rgb(192, 192, 255)}};
+    for (const auto& p : pixels) EXPECT_EQ(Pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
+    EXPECT_EQ(TextsAt(482, 435), Texts{"Peak dB"});
+    EXPECT_EQ(TextsAt(575, 435), Texts{"0.0"});
+    EXPECT_EQ(TextsAt(482, 436 + kL), Texts{"Peak f:"});
+    EXPECT_EQ(TextsAt(576, 436 + kL), Texts{"0"});
     for (int b = 0; b < 480; ++b) EXPECT_EQ(graph->BarTop(b), 363);
 }
 
 TEST_F(FrequencyGraphTest, BarColoursFollowOctaveAndNoteDistance) {
-    EXPECT_EQ(graph->BarColour(0), Rgb(192, 192, 255));   // C0 note
-    EXPECT_EQ(graph->BarColour(1), Rgb(32, 32, 255));     // neighbour
-    EXPECT_EQ(graph->BarColour(2), Rgb(0, 0, 128));       // midway
-    EXPECT_EQ(graph->BarColour(48), Rgb(255, 255, 255));  // C1 note
-    EXPECT_EQ(graph->BarColour(50), Rgb(0, 128, 0));
-    EXPECT_EQ(graph->BarColour(47), Rgb(32, 255, 32));    // just below C1: octave 1's neighbour
-    EXPECT_EQ(graph->BarColour(95), Rgb(32, 32, 255));    // just below C2
-    EXPECT_EQ(graph->BarColour(kBandA4), Rgb(192, 192, 255));
-    EXPECT_EQ(graph->BarColour(479), Rgb(0, 128, 0));     // no note above: octave 9 midway
-    EXPECT_EQ(graph->BarColour(478), Rgb(0, 128, 0));
-    EXPECT_EQ(graph->BarColour(477), Rgb(32, 255, 32));
+    // Notes, their neighbours and the bands midway; band 47 is just below C1 (octave 1's
+    // neighbour); above band 476 there is no note: octave 9 midway.
+    for (auto [band, colour] : {std::pair{0, Rgb(192, 192, 255)}, {1, Rgb(32, 32, 255)}, {2, Rgb(0, 0, 128)},
+                                {48, Rgb(255, 255, 255)}, {50, Rgb(0, 128, 0)}, {47, Rgb(32, 255, 32)},
+                                {95, Rgb(32, 32, 255)}, {kBandA4, Rgb(192, 192, 255)}, {479, Rgb(0, 128, 0)},
+                                {478, Rgb(0, 128, 0)}, {477, Rgb(32, 255, 32)}})
+        EXPECT_EQ(graph->BarColour(band), colour) << band;
 }
 
 TEST_F(FrequencyGraphTest, A4AtMinus20LightsColumn308AndNamesTheNote) {
     SetPeak(kBandA4, 440.0068f, -20.0f, "A4");
-    screen.ClearTextCalls();
-    log.Clear();
+    Clear();
     graph->DrawGraph();
     EXPECT_EQ(Pixel(308, 122), 0u);
     for (int y = 123; y <= 362; ++y) ASSERT_EQ(Pixel(308, y), Rgb(192, 192, 255)) << y;
@@ -119,8 +95,8 @@ TEST_F(FrequencyGraphTest, A4AtMinus20LightsColumn308AndNamesTheNote) {
     EXPECT_EQ(ColumnTop(309), 363);
     EXPECT_EQ(graph->BarTop(kBandA4), 123);
     const int field = 80 + 48 * 4;
-    EXPECT_EQ(TextsAt(field, 365), std::vector<std::string>{"A4"});
-    EXPECT_EQ(TextsAt(field, 365 + kL), std::vector<std::string>{"440.00"});
+    EXPECT_EQ(TextsAt(field, 365), Texts{"A4"});
+    EXPECT_EQ(TextsAt(field, 365 + kL), Texts{"440.00"});
     for (const auto& call : screen.TextCalls()) EXPECT_EQ(call.style.background, Rgb(192, 192, 255));
     EXPECT_EQ(screen.TextCalls().size(), 2u);
     EXPECT_EQ(log.rects, std::vector<Rect>{(Rect{79, 42, 561, 402})});
@@ -136,9 +112,9 @@ TEST_F(FrequencyGraphTest, NoteStripFieldsUseTheirOctavesDecimalsAndColour) {
     graph->Notes().peakOctave = 9;
     screen.ClearTextCalls();
     graph->DrawGraph();
-    EXPECT_EQ(TextsAt(80, 365 + kL), std::vector<std::string>{"18.350"});
-    EXPECT_EQ(TextsAt(80 + 48 * 9, 365), std::vector<std::string>{"C9"});
-    EXPECT_EQ(TextsAt(80 + 48 * 9, 365 + kL), std::vector<std::string>{"12345."});  // cut to 6 characters
+    EXPECT_EQ(TextsAt(80, 365 + kL), Texts{"18.350"});
+    EXPECT_EQ(TextsAt(80 + 48 * 9, 365), Texts{"C9"});
+    EXPECT_EQ(TextsAt(80 + 48 * 9, 365 + kL), Texts{"12345."});  // cut to 6 characters
     for (const auto& call : screen.TextCalls()) {
         EXPECT_EQ(call.style.background, call.x == 80 ? Rgb(192, 192, 255) : Rgb(192, 255, 192));
         EXPECT_EQ(call.style.colour, 0u);
@@ -149,7 +125,7 @@ TEST_F(FrequencyGraphTest, WithoutANotePeakTheStripKeepsWhatItShowed) {
     SetPeak(kBandA4, 440.0f, -20.0f, "A4");
     graph->DrawGraph();
     const auto before = screen.Snapshot();
-    ClearNotes();
+    graph->Notes() = test::NoNotes();
     graph->Notes().bandLevel[kBandA4] = -20.0f;
     screen.ClearTextCalls();
     graph->DrawGraph();
@@ -174,21 +150,15 @@ TEST_F(FrequencyGraphTest, ShrinkingBarPaintsExactlyTheRowsItLeft) {
 }
 
 TEST_F(FrequencyGraphTest, LevelsMapToRowsWithTruncationAndClamping) {
-    NotePeaks& n = graph->Notes();
-    n.bandLevel[0] = -0.000001f;  // full height
-    n.bandLevel[1] = -85.0f;      // below the plot: no bar
-    n.bandLevel[2] = -20.3f;      // 43 + trunc(81.2) = 124
-    n.bandLevel[3] = -79.99f;     // 43 + 319 = 362: one pixel
-    n.bandLevel[4] = 3.0f;        // above full scale: full height
+    // Full height, below the plot (no bar), 43 + trunc(81.2), one pixel, above full scale.
+    const std::pair<float, int> levels[] = {{-0.000001f, 43}, {-85.0f, 363}, {-20.3f, 124}, {-79.99f, 362}, {3.0f, 43}};
+    for (int b = 0; b < 5; ++b) graph->Notes().bandLevel[b] = levels[b].first;
     graph->DrawGraph();
-    EXPECT_EQ(graph->BarTop(0), 43);
-    EXPECT_EQ(ColumnTop(80), 43);
-    EXPECT_EQ(graph->BarTop(1), 363);
-    EXPECT_EQ(ColumnTop(81), 363);
-    EXPECT_EQ(graph->BarTop(2), 124);
-    EXPECT_EQ(graph->BarTop(3), 362);
+    for (int b = 0; b < 5; ++b) {
+        EXPECT_EQ(graph->BarTop(b), levels[b].second) << b;
+        EXPECT_EQ(ColumnTop(80 + b), levels[b].second) << b;
+    }
     EXPECT_EQ(Pixel(83, 362), graph->BarColour(3));
-    EXPECT_EQ(graph->BarTop(4), 43);
 }
 
 TEST_F(FrequencyGraphTest, BandsAbove476AreNeverDrawn) {
@@ -205,15 +175,14 @@ TEST_F(FrequencyGraphTest, ResetClearsEverythingAndTheNextDrawPaintsWholeBars) {
     graph->DrawGraph();
     graph->UpdateMetersAndReadouts(true, 60.0, 440.0f, -20.0f);
     graph->UpdateTimeAndSize(5, 0);
-    screen.ClearTextCalls();
-    log.Clear();
+    Clear();
     graph->ResetGraph();
     EXPECT_EQ(ColumnTop(308), 363);
     for (int b = 0; b < 480; ++b) ASSERT_EQ(graph->BarTop(b), 363);
     EXPECT_EQ(Pixel(80 + 48 * 4 + 2, 367), Rgb(192, 192, 255));
-    EXPECT_EQ(TextsAt(575, 435), std::vector<std::string>{"0.0"});
-    EXPECT_EQ(TextsAt(575, 436 + kL), std::vector<std::string>{"0"});
-    EXPECT_EQ(TextsAt(158, 436 + kL), std::vector<std::string>{"0 secs"});
+    EXPECT_EQ(TextsAt(575, 435), Texts{"0.0"});
+    EXPECT_EQ(TextsAt(575, 436 + kL), Texts{"0"});
+    EXPECT_EQ(TextsAt(158, 436 + kL), Texts{"0 secs"});
     EXPECT_EQ(Pixel(70, 50), Rgb(215, 85, 85));  // the vu meter shows its whole scale again
     EXPECT_EQ(graph->VuMeter().BarTop(), 388);
     EXPECT_EQ(log.updates, 1);
@@ -228,14 +197,13 @@ TEST_F(FrequencyGraphTest, ResetClearsEverythingAndTheNextDrawPaintsWholeBars) {
 }
 
 TEST_F(FrequencyGraphTest, ReadoutsShowSmoothedPeakAndFrequency) {
-    screen.ClearTextCalls();
-    log.Clear();
+    Clear();
     graph->UpdateMetersAndReadouts(true, 0.0, 9999.96f, -20.05f);
     // The meter's first update is unsmoothed (76.28); the text smooths again with its memory
     // (0): 76.28 / 3 = 25.43, shown as dBFS.
-    EXPECT_EQ(TextsAt(575, 435), std::vector<std::string>{"-70.9"});
-    EXPECT_EQ(TextsAt(575, 436 + kL), std::vector<std::string>{"9999.9"});
-    EXPECT_EQ(TextsAt(65, 435), std::vector<std::string>{"VU dB   -96.3"});
+    EXPECT_EQ(TextsAt(575, 435), Texts{"-70.9"});
+    EXPECT_EQ(TextsAt(575, 436 + kL), Texts{"9999.9"});
+    EXPECT_EQ(TextsAt(65, 435), Texts{"VU dB   -96.3"});
     const std::vector<Rect> expected{graph->Boxes().levelFrame, graph->Boxes().peakHzValue, Rect{64, 43, 79, 431},
                                      Rect{561, 43, 576, 431}, graph->Boxes().peakDbValue};
     EXPECT_EQ(log.rects, expected);
@@ -243,16 +211,15 @@ TEST_F(FrequencyGraphTest, ReadoutsShowSmoothedPeakAndFrequency) {
 
     screen.ClearTextCalls();
     graph->UpdateMetersAndReadouts(true, 0.0, 10000.4f, -20.05f);
-    EXPECT_EQ(TextsAt(575, 436 + kL), std::vector<std::string>{"10000"});
+    EXPECT_EQ(TextsAt(575, 436 + kL), Texts{"10000"});
     // A steady peak: meter and text both settle on it at once.
-    EXPECT_EQ(TextsAt(575, 435), std::vector<std::string>{"-20.0"});
+    EXPECT_EQ(TextsAt(575, 435), Texts{"-20.0"});
 }
 
 TEST_F(FrequencyGraphTest, WithoutVuTextTheLevelBoxIsLeftAlone) {
     graph->UpdateTimeAndSize(0, 512);
     const auto box = graph->Boxes().levelBox;
-    screen.ClearTextCalls();
-    log.Clear();
+    Clear();
     const auto before = screen.Snapshot();
     graph->UpdateMetersAndReadouts(false, 50.0, 440.0f, -30.0f);
     const auto after = screen.Snapshot();
@@ -264,45 +231,39 @@ TEST_F(FrequencyGraphTest, WithoutVuTextTheLevelBoxIsLeftAlone) {
 }
 
 TEST_F(FrequencyGraphTest, TimeAndSizeDrawOnlyWhatChanged) {
-    screen.ClearTextCalls();
-    log.Clear();
-    graph->UpdateTimeAndSize(1, 0);
-    EXPECT_EQ(TextsAt(158, 436 + kL), std::vector<std::string>{"00:00:01"});
-    EXPECT_EQ(screen.TextCalls().size(), 1u);
-    EXPECT_EQ(log.rects, std::vector<Rect>{graph->Boxes().timeFrame});
-    EXPECT_EQ(log.updates, 0);
-
-    screen.ClearTextCalls();
-    log.Clear();
-    graph->UpdateTimeAndSize(1, 1536);
-    EXPECT_EQ(TextsAt(158, 435), std::vector<std::string>{"1.5 mb"});
-    EXPECT_EQ(screen.TextCalls().size(), 1u);
-    EXPECT_EQ(log.rects, std::vector<Rect>{graph->Boxes().levelFrame});
-
-    screen.ClearTextCalls();
-    graph->UpdateTimeAndSize(3725, 2000);
-    EXPECT_EQ(TextsAt(158, 436 + kL), std::vector<std::string>{"01:02:05"});
-    EXPECT_EQ(TextsAt(158, 435), std::vector<std::string>{"1.9 mb"});
-    for (const auto& call : screen.TextCalls()) EXPECT_EQ(call.style.align, TextAlign::Right);
-
-    screen.ClearTextCalls();
-    graph->UpdateTimeAndSize(3725, 2000);
-    EXPECT_TRUE(screen.TextCalls().empty());
+    const Rect time = graph->Boxes().timeFrame, size = graph->Boxes().levelFrame;
+    const struct {
+        int seconds, kb;
+        Texts timeText, sizeText;
+        std::vector<Rect> rects;
+    } steps[] = {{1, 0, {"00:00:01"}, {}, {time}},
+                 {1, 1536, {}, {"1.5 mb"}, {size}},
+                 {3725, 2000, {"01:02:05"}, {"1.9 mb"}, {time, size}},
+                 {3725, 2000, {}, {}, {}}};
+    for (const auto& step : steps) {
+        Clear();
+        graph->UpdateTimeAndSize(step.seconds, step.kb);
+        EXPECT_EQ(TextsAt(158, 436 + kL), step.timeText) << step.seconds;
+        EXPECT_EQ(TextsAt(158, 435), step.sizeText) << step.kb;
+        EXPECT_EQ(screen.TextCalls().size(), step.timeText.size() + step.sizeText.size());
+        EXPECT_EQ(log.rects.size(), step.rects.size());
+        for (const Rect& r : step.rects) EXPECT_EQ(std::count(log.rects.begin(), log.rects.end(), r), 1);
+        for (const auto& call : screen.TextCalls()) EXPECT_EQ(call.style.align, TextAlign::Right);
+        EXPECT_EQ(log.updates, 0);
+    }
 }
 
 TEST_F(FrequencyGraphTest, ThresholdMarkerSettingsReachThePeakMeter) {
-    graph->SetThresholdMarker(30.0);
-    EXPECT_EQ(graph->PeakMeter().Threshold(), 30.0);
-    graph->UpdateMetersAndReadouts(false, 0.0, 0.0f, kFloorDb);
-    graph->UpdateMetersAndReadouts(false, 0.0, 0.0f, kFloorDb);
     const int row = 43 + static_cast<int>(30.0 * LevelMeter::kPixelsPerDb);
-    EXPECT_EQ(Pixel(565, row), kWhite);
-    EXPECT_NE(Pixel(68, row), kWhite);  // not on the vu meter
-    graph->ShowThresholdMarker(false);
-    graph->SetThresholdMarker(30.0);
-    graph->UpdateMetersAndReadouts(false, 0.0, 0.0f, kFloorDb);
-    graph->UpdateMetersAndReadouts(false, 0.0, 0.0f, kFloorDb);
-    EXPECT_NE(Pixel(565, row), kWhite);
+    for (bool shown : {true, false}) {
+        graph->ShowThresholdMarker(shown);
+        graph->SetThresholdMarker(30.0);
+        EXPECT_EQ(graph->PeakMeter().Threshold(), 30.0);
+        graph->UpdateMetersAndReadouts(false, 0.0, 0.0f, kFloorDb);
+        graph->UpdateMetersAndReadouts(false, 0.0, 0.0f, kFloorDb);
+        EXPECT_EQ(Pixel(565, row) == kWhite, shown);
+        EXPECT_NE(Pixel(68, row), kWhite);  // never on the vu meter
+    }
 }
 
 }  // namespace

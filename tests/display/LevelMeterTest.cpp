@@ -43,23 +43,16 @@ protected:
 
 TEST_F(LevelMeterTest, CreationShowsTheWholeScaleWithNineTicks) {
     LevelMeter meter(screen, true, kStrip);
-    EXPECT_EQ(RowColour(0), kRed);
-    EXPECT_EQ(RowColour(12), kRed);
-    EXPECT_EQ(RowColour(13), kYellow);
-    EXPECT_EQ(RowColour(25), kYellow);
-    EXPECT_EQ(RowColour(26), kScale);
-    EXPECT_EQ(RowColour(387), kScale);
+    for (auto [row, colour] : {std::pair{0, kRed}, {12, kRed}, {13, kYellow}, {25, kYellow}, {26, kScale}, {387, kScale}})
+        EXPECT_EQ(RowColour(row), colour) << row;
     int ticks = 0;
-    for (int row = 0; row < LevelMeter::kHeight; ++row) {
-        if (TickColumnColour(row) == kTick) ++ticks;
-    }
+    for (int row = 0; row < LevelMeter::kHeight; ++row) ticks += TickColumnColour(row) == kTick;
     EXPECT_EQ(ticks, 9);
     for (int row : kTickRows) {
-        SCOPED_TRACE(row);
         auto canvas = screen.Lock();
         for (int x = kStrip.left; x < kStrip.right; ++x) {
             const bool inTick = x >= kStrip.left + 5 && x <= kStrip.left + 9;
-            EXPECT_EQ(canvas.Pixel(x, kStrip.top + row) == kTick, inTick) << x;
+            EXPECT_EQ(canvas.Pixel(x, kStrip.top + row) == kTick, inTick) << x << "," << row;
         }
     }
     EXPECT_EQ(meter.BarTop(), 388);
@@ -84,10 +77,8 @@ TEST_F(LevelMeterTest, FirstUpdateRedrawsUnsmoothedWithoutTicksOrMarker) {
     EXPECT_EQ(TickColumnColour(40), 0u);   // ticks above the bar wait for the next update
     EXPECT_EQ(TickColumnColour(241), kScale);  // the copied scale rows are not ticked yet either
     EXPECT_EQ(CountMarkerRows(), 0);
-}
-
-TEST_F(LevelMeterTest, NearFullScalePeakLightsFromRowOne) {
-    LevelMeter meter(screen, true, kStrip);
+    // A peak a hair below full scale lights from row 1.
+    meter.ResetLevelMeter();
     meter.UpdateLevelMeter(kFullScaleDb - 0.000001);
     EXPECT_EQ(meter.BarTop(), 1);
     EXPECT_EQ(RowColour(0), 0u);
@@ -108,38 +99,30 @@ TEST_F(LevelMeterTest, SilenceAfterLoudBlocksShowsAThirdThenNothing) {
 }
 
 TEST_F(LevelMeterTest, MarkerHoldsThePeakAndSinksByItsFallUntilRow387) {
-    LevelMeter meter(screen, false, kStrip);
-    meter.UpdateLevelMeter(90.0);
-    meter.UpdateLevelMeter(90.0);
-    const int peakTop = meter.BarTop();
-    EXPECT_EQ(meter.MarkerRow(), peakTop - 1);
-    EXPECT_EQ(CountMarkerRows(), 3);
-    EXPECT_TRUE(RowIsWhole(peakTop - 1, LevelMeter::kMarkerColour));
-    EXPECT_TRUE(RowIsWhole(peakTop - 3, LevelMeter::kMarkerColour));
-    meter.UpdateLevelMeter(0.0);  // bar falls to a third: the marker sinks 2 rows
-    EXPECT_EQ(meter.MarkerRow(), peakTop + 1);
-    EXPECT_EQ(CountMarkerRows(), 3);
-    EXPECT_FALSE(RowIsWhole(peakTop - 3, LevelMeter::kMarkerColour));
-    int previous = meter.MarkerRow();
-    for (int i = 0; i < 300; ++i) {
-        meter.UpdateLevelMeter(0.0);
-        const int row = meter.MarkerRow();
-        EXPECT_TRUE(row == previous + 2 || row == 387) << i;
-        previous = row;
+    for (int fall : {2, 1}) {
+        LevelMeter meter(screen, false, kStrip);
+        meter.SetMarkerFall(static_cast<int16_t>(fall));
+        meter.UpdateLevelMeter(90.0);
+        meter.UpdateLevelMeter(90.0);
+        const int peakTop = meter.BarTop();
+        EXPECT_EQ(meter.MarkerRow(), peakTop - 1);
+        EXPECT_EQ(CountMarkerRows(), 3);
+        EXPECT_TRUE(RowIsWhole(peakTop - 3, LevelMeter::kMarkerColour));
+        meter.UpdateLevelMeter(0.0);  // the bar falls to a third: the marker sinks by its fall
+        EXPECT_EQ(meter.MarkerRow(), peakTop - 1 + fall);
+        EXPECT_EQ(CountMarkerRows(), 3);
+        EXPECT_FALSE(RowIsWhole(peakTop - 3, LevelMeter::kMarkerColour));
+        int previous = meter.MarkerRow();
+        for (int i = 0; i < 400; ++i) {
+            meter.UpdateLevelMeter(0.0);
+            const int row = meter.MarkerRow();
+            EXPECT_TRUE(row == previous + fall || row == 387) << i;
+            previous = row;
+        }
+        EXPECT_EQ(meter.MarkerRow(), 387);
+        EXPECT_EQ(CountMarkerRows(), 3);
+        EXPECT_TRUE(RowIsWhole(385, LevelMeter::kMarkerColour));
     }
-    EXPECT_EQ(meter.MarkerRow(), 387);
-    EXPECT_EQ(CountMarkerRows(), 3);
-    EXPECT_TRUE(RowIsWhole(385, LevelMeter::kMarkerColour));
-}
-
-TEST_F(LevelMeterTest, MarkerFallIsAdjustable) {
-    LevelMeter meter(screen, false, kStrip);
-    meter.SetMarkerFall(1);
-    meter.UpdateLevelMeter(90.0);
-    meter.UpdateLevelMeter(90.0);
-    const int held = meter.MarkerRow();
-    meter.UpdateLevelMeter(0.0);
-    EXPECT_EQ(meter.MarkerRow(), held + 1);
 }
 
 TEST_F(LevelMeterTest, ShrinkingBarIsBlackenedAndGrowingBarCopiesTheScale) {

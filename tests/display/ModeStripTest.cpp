@@ -44,51 +44,39 @@ protected:
 
 TEST_F(ModeStripTest, StaticScreenShowsTitleFrameButtonAndMonitorSelected) {
     EXPECT_EQ(modeIndex.load(), 0);
-    EXPECT_EQ(Pixel(0, 0), kBackgroundColour);
-    EXPECT_EQ(Pixel(639, 479), kBackgroundColour);
-    EXPECT_EQ(Pixel(300, 200), kBackgroundColour);
-    EXPECT_EQ(Pixel(120, 10), Colour(kTitleBitmap));
-    EXPECT_EQ(Pixel(519, 33), Colour(kTitleBitmap));
-    EXPECT_EQ(Pixel(520, 33), kBackgroundColour);
-    EXPECT_EQ(Pixel(181, 442), kBlack);  // frame outline
-    EXPECT_EQ(Pixel(459, 472), kBlack);
-    EXPECT_EQ(Pixel(460, 472), kBackgroundColour);
-    EXPECT_EQ(Pixel(182, 443), kWhite);  // frame inside around the strip and button
-    EXPECT_EQ(Pixel(418, 450), kWhite);
-    EXPECT_EQ(Pixel(458, 471), kWhite);
-    EXPECT_EQ(Pixel(420, 444), Colour(kStartBitmap));
-    EXPECT_EQ(Pixel(457, 470), Colour(kStartBitmap));
-    EXPECT_EQ(Pixel(183, 444), Colour(kIdleStripBitmap));
-    EXPECT_EQ(Pixel(417, 470), Colour(kIdleStripBitmap));
+    const uint32_t title = Colour(kTitleBitmap), start = Colour(kStartBitmap), idle = Colour(kIdleStripBitmap);
+    // Background, title, frame outline, frame inside around strip and button, Start, idle strip.
+    const struct {
+        int x, y;
+        uint32_t colour;
+    } pixels[] = {{0, 0, kBackgroundColour}, {639, 479, kBackgroundColour}, {300, 200, kBackgroundColour},
+                  {120, 10, title},          {519, 33, title},              {520, 33, kBackgroundColour},
+                  {181, 442, kBlack},        {459, 472, kBlack},            {460, 472, kBackgroundColour},
+                  {182, 443, kWhite},        {418, 450, kWhite},            {458, 471, kWhite},
+                  {420, 444, start},         {457, 470, start},             {183, 444, idle},
+                  {417, 470, idle}};
+    for (const auto& p : pixels) EXPECT_EQ(Pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
     EXPECT_EQ(MarkerAt(0), Colour(kSelectedMarkerBitmap));
-    // The idle strip bitmap has no marker drawn over it for Record and Playback.
-    EXPECT_EQ(MarkerAt(1), Colour(kIdleStripBitmap));
-}
-
-TEST_F(ModeStripTest, StaticScreenInvalidatesEverythingOnce) {
+    EXPECT_EQ(MarkerAt(1), idle);  // no marker drawn over the idle strip for Record and Playback
     DrawStaticScreen(screen, modeIndex);
-    EXPECT_EQ(log.rects, std::vector<Rect>{kScreenRect});
+    EXPECT_EQ(log.rects, std::vector<Rect>{kScreenRect});  // everything, once
     EXPECT_EQ(log.updates, 1);
 }
 
-TEST_F(ModeStripTest, SelectingTheSelectedModeDrawsAndInvalidatesNothing) {
+TEST_F(ModeStripTest, SelectingAnotherModeMovesTheMarkerAndOnlyThat) {
     const auto before = screen.Snapshot();
-    EXPECT_FALSE(strip->SelectModeButton(modeIndex, 0));
-    EXPECT_FALSE(strip->SelectModeButton(modeIndex, 3));
-    EXPECT_FALSE(strip->SelectModeButton(modeIndex, -1));
+    for (int same : {0, 3, -1}) EXPECT_FALSE(strip->SelectModeButton(modeIndex, same)) << same;
     EXPECT_TRUE(ChangedPixels(before, screen.Snapshot()).empty());
     EXPECT_TRUE(log.rects.empty());
     EXPECT_EQ(log.updates, 0);
     EXPECT_EQ(modeIndex.load(), 0);
-}
 
-TEST_F(ModeStripTest, SelectingAnotherModeMovesTheMarker) {
     EXPECT_TRUE(strip->SelectModeButton(modeIndex, 2));
     EXPECT_EQ(modeIndex.load(), 2);
     EXPECT_EQ(MarkerAt(0), Colour(kEmptyMarkerBitmap));
     EXPECT_EQ(MarkerAt(2), Colour(kSelectedMarkerBitmap));
     EXPECT_EQ(MarkerAt(1), Colour(kIdleStripBitmap));
-    EXPECT_EQ(log.rects, std::vector<Rect>{(Rect{204, 451, 354, 463})});
+    EXPECT_EQ(log.rects, std::vector<Rect>{kMarkerRowRect});
     EXPECT_EQ(log.updates, 1);
 }
 

@@ -1,4 +1,8 @@
 #pragma once
+#include <algorithm>
+
+#include "display/LevelScale.h"
+#include "display/PeakSearch.h"
 #include "display/ScreenLayout.h"
 #include "platform/virtual/MemoryBackScreen.h"
 
@@ -42,6 +46,23 @@ inline void AddTestBitmaps(MemoryBackScreen& screen) {
     screen.SetBitmap(kNoMarkerBitmap, SolidImage(12, 12, Rgb(10, 0, 7)));
     screen.SetBitmap(kRecordingBannerBitmap, SolidImage(235, 27, Rgb(10, 0, 8)));
     screen.SetBitmap(kTitleBitmap, SolidImage(400, 24, Rgb(10, 0, 9)));
+}
+
+// Note peaks with nothing found.
+inline NotePeaks NoNotes() {
+    NotePeaks n{};
+    n.peakDb = kFloorDb;
+    n.peakOctave = -1;
+    return n;
+}
+
+// Makes one band's peak the loudest of its octave and of the block.
+inline void SetNotePeak(NotePeaks& n, int band, float hz, float db, const char* note) {
+    const int octave = std::min(band / 48, 9);
+    n.bandLevel[band] = n.octavePeakDb[octave] = n.peakDb = db;
+    n.octavePeakHz[octave] = n.peakHz = hz;
+    n.octaveNote[octave] = note;
+    n.peakOctave = octave;
 }
 
 // Records invalidations and updates.

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -18,49 +21,34 @@ namespace {
 using test::ReadFileText;
 using test::TempDir;
 
-bool IsDigits(const std::string& text, size_t at, size_t count) {
-    if (at + count > text.size()) return false;
-    for (size_t i = at; i < at + count; ++i)
-        if (text[i] < '0' || text[i] > '9') return false;
+// True when text at `at` has the shape: '9' stands for a digit, anything else for itself.
+bool Shaped(const std::string& text, size_t at, const char* shape) {
+    for (size_t i = 0; shape[i]; ++i) {
+        const char c = at + i < text.size() ? text[at + i] : '\0';
+        if (shape[i] == '9' ? !std::isdigit(static_cast<unsigned char>(c)) : c != shape[i]) return false;
+    }
     return true;
 }
 
-// "HH:MM:SS mmm" at position at.
-bool IsTimeOfDay(const std::string& text, size_t at) {
-    return IsDigits(text, at, 2) && text[at + 2] == ':' && IsDigits(text, at + 3, 2) && text[at + 5] == ':' &&
-           IsDigits(text, at + 6, 2) && text[at + 8] == ' ' && IsDigits(text, at + 9, 3);
-}
-
-// "Weekday, Month/DD/YYYY " at position at; its length, or 0.
-size_t LogDateLength(const std::string& text, size_t at) {
+// Replaces the fields that change from run to run: "Weekday, Month/DD/YYYY " and "HH:MM:SS mmm".
+std::string MaskTimes(const std::string& text) {
     static const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
     static const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
                                           "July",    "August",   "September", "October", "November", "December"};
-    for (const char* day : kDays) {
-        const std::string dayPart = std::string(day) + ", ";
-        if (text.compare(at, dayPart.size(), dayPart) != 0) continue;
-        for (const char* month : kMonths) {
-            const size_t m = at + dayPart.size();
-            const std::string monthPart = std::string(month) + "/";
-            if (text.compare(m, monthPart.size(), monthPart) != 0) continue;
-            const size_t d = m + monthPart.size();
-            if (IsDigits(text, d, 2) && text[d + 2] == '/' && IsDigits(text, d + 3, 4) && text[d + 7] == ' ')
-                return d + 8 - at;
-        }
-    }
-    return 0;
-}
-
-// Replaces the date and time-of-day fields, which change from run to run.
-std::string MaskTimes(const std::string& text) {
     std::string masked;
     for (size_t i = 0; i < text.size();) {
-        if (const size_t date = LogDateLength(text, i)) {
-            masked += "<date> ";
-            i += date;
-        } else if (IsTimeOfDay(text, i)) {
-            masked += "<time>";
-            i += 12;
+        size_t date = 0;
+        for (const char* day : kDays) {
+            for (const char* month : kMonths) {
+                const std::string prefix = std::string(day) + ", " + month + "/";
+                if (text.compare(i, prefix.size(), prefix) == 0 && Shaped(text, i + prefix.size(), "99/9999 "))
+                    date = prefix.size() + 8;
+            }
+        }
+        if (date) {
+            masked += "<date> ", i += date;
+        } else if (Shaped(text, i, "99:99:99 999")) {
+            masked += "<time>", i += 12;
         } else {
             masked += text[i++];
         }
@@ -68,34 +56,33 @@ std::string MaskTimes(const std::string& text) {
     return masked;
 }
 
-std::string RunLog(const TempDir& dir, const std::string& marker) {
-    DiagnosticLog log;
-    EXPECT_TRUE(log.LogOpen(dir.Path().string()));
-    log.LogLine(marker.c_str());
-    return marker;
+std::vector<std::string> Lines(const std::string& path) {
+    std::istringstream text(ReadFileText(path));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    return lines;
 }
 
-TEST(DiagnosticLogTest, RotationKeepsTheTwoPreviousRuns) {
+// Each run's marker ends up in the newest file, then the next two; the destructor writes the
+// footer.
+TEST(DiagnosticLogTest, RotationKeepsTheTwoPreviousRunsAndTheDestructorCloses) {
     TempDir dir;
-    auto exists = [&](const char* name) { return std::filesystem::exists(dir.Path() / name); };
-    auto holds = [&](const char* name, const std::string& marker) {
-        return ReadFileText(dir.File(name)).find(marker + "\n") != std::string::npos;
-    };
-    RunLog(dir, "run one");
-    EXPECT_TRUE(exists("Sonotrap.Log"));
-    EXPECT_FALSE(exists("Sonotrap1.Log"));
-    EXPECT_FALSE(exists("Sonotrap2.Log"));
-
-    RunLog(dir, "run two");
-    EXPECT_TRUE(holds("Sonotrap.Log", "run two"));
-    EXPECT_TRUE(holds("Sonotrap1.Log", "run one"));
-    EXPECT_FALSE(exists("Sonotrap2.Log"));
-
-    RunLog(dir, "run three");
-    RunLog(dir, "run four");
-    EXPECT_TRUE(holds("Sonotrap.Log", "run four"));
-    EXPECT_TRUE(holds("Sonotrap1.Log", "run three"));
-    EXPECT_TRUE(holds("Sonotrap2.Log", "run two"));
+    const char* const files[] = {"Sonotrap.Log", "Sonotrap1.Log", "Sonotrap2.Log"};
+    for (int run = 1; run <= 4; ++run) {
+        {
+            DiagnosticLog log;
+            ASSERT_TRUE(log.LogOpen(dir.Path().string()));
+            log.LogLine(("run " + std::to_string(run)).c_str());
+        }
+        for (int f = 0; f < 3; ++f) {
+            const bool kept = run - f >= 1;
+            ASSERT_EQ(std::filesystem::exists(dir.Path() / files[f]), kept) << run << " " << files[f];
+            const std::string ending = "run " + std::to_string(run - f) + "\n\n\nShutting down logging system...\nDate: ";
+            if (kept) {
+                EXPECT_NE(ReadFileText(dir.File(files[f])).find(ending), std::string::npos) << run << " " << files[f];
+            }
+        }
+    }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
 }
 
@@ -133,13 +120,6 @@ TEST(DiagnosticLogTest, WritesHeaderLinesAndFooterByteForByte) {
               "\n");
 }
 
-TEST(DiagnosticLogTest, DestructorClosesWithTheFooter) {
-    TempDir dir;
-    RunLog(dir, "only line");
-    const std::string text = ReadFileText(dir.File("Sonotrap.Log"));
-    EXPECT_NE(text.find("only line\n\n\nShutting down logging system...\nDate: "), std::string::npos);
-}
-
 TEST(DiagnosticLogTest, LongTextsAreCutToTheirLimits) {
     TempDir dir;
     DiagnosticLog log;
@@ -149,43 +129,39 @@ TEST(DiagnosticLogTest, LongTextsAreCutToTheirLimits) {
     log.LogValue(std::string(500, 'v').c_str(), 7);
     log.LogTwoValues(std::string(200, 'a').c_str(), std::string(200, 'b').c_str(), 1, 2);
     log.LogClose();
-    std::istringstream lines(ReadFileText(dir.File("Sonotrap.Log")));
-    std::vector<std::string> all;
-    for (std::string line; std::getline(lines, line);) all.push_back(line);
+    const auto all = Lines(dir.File("Sonotrap.Log"));
     ASSERT_GE(all.size(), 6u);
     EXPECT_EQ(all[3], std::string(1022, 'x'));
     EXPECT_EQ(all[4], std::string(160, 'v') + ": 7");
     EXPECT_EQ(all[5], std::string(200, 'a') + ": 1, " + std::string(40, 'b') + ": 2");
 }
 
-TEST(DiagnosticLogTest, EveryCallIsANoOpWhenClosed) {
+void LogEverything(DiagnosticLog& log) {
+    log.LogLine("nothing");
+    log.LogText("nothing");
+    log.LogValue("nothing", 1);
+    log.LogTwoValues("a", "b", 1, 2);
+    log.LogTimeOfDay();
+    log.LogClose();
+}
+
+TEST(DiagnosticLogTest, EveryCallIsANoOpWhenClosedNeverOpenedOrUncreatable) {
     TempDir dir;
     DiagnosticLog log;
     ASSERT_TRUE(log.LogOpen(dir.Path().string()));
     log.LogClose();
     const std::string closed = ReadFileText(dir.File("Sonotrap.Log"));
-    log.LogLine("after close");
-    log.LogText("after close");
-    log.LogValue("after", 1);
-    log.LogTwoValues("a", "b", 1, 2);
-    log.LogTimeOfDay();
-    log.LogClose();
+    LogEverything(log);
     EXPECT_EQ(ReadFileText(dir.File("Sonotrap.Log")), closed);
 
     DiagnosticLog neverOpened;
-    neverOpened.LogLine("nothing");
-    neverOpened.LogClose();
+    LogEverything(neverOpened);
     EXPECT_FALSE(neverOpened.IsOpen());
-}
 
-TEST(DiagnosticLogTest, UncreatableFileLeavesTheLogClosed) {
-    TempDir dir;
-    DiagnosticLog log;
-    EXPECT_FALSE(log.LogOpen((dir.Path() / "missing" / "folder").string()));
-    EXPECT_FALSE(log.IsOpen());
-    log.LogLine("nothing");
-    log.LogValue("nothing", 1);
-    log.LogClose();
+    DiagnosticLog uncreatable;
+    EXPECT_FALSE(uncreatable.LogOpen((dir.Path() / "missing" / "folder").string()));
+    EXPECT_FALSE(uncreatable.IsOpen());
+    LogEverything(uncreatable);
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "missing"));
 }
 
@@ -208,7 +184,6 @@ TEST(DiagnosticLogTest, ConcurrentWritersNeverInterleaveLines) {
         }
         for (auto& w : writers) w.join();
     }
-    std::istringstream lines(ReadFileText(dir.File("Sonotrap.Log")));
     std::set<std::string> expected;
     for (int t = 0; t < kThreads; ++t) {
         expected.insert("writer " + std::to_string(t) + " says " + std::string(100 + t, 'a' + t));
@@ -217,62 +192,46 @@ TEST(DiagnosticLogTest, ConcurrentWritersNeverInterleaveLines) {
             expected.insert("Writer: " + std::to_string(t) + ", Round: " + std::to_string(i));
         }
     }
-    int counted = 0;
-    std::string line;
-    for (int skip = 0; skip < 3; ++skip) std::getline(lines, line);  // header and "Timer initialized"
-    while (std::getline(lines, line) && !line.empty()) {
-        EXPECT_TRUE(expected.count(line)) << "mixed line: " << line;
-        ++counted;
-    }
-    EXPECT_EQ(counted, kThreads * kRounds * 3);
+    const auto lines = Lines(dir.File("Sonotrap.Log"));
+    const size_t first = 3, end = first + kThreads * kRounds * 3;  // after the header and "Timer initialized"
+    ASSERT_GT(lines.size(), end);
+    for (size_t i = first; i < end; ++i) EXPECT_TRUE(expected.count(lines[i])) << "mixed line: " << lines[i];
+    EXPECT_EQ(lines[end], "");  // the footer's blank lines follow
 }
 
-TEST(TimeTextTest, TimeOfDayHasTwoDigitFieldsAndThreeDigitMilliseconds) {
+std::tm Time(int month, int day, int hour, int minute, int second, int weekday = 0) {
     std::tm time{};
+    time.tm_year = 126, time.tm_mon = month - 1, time.tm_mday = day, time.tm_wday = weekday;
+    time.tm_hour = hour, time.tm_min = minute, time.tm_sec = second;
+    return time;
+}
+
+TEST(TimeTextTest, TimeOfDayStampAndDateHaveFixedWidthFields) {
     char text[16];
-    FormatTimeOfDay(time, 5, text);
-    EXPECT_STREQ(text, "00:00:00 005");
-    time.tm_hour = 9, time.tm_min = 30, time.tm_sec = 45;
-    FormatTimeOfDay(time, 120, text);
-    EXPECT_STREQ(text, "09:30:45 120");
-    time.tm_hour = 23, time.tm_min = 59, time.tm_sec = 59;
-    FormatTimeOfDay(time, 999, text);
-    EXPECT_STREQ(text, "23:59:59 999");
+    for (auto [time, ms, expected] : {std::tuple{Time(1, 1, 0, 0, 0), 5, "00:00:00 005"},
+                                      {Time(1, 1, 9, 30, 45), 120, "09:30:45 120"},
+                                      {Time(1, 1, 23, 59, 59), 999, "23:59:59 999"}}) {
+        FormatTimeOfDay(time, ms, text);
+        EXPECT_STREQ(text, expected);
+    }
+    char stamp[11];
+    FormatTimeStamp(Time(1, 5, 7, 8, 9), stamp);
+    EXPECT_STREQ(stamp, "0105070809");
+    FormatTimeStamp(Time(12, 31, 23, 59, 58), stamp);
+    EXPECT_STREQ(stamp, "1231235958");
+    EXPECT_EQ(FormatLogDate(Time(12, 5, 0, 0, 0, 6)), "Saturday, December/05/2026 ");
+    EXPECT_EQ(FormatLogDate(Time(9, 30, 0, 0, 0, 3)), "Wednesday, September/30/2026 ");
 }
 
-TEST(TimeTextTest, TimeStampIsMonthDayHourMinuteSecond) {
-    std::tm time{};
-    time.tm_year = 126, time.tm_mon = 0, time.tm_mday = 5;
-    time.tm_hour = 7, time.tm_min = 8, time.tm_sec = 9;
-    char text[11];
-    FormatTimeStamp(time, text);
-    EXPECT_STREQ(text, "0105070809");
-    time.tm_mon = 11, time.tm_mday = 31, time.tm_hour = 23, time.tm_min = 59, time.tm_sec = 58;
-    FormatTimeStamp(time, text);
-    EXPECT_STREQ(text, "1231235958");
-
+TEST(TimeTextTest, MakeTimeStampWritesTenDigitsAndATerminatorOnly) {
     char now[12];
     std::memset(now, '#', sizeof now);
     MakeTimeStamp(now);
     EXPECT_EQ(now[10], '\0');
     EXPECT_EQ(now[11], '#');  // nothing beyond the terminator
-    const std::string stamp(now);
-    ASSERT_TRUE(IsDigits(stamp, 0, 10));
-    const int month = std::stoi(stamp.substr(0, 2)), day = std::stoi(stamp.substr(2, 2));
-    EXPECT_TRUE(month >= 1 && month <= 12 && day >= 1 && day <= 31) << stamp;
-}
-
-TEST(TimeTextTest, MaskingRecognisesOnlyTheFields) {
-    EXPECT_EQ(MaskTimes("Date: Friday, May/01/2026 - Time: 07:08:09 010\n"), "Date: <date> - Time: <time>\n");
-    EXPECT_EQ(MaskTimes("Fryday, May/01/2026 7:08:09 010"), "Fryday, May/01/2026 7:08:09 010");
-}
-
-TEST(TimeTextTest, LogDateUsesFullEnglishNames) {
-    std::tm time{};
-    time.tm_year = 126, time.tm_mon = 11, time.tm_mday = 5, time.tm_wday = 6;
-    EXPECT_EQ(FormatLogDate(time), "Saturday, December/05/2026 ");
-    time.tm_mon = 8, time.tm_mday = 30, time.tm_wday = 3;
-    EXPECT_EQ(FormatLogDate(time), "Wednesday, September/30/2026 ");
+    ASSERT_TRUE(Shaped(now, 0, "9999999999"));
+    const int month = (now[0] - '0') * 10 + now[1] - '0', day = (now[2] - '0') * 10 + now[3] - '0';
+    EXPECT_TRUE(month >= 1 && month <= 12 && day >= 1 && day <= 31) << now;
 }
 
 }  // namespace

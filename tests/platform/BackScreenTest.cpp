@@ -15,10 +15,18 @@ PixelImage Numbered(int width, int height) {
     return image;
 }
 
+struct PixelIs {
+    int x, y;
+    uint32_t value;
+};
+
 class BackScreenTest : public ::testing::Test {
 protected:
     BackScreenTest() { screen.Create(); }
     uint32_t Pixel(int x, int y) { return screen.Lock().Pixel(x, y); }
+    void ExpectPixels(std::initializer_list<PixelIs> pixels) {
+        for (const auto& p : pixels) EXPECT_EQ(Pixel(p.x, p.y), p.value) << p.x << "," << p.y;
+    }
     MemoryBackScreen screen;
 };
 
@@ -49,49 +57,34 @@ TEST_F(BackScreenTest, WithoutPixelsEveryOperationDoesNothing) {
 }
 
 TEST_F(BackScreenTest, FillsAndPixelsAreClippedToTheScreen) {
-    auto canvas = screen.Lock();
-    canvas.FillRect(Rect{630, 470, 700, 500}, 7);
-    canvas.FillRect(Rect{-5, -5, 2, 1}, 8);
-    canvas.FillRect(Rect{10, 10, 5, 20}, 9);  // empty
-    canvas.SetPixel(-1, 0, 5);
-    canvas.SetPixel(640, 0, 5);
-    EXPECT_EQ(canvas.Pixel(639, 479), 7u);
-    EXPECT_EQ(canvas.Pixel(629, 479), 0u);
-    EXPECT_EQ(canvas.Pixel(0, 0), 8u);
-    EXPECT_EQ(canvas.Pixel(2, 0), 0u);
-    EXPECT_EQ(canvas.Pixel(0, 1), 0u);
-    EXPECT_EQ(canvas.Pixel(10, 10), 0u);
-    EXPECT_EQ(canvas.Pixel(-1, 0), 0u);
+    {
+        auto canvas = screen.Lock();
+        canvas.FillRect(Rect{630, 470, 700, 500}, 7);
+        canvas.FillRect(Rect{-5, -5, 2, 1}, 8);
+        canvas.FillRect(Rect{10, 10, 5, 20}, 9);  // empty
+        canvas.SetPixel(-1, 0, 5);
+        canvas.SetPixel(640, 0, 5);
+        EXPECT_EQ(canvas.Pixel(-1, 0), 0u);
+    }
+    ExpectPixels({{639, 479, 7}, {629, 479, 0}, {0, 0, 8}, {2, 0, 0}, {0, 1, 0}, {10, 10, 0}});
 }
 
 TEST_F(BackScreenTest, RectangleHasAOnePixelOutlineInsideItsExclusiveEdges) {
     screen.Lock().DrawRectangle(Rect{10, 20, 15, 24}, 1, 2);
-    EXPECT_EQ(Pixel(10, 20), 1u);
-    EXPECT_EQ(Pixel(14, 23), 1u);
-    EXPECT_EQ(Pixel(14, 21), 1u);
-    EXPECT_EQ(Pixel(11, 21), 2u);
-    EXPECT_EQ(Pixel(13, 22), 2u);
-    EXPECT_EQ(Pixel(15, 23), 0u);
-    EXPECT_EQ(Pixel(14, 24), 0u);
+    ExpectPixels({{10, 20, 1}, {14, 23, 1}, {14, 21, 1}, {11, 21, 2}, {13, 22, 2}, {15, 23, 0}, {14, 24, 0}});
 }
 
 TEST_F(BackScreenTest, BitmapCopiesTakeOnlyWhatTheBitmapHas) {
     screen.SetBitmap(5, Numbered(3, 4));
     // From row 2 of the bitmap, asking for 5 rows: only rows 2 and 3 exist.
     screen.Lock().CopyBitmap(5, 100, 50, 3, 5, 0, 2);
-    EXPECT_EQ(Pixel(100, 50), 7u);
-    EXPECT_EQ(Pixel(102, 51), 12u);
-    EXPECT_EQ(Pixel(100, 52), 0u);
-    EXPECT_EQ(Pixel(103, 50), 0u);
+    ExpectPixels({{100, 50, 7}, {102, 51, 12}, {100, 52, 0}, {103, 50, 0}});
     // Negative source rows are skipped, keeping source and destination aligned.
     screen.Lock().CopyBitmap(5, 200, 10, 3, 4, 0, -1);
-    EXPECT_EQ(Pixel(200, 10), 0u);
-    EXPECT_EQ(Pixel(200, 11), 1u);
-    EXPECT_EQ(Pixel(202, 13), 9u);
+    ExpectPixels({{200, 10, 0}, {200, 11, 1}, {202, 13, 9}});
     // Off the screen edges.
     screen.Lock().CopyBitmap(5, 638, -2, 3, 4);
-    EXPECT_EQ(Pixel(638, 0), 7u);
-    EXPECT_EQ(Pixel(639, 1), 11u);
+    ExpectPixels({{638, 0, 7}, {639, 1, 11}});
     // An unknown bitmap copies nothing.
     const auto before = screen.Snapshot();
     screen.Lock().CopyBitmap(99, 0, 0, 10, 10);
@@ -125,9 +118,7 @@ TEST_F(BackScreenTest, InvalidationsGoToTheSinkTheWindowSet) {
 
 TEST_F(BackScreenTest, TextIsRecordedWithItsCellFilledInTheBackground) {
     screen.Lock().DrawText(100, 10, "abc", TextStyle{0, 0x00FF00, TextAlign::Right});
-    EXPECT_EQ(Pixel(99, 10), 0x00FF00u);
-    EXPECT_EQ(Pixel(100 - 3 * MemoryBackScreen::kCharWidth, 10), 0x00FF00u);
-    EXPECT_EQ(Pixel(100, 10), 0u);
+    ExpectPixels({{99, 10, 0x00FF00}, {100 - 3 * MemoryBackScreen::kCharWidth, 10, 0x00FF00}, {100, 10, 0}});
     ASSERT_EQ(screen.TextCalls().size(), 1u);
     EXPECT_EQ(screen.TextCalls()[0].text, "abc");
 }

@@ -13,6 +13,7 @@
 #include "display/LevelScale.h"
 #include "display/ScreenLayout.h"
 #include "display/StaticScreen.h"
+#include "display/TestBitmaps.h"
 #include "qt/QtTestApplication.h"
 #include "support/TestSupport.h"
 
@@ -61,35 +62,27 @@ TEST_F(QtBackScreenTest, EveryBitmapLoadsWithItsSize) {
 }
 
 TEST_F(QtBackScreenTest, BitmapsHaveTheirDocumentedColours) {
-    const PixelImage& scale = Bitmap(kMeterScaleBitmap);
+    constexpr uint32_t kRed = Rgb(215, 85, 85), kYellow = Rgb(209, 213, 87), kTeal = Rgb(115, 185, 185);
     for (int x = 0; x < 15; ++x) {
-        EXPECT_EQ(scale.At(x, 0), Rgb(215, 85, 85));
-        EXPECT_EQ(scale.At(x, 12), Rgb(215, 85, 85));
-        EXPECT_EQ(scale.At(x, 13), Rgb(209, 213, 87));
-        EXPECT_EQ(scale.At(x, 25), Rgb(209, 213, 87));
-        EXPECT_EQ(scale.At(x, 26), Rgb(115, 185, 185));
-        EXPECT_EQ(scale.At(x, 387), Rgb(115, 185, 185));
+        for (auto [y, colour] : {std::pair{0, kRed}, {12, kRed}, {13, kYellow}, {25, kYellow}, {26, kTeal}, {387, kTeal}})
+            EXPECT_EQ(Bitmap(kMeterScaleBitmap).At(x, y), colour) << x << "," << y;
     }
-    const PixelImage& panel = Bitmap(kPanelBitmap);
-    EXPECT_EQ(panel.At(0, 0), kWhite);
-    EXPECT_EQ(panel.At(481, 321), kWhite);
-    EXPECT_EQ(panel.At(1, 1), kBlack);
-    EXPECT_EQ(panel.At(480, 320), kBlack);
-    const PixelImage& strip = Bitmap(kNoteStripBitmap);
-    EXPECT_EQ(strip.At(0, 10), kWhite);
-    EXPECT_EQ(strip.At(10, 0), kWhite);
     for (int o = 0; o < 10; ++o) {
         const uint32_t colour = o % 2 ? Rgb(192, 255, 192) : Rgb(192, 192, 255);
-        EXPECT_EQ(strip.At(1 + 48 * o, 1), colour) << o;
-        EXPECT_EQ(strip.At(48 + 48 * o, 35), colour) << o;
+        EXPECT_EQ(Bitmap(kNoteStripBitmap).At(1 + 48 * o, 1), colour) << o;
+        EXPECT_EQ(Bitmap(kNoteStripBitmap).At(48 + 48 * o, 35), colour) << o;
     }
-    EXPECT_EQ(Bitmap(kTitleBitmap).At(0, 0), kBackgroundColour);
-    EXPECT_EQ(Bitmap(kIdleStripBitmap).At(0, 0), Rgb(115, 185, 185));
-    EXPECT_EQ(Bitmap(kRunningStripBitmap).At(234, 26), Rgb(115, 185, 185));
-    EXPECT_EQ(Bitmap(kStartBitmap).At(19, 3), Rgb(115, 185, 185));
-    EXPECT_EQ(Bitmap(kEmptyMarkerBitmap).At(5, 5), kWhite);
-    EXPECT_EQ(Bitmap(kSelectedMarkerBitmap).At(5, 5), kBlack);
-    EXPECT_EQ(Bitmap(kRecordingBannerBitmap).At(0, 0), Rgb(115, 185, 185));
+    const struct {
+        int id, x, y;
+        uint32_t colour;
+    } pixels[] = {{kPanelBitmap, 0, 0, kWhite},         {kPanelBitmap, 481, 321, kWhite},
+                  {kPanelBitmap, 1, 1, kBlack},         {kPanelBitmap, 480, 320, kBlack},
+                  {kNoteStripBitmap, 0, 10, kWhite},    {kNoteStripBitmap, 10, 0, kWhite},
+                  {kTitleBitmap, 0, 0, kBackgroundColour}, {kIdleStripBitmap, 0, 0, kTeal},
+                  {kRunningStripBitmap, 234, 26, kTeal}, {kStartBitmap, 19, 3, kTeal},
+                  {kEmptyMarkerBitmap, 5, 5, kWhite},   {kSelectedMarkerBitmap, 5, 5, kBlack},
+                  {kRecordingBannerBitmap, 0, 0, kTeal}};
+    for (const auto& p : pixels) EXPECT_EQ(Bitmap(p.id).At(p.x, p.y), p.colour) << p.id << " " << p.x << "," << p.y;
 }
 
 TEST_F(QtBackScreenTest, FontFitsTwoLinesInTheNoteStrip) {
@@ -168,17 +161,8 @@ TEST_F(QtBackScreenTest, SavedPngHoldsTheScreen) {
 // The note strip, read back by drawing the expected texts on a second screen.
 TEST_F(QtBackScreenTest, A4PeakNamesTheNoteInOctaveFour) {
     FrequencyGraph graph(*screen);
-    NotePeaks& n = graph.Notes();
-    std::fill(std::begin(n.bandLevel), std::end(n.bandLevel), 0.0f);
-    std::fill(std::begin(n.octaveNote), std::end(n.octaveNote), nullptr);
-    std::fill(std::begin(n.octavePeakHz), std::end(n.octavePeakHz), 0.0f);
-    n.bandLevel[228] = -20.0f;
-    n.octaveNote[4] = "A4";
-    n.octavePeakHz[4] = 440.0068f;
-    n.octavePeakDb[4] = -20.0f;
-    n.peakHz = 440.0068f;
-    n.peakDb = -20.0f;
-    n.peakOctave = 4;
+    graph.Notes() = test::NoNotes();
+    test::SetNotePeak(graph.Notes(), 228, 440.0068f, -20.0f, "A4");
     graph.DrawGraph();
     for (int y = 123; y <= 362; ++y) ASSERT_EQ(Pixel(308, y), Rgb(192, 192, 255)) << y;
     EXPECT_EQ(Pixel(308, 122), kBlack);

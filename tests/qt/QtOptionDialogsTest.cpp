@@ -9,6 +9,8 @@
 #include <QValidator>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/FileIOOptionsDialogLogic.h"
 #include "app/GraphOptionsDialogLogic.h"
 #include "app/RecordingOptionsDialogLogic.h"
@@ -71,9 +73,7 @@ TEST_F(QtOptionDialogs, RecordingControlsTextsAndTabOrder) {
     auto* minEdit = Control<QLineEdit>(dialog, 1001);
     auto* maxEdit = Control<QLineEdit>(dialog, 1002);
     ASSERT_TRUE(slider && threshold && minEdit && maxEdit);
-    EXPECT_EQ(slider->minimum(), 3);
-    EXPECT_EQ(slider->maximum(), 90);
-    EXPECT_EQ(slider->value(), 60);
+    EXPECT_EQ(std::tuple(slider->minimum(), slider->maximum(), slider->value()), std::tuple(3, 90, 60));
     EXPECT_EQ(slider->tickPosition(), QSlider::NoTicks);
     EXPECT_TRUE(threshold->isReadOnly());
     EXPECT_EQ(threshold->text(), QStringLiteral("-60 dB"));
@@ -84,9 +84,8 @@ TEST_F(QtOptionDialogs, RecordingControlsTextsAndTabOrder) {
     for (const char* text : {"Less", "More", "Min/max trigger fequencies - (use 16 - 16000 for any)", "Min",
                              "Hz      Max", "Hz"})
         EXPECT_TRUE(labels.contains(QString::fromLatin1(text))) << text;
-    auto chain = TabChain(slider, 5);
-    EXPECT_EQ(chain, (std::vector<QWidget*>{slider, minEdit, maxEdit, Control<QWidget>(dialog, 1),
-                                            Control<QWidget>(dialog, 2)}));
+    EXPECT_EQ(TabChain(slider, 5), (std::vector<QWidget*>{slider, minEdit, maxEdit, Control<QWidget>(dialog, 1),
+                                                          Control<QWidget>(dialog, 2)}));
     // Digits only.
     int pos = 0;
     QString typed = QStringLiteral("12a");
@@ -133,9 +132,7 @@ TEST_F(QtOptionDialogs, GraphSliderAndNormalizeTakeEffectOnlyOnOk) {
     auto* slider = Control<QSlider>(dialog, 1001);
     auto* normalize = Control<QCheckBox>(dialog, 1002);
     ASSERT_TRUE(slider && normalize);
-    EXPECT_EQ(slider->minimum(), 1);
-    EXPECT_EQ(slider->maximum(), 16);
-    EXPECT_EQ(slider->value(), 3);
+    EXPECT_EQ(std::tuple(slider->minimum(), slider->maximum(), slider->value()), std::tuple(1, 16, 3));
     EXPECT_FALSE(normalize->isChecked());
     EXPECT_EQ(normalize->text(), QStringLiteral("Normalize"));
     EXPECT_EQ(TabChain(slider, 4), (std::vector<QWidget*>{slider, normalize, Control<QWidget>(dialog, 1),
@@ -154,11 +151,8 @@ TEST_F(QtOptionDialogs, FileIOPairsAreIndependentAndStored) {
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("File IO options..."));
     auto radio = [&](int id) { return Control<QRadioButton>(dialog, id); };
     for (int id = 1004; id <= 1009; ++id) ASSERT_NE(radio(id), nullptr) << id;
-    EXPECT_TRUE(radio(1006)->isChecked());
-    EXPECT_TRUE(radio(1004)->isChecked());
-    EXPECT_TRUE(radio(1008)->isChecked());
-    EXPECT_EQ(radio(1006)->text(), QStringLiteral("mp3"));
-    EXPECT_EQ(radio(1007)->text(), QStringLiteral("wav"));
+    for (int id : {1004, 1006, 1008}) EXPECT_TRUE(radio(id)->isChecked()) << id;
+    EXPECT_EQ(radio(1006)->text() + radio(1007)->text(), QStringLiteral("mp3wav"));
     radio(1007)->click();
     radio(1009)->click();
     EXPECT_TRUE(radio(1004)->isChecked());  // a choice in one pair leaves the others alone

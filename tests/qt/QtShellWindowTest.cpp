@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "platform/qt/QtBackScreen.h"
 #include "platform/qt/QtMainWindow.h"
@@ -34,7 +35,7 @@ protected:
     RecordingHandler handler;
 };
 
-TEST_F(QtShellWindow, FixedClientAreaUnderMenuAndTitle) {
+TEST_F(QtShellWindow, FixedClientAreaTitleMenusAndAccelerators) {
     QtMainWindow window(nullptr);
     window.Start(&handler);
     QApplication::processEvents();
@@ -44,48 +45,38 @@ TEST_F(QtShellWindow, FixedClientAreaUnderMenuAndTitle) {
     EXPECT_TRUE(window.Canvas()->testAttribute(Qt::WA_OpaquePaintEvent));
     EXPECT_EQ(window.minimumSize(), window.maximumSize());  // cannot be resized
     EXPECT_GE(window.height(), 488 + window.menuBar()->height());
-    window.close();
-    EXPECT_EQ(handler.destroyed, 1);
-}
-
-TEST_F(QtShellWindow, MenusCarryTheCommandIdentifiers) {
-    QtMainWindow window(nullptr);
-    window.Start(&handler);
-    const std::pair<int, const char*> expected[] = {{32771, "&Load"}, {105, "E&xit"}, {32774, "File &I/O"},
-                                                    {32772, "&Recording"}, {32773, "&Frequencies Graph"},
-                                                    {104, "&About ..."}};
-    for (auto [id, text] : expected) {
+    QStringList menus;
+    for (QAction* menu : window.menuBar()->actions()) menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&Options", "&Help"}));
+    const std::pair<int, const char*> entries[] = {{32771, "&Load"},      {105, "E&xit"},
+                                                   {32774, "File &I/O"},  {32772, "&Recording"},
+                                                   {32773, "&Frequencies Graph"}, {104, "&About ..."}};
+    for (auto [id, text] : entries) {
         QAction* action = window.CommandAction(id);
         ASSERT_NE(action, nullptr) << id;
         EXPECT_EQ(action->text(), QString::fromLatin1(text));
         action->trigger();
     }
     EXPECT_EQ(handler.commands, (std::vector<int>{32771, 105, 32774, 32772, 32773, 104}));
-    QStringList menus;
-    for (QAction* menu : window.menuBar()->actions()) menus << menu->text();
-    EXPECT_EQ(menus, (QStringList{"&File", "&Options", "&Help"}));
-    window.close();
-}
-
-TEST_F(QtShellWindow, AboutHasBothAccelerators) {
-    QtMainWindow window(nullptr);
     const QList<QKeySequence> keys = window.CommandAction(command::kAbout)->shortcuts();
     EXPECT_TRUE(keys.contains(QKeySequence(Qt::ALT | Qt::Key_Question)));
     EXPECT_TRUE(keys.contains(QKeySequence(Qt::ALT | Qt::Key_Slash)));
+    window.close();
+    EXPECT_EQ(handler.destroyed, 1);
 }
 
 TEST_F(QtShellWindow, LeftPressesReachTheHandlerInClientCoordinates) {
     QtMainWindow window(nullptr);
     window.Start(&handler);
-    QMouseEvent left(QEvent::MouseButtonPress, QPointF(430, 455), QPointF(430, 455), Qt::LeftButton,
-                     Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window.Canvas(), &left);
-    QMouseEvent right(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::RightButton,
-                      Qt::RightButton, Qt::NoModifier);
-    QApplication::sendEvent(window.Canvas(), &right);
+    auto press = [&](QPointF at, Qt::MouseButton button) {
+        QMouseEvent event(QEvent::MouseButtonPress, at, at, button, button, Qt::NoModifier);
+        QApplication::sendEvent(window.Canvas(), &event);
+    };
+    press({430, 455}, Qt::LeftButton);
+    press({10, 10}, Qt::RightButton);
     EXPECT_EQ(handler.clicks, (std::vector<std::pair<int, int>>{{430, 455}}));
     window.close();
-    QApplication::sendEvent(window.Canvas(), &left);  // after close nothing is reported
+    press({430, 455}, Qt::LeftButton);  // after close nothing is reported
     EXPECT_EQ(handler.clicks.size(), 1u);
 }
 
@@ -98,9 +89,9 @@ TEST_F(QtShellWindow, PaintsBackScreenAndBackgroundBand) {
     ASSERT_TRUE(screen.Create());
     screen.Lock().FillRect(Rect{0, 0, 640, 480}, Rgb(10, 20, 30));
     const QImage after = window.Canvas()->grab().toImage();
-    EXPECT_EQ(after.pixel(639, 479) & 0xFFFFFF, Rgb(10, 20, 30));
-    EXPECT_EQ(after.pixel(640, 479) & 0xFFFFFF, QtCanvas::kBackground);
-    EXPECT_EQ(after.pixel(300, 485) & 0xFFFFFF, QtCanvas::kBackground);
+    for (auto [x, y, colour] : {std::tuple{639, 479, Rgb(10, 20, 30)}, {640, 479, QtCanvas::kBackground},
+                                {300, 485, QtCanvas::kBackground}})
+        EXPECT_EQ(after.pixel(x, y) & 0xFFFFFF, colour) << x << "," << y;
 }
 
 TEST_F(QtShellWindow, MenuStateAndPostedCallsFromAnotherThread) {
