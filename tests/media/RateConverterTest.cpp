@@ -36,7 +36,7 @@ std::vector<int16_t> Noise(size_t count, int lo, int hi, unsigned seed) {
 
 }  // namespace
 
-TEST(RateConverter, StereoFrom44100StartsWithTheMeanOfTheFirstPair) {
+TEST(RateConverter, StereoFrom44100StartsWithTheMeanOfTheFirstPairAndRewinds) {
     auto samples = test::Sine(1000, 44100, 44100, 0.8, 2);
     samples[0] = 1001;
     samples[1] = -2000;
@@ -47,6 +47,13 @@ TEST(RateConverter, StereoFrom44100StartsWithTheMeanOfTheFirstPair) {
     int16_t block[1152];
     ASSERT_EQ(c.converter->ReadBlock(block), 1152u);
     EXPECT_EQ(block[0], -499);  // (1001 - 2000) / 2, truncated toward zero
+    // Rewind replays identical blocks.
+    const auto rest = ReadAll(*c.converter);
+    c.converter->Rewind();
+    int16_t again[1152];
+    ASSERT_EQ(c.converter->ReadBlock(again), 1152u);
+    EXPECT_TRUE(std::equal(block, block + 1152, again));
+    EXPECT_EQ(ReadAll(*c.converter), rest);
 }
 
 TEST(RateConverter, DoublingTheRateKeepsEveryInputSampleBitForBit) {

@@ -13,40 +13,37 @@ int16_t ToSample(double v) { return static_cast<int16_t>(std::lround(std::clamp(
 
 double Amplitude(double dbfs) { return std::pow(10.0, dbfs / 20.0); }
 
+// seconds of samples whose values (in full-scale units) f gives for each time in seconds
+template <typename F>
+std::vector<int16_t> Generate(double seconds, F f) {
+    std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
+    for (size_t i = 0; i < out.size(); ++i) out[i] = ToSample(f(i / kRate));
+    return out;
+}
+
 }  // namespace
 
 std::vector<int16_t> SineWave(double hz, double dbfs, double seconds) {
-    std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
-    for (size_t i = 0; i < out.size(); ++i) out[i] = ToSample(Amplitude(dbfs) * std::sin(2 * std::numbers::pi * hz * i / kRate));
-    return out;
+    return Generate(seconds, [&](double t) { return Amplitude(dbfs) * std::sin(2 * std::numbers::pi * hz * t); });
 }
 
 std::vector<int16_t> LogSweep(double fromHz, double toHz, double dbfs, double seconds) {
-    std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
     const double k = std::log(toHz / fromHz);
-    for (size_t i = 0; i < out.size(); ++i) {
-        const double t = i / kRate;
-        const double phase = 2 * std::numbers::pi * fromHz * seconds / k * (std::exp(t / seconds * k) - 1.0);
-        out[i] = ToSample(Amplitude(dbfs) * std::sin(phase));
-    }
-    return out;
+    return Generate(seconds, [&](double t) {
+        return Amplitude(dbfs) * std::sin(2 * std::numbers::pi * fromHz * seconds / k * (std::exp(t / seconds * k) - 1.0));
+    });
 }
 
+// Uniform noise scaled so its RMS is the given level.
 std::vector<int16_t> WhiteNoise(double dbfs, double seconds, uint32_t seed) {
-    std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
-    // Uniform noise scaled so its RMS is the given level.
-    const double peak = Amplitude(dbfs) * std::sqrt(3.0);
-    for (auto& s : out) {
+    return Generate(seconds, [&](double) {
         seed = seed * 1664525u + 1013904223u;
-        s = ToSample(peak * ((seed >> 8) / 8388608.0 - 1.0));
-    }
-    return out;
+        return Amplitude(dbfs) * std::sqrt(3.0) * ((seed >> 8) / 8388608.0 - 1.0);
+    });
 }
 
 std::vector<int16_t> ClippedSquare(double hz, double seconds) {
-    std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
-    for (size_t i = 0; i < out.size(); ++i) out[i] = ToSample(4.0 * std::sin(2 * std::numbers::pi * hz * i / kRate));
-    return out;
+    return Generate(seconds, [&](double t) { return 4.0 * std::sin(2 * std::numbers::pi * hz * t); });
 }
 
 std::vector<uint8_t> EncodeAll(Mp3Encoder& encoder, const std::vector<int16_t>& samples) {

@@ -147,24 +147,6 @@ TEST(EncoderRegionLengths, BitsStopAtTheBigValuesEnd) {
     EXPECT_EQ(g.tableSelect[1], 0);
 }
 
-TEST(EncoderTableChoice, SmallestGroupThatHoldsTheLargestValue) {
-    int q[576] = {};
-    int bits = 0;
-    EXPECT_EQ(ChooseRegionTable(q, 0, 8, &bits), 0);
-    EXPECT_EQ(bits, 0);
-    q[1] = 1;
-    EXPECT_EQ(ChooseRegionTable(q, 0, 8, &bits), 1);
-    EXPECT_EQ(bits, RegionBits(q, 0, 8, 1));
-    q[2] = 15;
-    const int t = ChooseRegionTable(q, 0, 8, &bits);
-    EXPECT_TRUE(t == 15 || t == 24) << t;
-    EXPECT_EQ(bits, std::min(RegionBits(q, 0, 8, 15), RegionBits(q, 0, 8, 24)));
-    q[2] = 15 + 100;  // needs 7 linbits: table 21 (8) or 27 (7)
-    const int e = ChooseRegionTable(q, 0, 8, &bits);
-    EXPECT_TRUE(e == 21 || e == 27) << e;
-    EXPECT_EQ(bits, std::min(RegionBits(q, 0, 8, 21), RegionBits(q, 0, 8, 27)));
-}
-
 TEST(EncoderTableChoice, EqualCount1TotalsChooseTableB) {
     int q[8] = {0, 0, 0, 1};  // A: 4 + 1 sign, B: 4 + 1 sign
     int select = -1;
@@ -188,32 +170,30 @@ TEST(EncoderStuffing, LeftoverGoesToTheGranuleWithinTwelveBits) {
     }
 }
 
-TEST(EncoderStuffing, TableBRunsThatWouldEndInAPartialCodeSwitchToTableA) {
-    int q[576] = {};
-    q[2] = 1;  // one quadruple (0,0,1,0): A 4 + 1, B 4 + 1
-    GranuleInfo g;
-    g.part23Length = CountGranuleBits(q, Bands32k(), g);
-    ASSERT_EQ(g.count1, 1);
-    ASSERT_EQ(g.count1TableSelect, 1);
-    PlaceStuffing(q, g, 6);
-    EXPECT_EQ(g.count1TableSelect, 0);
-    EXPECT_EQ(g.part23Length, 5 + 6);
-}
-
-TEST(EncoderStuffing, OddBitsStayOutsideWhenTableAIsTooDear) {
-    int q[576] = {};
-    for (int i = 0; i < 20; ++i) q[i] = 1;  // five (1,1,1,1): A costs 2 bits more each
-    GranuleInfo g;
-    const int bits = CountGranuleBits(q, Bands32k(), g);
-    ASSERT_EQ(g.count1, 5);
-    ASSERT_EQ(g.count1TableSelect, 1);
-    g.part23Length = bits;
-    PlaceStuffing(q, g, 7);
-    EXPECT_EQ(g.count1TableSelect, 1);
-    EXPECT_EQ(g.part23Length, bits + 4);
-    g.part23Length = bits;
-    PlaceStuffing(q, g, 8);  // whole zero quadruples: table B reads them cleanly
-    EXPECT_EQ(g.part23Length, bits + 8);
+// Stuffing is read as count1 quadruples: behind table B a run that is not whole 4-bit codes
+// would end inside a code, so the granule switches to table A when that costs nothing, and
+// otherwise leaves the odd bits outside the granule.
+TEST(EncoderStuffing, RunsBehindTableBNeverEndInsideACode) {
+    const struct {
+        const char* what;
+        int ones, leftover, select, added;
+    } cases[] = {
+        {"(0,0,1,0) costs 5 bits in either table: switch to A", 1, 6, 0, 6},
+        {"five (1,1,1,1) cost 2 bits more each in A: odd bits stay out", 20, 7, 1, 4},
+        {"whole zero quadruples read cleanly behind B", 20, 8, 1, 8},
+    };
+    for (const auto& c : cases) {
+        int q[576] = {};
+        for (int i = 0; i < c.ones; ++i) q[c.ones == 1 ? 2 : i] = 1;
+        GranuleInfo g;
+        const int bits = CountGranuleBits(q, Bands32k(), g);
+        ASSERT_EQ(g.count1, (c.ones + 3) / 4) << c.what;
+        ASSERT_EQ(g.count1TableSelect, 1) << c.what;
+        g.part23Length = bits;
+        PlaceStuffing(q, g, c.leftover);
+        EXPECT_EQ(g.count1TableSelect, c.select) << c.what;
+        EXPECT_EQ(g.part23Length, bits + c.added) << c.what;
+    }
 }
 
 }  // namespace
