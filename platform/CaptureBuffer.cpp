@@ -1,5 +1,6 @@
 #include "platform/CaptureBuffer.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace sonotrap {
@@ -48,6 +49,17 @@ int CaptureNotifications::WaitAny(uint32_t timeoutMs) {
     }
     setOrder_[index] = 0;
     return index;
+}
+
+CaptureRegions CaptureRegionsOf(const uint8_t* memory, uint32_t offset, uint32_t bytes) {
+    CaptureRegions regions;
+    regions.first = memory + offset;
+    regions.firstBytes = std::min(bytes, kCaptureBufferBytes - offset);
+    if (regions.firstBytes < bytes) {
+        regions.second = memory;
+        regions.secondBytes = bytes - regions.firstBytes;
+    }
+    return regions;
 }
 
 }  // namespace sonotrap

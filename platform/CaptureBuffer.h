@@ -49,6 +49,10 @@ struct CaptureRegions {
     uint32_t secondBytes = 0;
 };
 
+// The regions of [offset, offset + bytes) in a looping buffer of kCaptureBufferBytes at memory.
+// The caller has checked offset < kCaptureBufferBytes and bytes <= kCaptureBufferBytes.
+CaptureRegions CaptureRegionsOf(const uint8_t* memory, uint32_t offset, uint32_t bytes);
+
 // A looping capture buffer of kCaptureBufferBytes. Once started, the device writes incoming
 // audio round and round and signals the notification of each position it passes. Lock gives
 // read access to a range of the buffer without copying; the range stays valid until Unlock.

@@ -57,13 +57,7 @@ public:
     bool Lock(uint32_t offset, uint32_t bytes, CaptureRegions* regions) override {
         if (!regions || offset >= kCaptureBufferBytes || bytes > kCaptureBufferBytes) return false;
         memoryLock_.lock();
-        *regions = CaptureRegions{};
-        regions->first = memory_.data() + offset;
-        regions->firstBytes = std::min(bytes, kCaptureBufferBytes - offset);
-        if (regions->firstBytes < bytes) {
-            regions->second = memory_.data();
-            regions->secondBytes = bytes - regions->firstBytes;
-        }
+        *regions = CaptureRegionsOf(memory_.data(), offset, bytes);
         return true;
     }
 

@@ -82,13 +82,7 @@ bool VirtualCaptureBuffer::Lock(uint32_t offset, uint32_t bytes, CaptureRegions*
         return false;
     }
     memoryLock_.lock();
-    *regions = CaptureRegions{};
-    regions->first = memory_.data() + offset;
-    regions->firstBytes = std::min(bytes, kCaptureBufferBytes - offset);
-    if (regions->firstBytes < bytes) {
-        regions->second = memory_.data();
-        regions->secondBytes = bytes - regions->firstBytes;
-    }
+    *regions = CaptureRegionsOf(memory_.data(), offset, bytes);
     return true;
 }
 
