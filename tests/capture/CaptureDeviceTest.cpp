@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <thread>
 
-#include "capture/CaptureDevice.h"
-#include "capture/CaptureSettings.h"
 #include "platform/virtual/FakeMainWindow.h"
 #include "platform/virtual/VirtualCaptureBuffer.h"
 #include "CaptureTestSupport.h"
@@ -15,43 +14,28 @@ namespace {
 using namespace std::chrono_literals;
 
 // A capture buffer the test drives by hand: it fires notifications on request, records every
-// Lock and counts BlockConsumed calls. Its memory holds byte i = i % 251.
+// Lock offset and counts BlockConsumed calls. Lock can be made to fail, or to wait at a gate
+// that Stop opens.
 class SpyCaptureBuffer : public CaptureBuffer {
 public:
-    SpyCaptureBuffer() : memory_(kCaptureBufferBytes) {
-        for (uint32_t i = 0; i < kCaptureBufferBytes; ++i) memory_[i] = static_cast<uint8_t>(i % 251);
-    }
-    bool SetNotificationPositions(CaptureNotifications* n) override {
-        notifications_ = n;
-        return true;
-    }
-    bool Start() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++starts;
-        return true;
-    }
+    bool SetNotificationPositions(CaptureNotifications* n) override { return (notifications_ = n) != nullptr; }
+    bool Start() override { return true; }
     bool Stop() override {
         std::lock_guard<std::mutex> lock(mutex_);
         ++stops;
-        if (insideLock_) stoppedWhileLocked = true;
+        stoppedWhileLocked = stoppedWhileLocked || insideLock_;
         gateOpen_ = true;
         changed_.notify_all();
         return true;
     }
     bool Lock(uint32_t offset, uint32_t bytes, CaptureRegions* r) override {
         std::unique_lock<std::mutex> lock(mutex_);
-        lockOffsets.push_back(offset);
+        offsets_.push_back(offset);
         if (failLocks) return false;
         insideLock_ = true;
         changed_.notify_all();
         changed_.wait(lock, [this] { return gateOpen_; });
-        *r = CaptureRegions{};
-        r->first = memory_.data() + offset;
-        r->firstBytes = std::min(bytes, kCaptureBufferBytes - offset);
-        if (r->firstBytes < bytes) {
-            r->second = memory_.data();
-            r->secondBytes = bytes - r->firstBytes;
-        }
+        *r = CaptureRegionsOf(memory_.data(), offset, bytes);
         return true;
     }
     bool Unlock(const CaptureRegions&) override {
@@ -68,13 +52,9 @@ public:
     void Fire(int k) { notifications_->Set(k); }
     // Fires k and waits until the block has been consumed.
     void FireAndWait(int k) {
-        size_t before;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            before = consumed_;
-        }
-        Fire(k);
         std::unique_lock<std::mutex> lock(mutex_);
+        const size_t before = consumed_;
+        Fire(k);
         ASSERT_TRUE(changed_.wait_for(lock, 5s, [&] { return consumed_ > before; }));
     }
     void CloseGate() {
@@ -87,125 +67,129 @@ public:
     }
     std::vector<uint32_t> Offsets() {
         std::lock_guard<std::mutex> lock(mutex_);
-        return lockOffsets;
+        return offsets_;
     }
 
     std::atomic<bool> failLocks{false};
-    int starts = 0;
-    int stops = 0;
+    std::atomic<int> stops{0};
     bool stoppedWhileLocked = false;
-    std::vector<uint32_t> lockOffsets;
 
 private:
-    std::vector<uint8_t> memory_;
+    std::vector<uint8_t> memory_ = std::vector<uint8_t>(kCaptureBufferBytes);
     CaptureNotifications* notifications_ = nullptr;
     std::mutex mutex_;
     std::condition_variable changed_;
+    std::vector<uint32_t> offsets_;
     size_t consumed_ = 0;
     bool insideLock_ = false;
     bool gateOpen_ = true;
 };
 
-class SpyInput : public CaptureInput {
+// A capture input whose buffers come from make (null: the device refuses).
+class InputOf : public CaptureInput {
 public:
-    explicit SpyInput(SpyCaptureBuffer** made) : made_(made) {}
-    std::unique_ptr<CaptureBuffer> CreateCaptureBuffer() override {
-        auto b = std::make_unique<SpyCaptureBuffer>();
-        *made_ = b.get();
-        return b;
-    }
+    explicit InputOf(std::function<std::unique_ptr<CaptureBuffer>()> make) : make_(std::move(make)) {}
+    std::unique_ptr<CaptureBuffer> CreateCaptureBuffer() override { return make_(); }
 
 private:
-    SpyCaptureBuffer** made_;
+    std::function<std::unique_ptr<CaptureBuffer>()> make_;
 };
 
-class CaptureDeviceTest : public ::testing::Test {
+class CaptureDeviceTest : public ::testing::Test, protected CaptureRig {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(log.LogOpen(dir.Path().string()));
-        settings.outputMp3 = false;
-        settings.SetRecordingDirectory(dir.Path().string());
-        analysis.defaultDb = -90.0f;
-    }
-    CaptureServices Services(CaptureInputOpener opener) {
-        CaptureServices s;
-        s.log = &log;
-        s.settings = &settings;
-        s.openInput = std::move(opener);
-        s.analysis = &analysis;
-        s.view = &view;
-        return s;
-    }
     CaptureInputOpener Spy() {
-        return [this] { return std::make_unique<SpyInput>(&spy); };
+        return [this] {
+            return std::make_unique<InputOf>([this] {
+                auto b = std::make_unique<SpyCaptureBuffer>();
+                spy = b.get();
+                return b;
+            });
+        };
     }
-
-    TempDir dir;
-    DiagnosticLog log;
-    CaptureSettings settings;
-    ScriptedAnalysis analysis;
-    RecordingView view;
     SpyCaptureBuffer* spy = nullptr;
 };
 
-TEST_F(CaptureDeviceTest, NoDeviceLogsAndFails) {
-    CaptureDevice device(Services([] { return std::unique_ptr<CaptureInput>(); }));
-    EXPECT_FALSE(device.InitCapture());
-    EXPECT_EQ(LogBody(dir), "Can't initialize DirectSound Capture!\nInitDSound failed!\n");
-    EXPECT_FALSE(device.StartCapture(false));
-    EXPECT_NE(LogBody(dir).find("Direct Sound not initialized!\n"), std::string::npos);
+CaptureInputOpener FaultyVirtualInput(bool refuseNotifications, bool refuseStart) {
+    VirtualCaptureFaults faults;
+    faults.refuseNotifications = refuseNotifications;
+    faults.refuseStart = refuseStart;
+    return [faults] { return std::make_unique<VirtualCaptureInput>(MakeSampleSource({}), VirtualCapturePacing{}, faults); };
 }
 
-class RefusingInput : public CaptureInput {
-public:
-    std::unique_ptr<CaptureBuffer> CreateCaptureBuffer() override { return nullptr; }
-};
-
-TEST_F(CaptureDeviceTest, BufferThatCannotBeMadeLogsAndFails) {
-    CaptureDevice device(Services([] { return std::make_unique<RefusingInput>(); }));
-    EXPECT_FALSE(device.InitCapture());
-    EXPECT_FALSE(device.IsInitialised());
-    EXPECT_EQ(LogBody(dir), "Failed to create capture buffer!\n");
+// Every way the device can refuse gives a log line and a failed start, never a running thread.
+TEST(CaptureDeviceFailures, EachRefusalLogsAndFailsTheStart) {
+    const struct {
+        const char* name;
+        CaptureInputOpener open;
+        bool initialises;
+        const char* initLog;
+        const char* startLog;
+    } cases[] = {
+        {"no device", [] { return std::unique_ptr<CaptureInput>(); }, false,
+         "Can't initialize DirectSound Capture!\nInitDSound failed!\n", "Direct Sound not initialized!\n"},
+        {"no buffer", [] { return std::make_unique<InputOf>([] { return nullptr; }); }, false, "Failed to create capture buffer!\n",
+         "Direct Sound not initialized!\n"},
+        {"no notifications", FaultyVirtualInput(true, false), false, "Failed to set DS buffer notifications!\n",
+         "Direct Sound not initialized!\n"},
+        {"no start", FaultyVirtualInput(false, true), true, "", "Failed to start the capture buffer!\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureRig rig;
+        CaptureDevice device(rig.Services(c.open));
+        EXPECT_EQ(device.InitCapture(), c.initialises);
+        EXPECT_EQ(device.IsInitialised(), c.initialises);
+        EXPECT_EQ(rig.LogBody(), c.initLog);
+        EXPECT_FALSE(device.StartCapture(false));
+        EXPECT_FALSE(device.IsCapturing());
+        EXPECT_FALSE(device.HasCaptureThread());
+        EXPECT_EQ(rig.LogBody(), std::string(c.initLog) + c.startLog);
+    }
 }
 
-TEST_F(CaptureDeviceTest, SecondInitChangesNothing) {
+TEST_F(CaptureDeviceTest, InitOnceAndReleaseInAnyStateIsHarmless) {
     int opened = 0;
-    CaptureDevice device(Services([&] {
+    CaptureDevice device(Services([&, open = Spy()] {
         ++opened;
-        return std::make_unique<SpyInput>(&spy);
+        return open();
     }));
-    EXPECT_TRUE(device.InitCapture());
-    EXPECT_TRUE(device.InitCapture());
-    EXPECT_EQ(opened, 1);
-}
-
-TEST_F(CaptureDeviceTest, NotificationsReadTheNewestWindowWithTheWrap) {
-    CaptureDevice device(Services(Spy()));
+    device.ReleaseCapture();
     ASSERT_TRUE(device.InitCapture());
-    ASSERT_TRUE(device.StartCapture(true));
-    spy->FireAndWait(0);
-    spy->FireAndWait(15);
-    spy->FireAndWait(7);
-    device.StopCapture();
-    EXPECT_EQ(spy->Offsets(), std::vector<uint32_t>({43264, 38656, 1792}));
+    ASSERT_TRUE(device.InitCapture());  // a second init changes nothing
+    EXPECT_EQ(opened, 1);
+    device.ReleaseCapture();
+    ASSERT_TRUE(device.InitCapture());
+    ASSERT_TRUE(device.StartCapture(false));
+    for (int k = 0; k < 8; ++k) spy->FireAndWait(k);
+    device.ReleaseCapture();  // stops the run and frees the buffer with no thread left
+    EXPECT_FALSE(device.IsInitialised());
+    EXPECT_FALSE(device.HasCaptureThread());
 }
 
-TEST_F(CaptureDeviceTest, FirstSixNotificationsWakeNothingAndTheSeventhWakesProcessing) {
+// Notification k reads the 35072 bytes ending at block k, wrapping at the buffer end; the first
+// six only fill the window, the seventh wakes the processing thread.
+TEST_F(CaptureDeviceTest, NotificationsReadTheNewestWindowAndTheFirstSixWakeNothing) {
     CaptureDevice device(Services(Spy()));
     ASSERT_TRUE(device.InitCapture());
     ASSERT_TRUE(device.StartCapture(true));
     for (int k = 0; k < 6; ++k) spy->FireAndWait(k);
-    EXPECT_EQ(analysis.Calls(), 0u);
+    EXPECT_EQ(analysis.Bands().size(), 0u);
     EXPECT_EQ(device.BlocksCaptured(), 6u);
     spy->FireAndWait(6);
-    EXPECT_EQ(analysis.Calls(), 1u);
+    EXPECT_EQ(analysis.Bands().size(), 1u);
     spy->FireAndWait(7);
-    EXPECT_EQ(analysis.Calls(), 2u);
+    EXPECT_EQ(analysis.Bands().size(), 2u);
+    spy->FireAndWait(15);
     device.StopCapture();
     EXPECT_FALSE(device.HasCaptureThread());
+    const auto offsets = spy->Offsets();
+    ASSERT_EQ(offsets.size(), 9u);
+    EXPECT_EQ(offsets[0], 43264u);
+    EXPECT_EQ(offsets[7], 1792u);
+    EXPECT_EQ(offsets[8], 38656u);
 }
 
-TEST_F(CaptureDeviceTest, FailedLockStopsTheBufferAndTheRun) {
+TEST_F(CaptureDeviceTest, FailedLockStopsTheBufferAndTheRunAndANewStartTriesAgain) {
     CaptureDevice device(Services(Spy()));
     ASSERT_TRUE(device.InitCapture());
     ASSERT_TRUE(device.StartCapture(true));
@@ -215,7 +199,6 @@ TEST_F(CaptureDeviceTest, FailedLockStopsTheBufferAndTheRun) {
     EXPECT_FALSE(device.IsCaptureHealthy());
     EXPECT_GE(spy->stops, 1);
     device.StopCapture();
-    // A new start tries again.
     spy->failLocks = false;
     ASSERT_TRUE(device.StartCapture(true));
     EXPECT_TRUE(device.IsCaptureHealthy());
@@ -236,38 +219,10 @@ TEST_F(CaptureDeviceTest, StoppingWhileTheCaptureThreadIsBusyStopsTheBufferFirst
     EXPECT_FALSE(device.IsCapturing());
 }
 
-TEST_F(CaptureDeviceTest, ReleaseInAnyStateIsHarmless) {
-    CaptureDevice device(Services(Spy()));
-    device.ReleaseCapture();
-    ASSERT_TRUE(device.InitCapture());
-    device.ReleaseCapture();
-    ASSERT_TRUE(device.InitCapture());
-    ASSERT_TRUE(device.StartCapture(false));
-    for (int k = 0; k < 8; ++k) spy->FireAndWait(k);
-    device.ReleaseCapture();  // stops the run and frees the buffer with no thread left
-    EXPECT_FALSE(device.IsInitialised());
-    EXPECT_FALSE(device.HasCaptureThread());
-}
-
-TEST_F(CaptureDeviceTest, CaptureThreadStartsOnTheWindowsThreadAndKeepsEarlierNotifications) {
-    FakeMainWindow window;
-    CaptureServices services = Services(Spy());
-    services.window = &window;
-    CaptureDevice device(services);
-    ASSERT_TRUE(device.InitCapture());
-    ASSERT_TRUE(device.StartCapture(true));
-    EXPECT_FALSE(device.HasCaptureThread());
-    EXPECT_EQ(window.PendingCalls(), 1u);
-    spy->Fire(0);  // arrives before the thread exists
-    EXPECT_EQ(window.RunPostedCalls(), 1);
-    EXPECT_TRUE(device.HasCaptureThread());
-    for (int k = 1; k < 7; ++k) spy->FireAndWait(k);
-    EXPECT_EQ(device.BlocksCaptured(), 7u);
-    device.StopCapture();
-    EXPECT_TRUE(window.MessageBoxes().empty());
-}
-
-TEST_F(CaptureDeviceTest, StartMessageForAStoppedOrDestroyedDeviceDoesNothing) {
+// With a window, the capture thread is started by a call posted to the window's thread:
+// notifications before it are kept, and a call that arrives after a stop, or after the device
+// is gone, does nothing.
+TEST_F(CaptureDeviceTest, CaptureThreadStartsOnTheWindowsThread) {
     FakeMainWindow window;
     CaptureServices services = Services(Spy());
     services.window = &window;
@@ -275,35 +230,22 @@ TEST_F(CaptureDeviceTest, StartMessageForAStoppedOrDestroyedDeviceDoesNothing) {
         CaptureDevice device(services);
         ASSERT_TRUE(device.InitCapture());
         ASSERT_TRUE(device.StartCapture(true));
+        EXPECT_FALSE(device.HasCaptureThread());
+        EXPECT_EQ(window.PendingCalls(), 1u);
+        spy->Fire(0);  // arrives before the thread exists
+        EXPECT_EQ(window.RunPostedCalls(), 1);
+        EXPECT_TRUE(device.HasCaptureThread());
+        for (int k = 1; k < 7; ++k) spy->FireAndWait(k);
+        EXPECT_EQ(device.BlocksCaptured(), 7u);
+        device.StopCapture();
+        ASSERT_TRUE(device.StartCapture(true));
         device.StopCapture();
         window.RunPostedCalls();
         EXPECT_FALSE(device.HasCaptureThread());
         ASSERT_TRUE(device.StartCapture(true));
     }
     EXPECT_EQ(window.RunPostedCalls(), 1);  // the device is gone: the call must not touch it
-}
-
-TEST_F(CaptureDeviceTest, BufferThatDoesNotStartFailsTheStart) {
-    VirtualCaptureFaults faults;
-    faults.refuseStart = true;
-    CaptureDevice device(Services([faults] {
-        return std::make_unique<VirtualCaptureInput>(MakeSampleSource({}), VirtualCapturePacing{}, faults);
-    }));
-    ASSERT_TRUE(device.InitCapture());
-    EXPECT_FALSE(device.StartCapture(false));
-    EXPECT_FALSE(device.IsCapturing());
-    EXPECT_FALSE(device.HasCaptureThread());
-    EXPECT_NE(LogBody(dir).find("Failed to start the capture buffer!\n"), std::string::npos);
-}
-
-TEST_F(CaptureDeviceTest, NotificationsThatCannotBeSetLogAndFail) {
-    VirtualCaptureFaults faults;
-    faults.refuseNotifications = true;
-    CaptureDevice device(Services([faults] {
-        return std::make_unique<VirtualCaptureInput>(MakeSampleSource({}), VirtualCapturePacing{}, faults);
-    }));
-    EXPECT_FALSE(device.InitCapture());
-    EXPECT_EQ(LogBody(dir), "Failed to set DS buffer notifications!\n");
+    EXPECT_TRUE(window.MessageBoxes().empty());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-#include <atomic>
-#include <condition_variable>
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -10,24 +10,22 @@
 #include <vector>
 
 #include "app/DiagnosticLog.h"
+#include "capture/CaptureDevice.h"
+#include "capture/CaptureSettings.h"
 #include "capture/CaptureView.h"
 #include "capture/CaptureWindow.h"
-#include "platform/CaptureBuffer.h"
 #include "support/TestSupport.h"
 
 namespace sonotrap::test {
 
 // A synthetic capture stream: sample s of the run (s >= 0) has a value no neighbour shares,
 // so a test can tell which stream samples ended up in a file. Before the run: silence.
-inline int16_t StreamSample(int64_t s) {
-    if (s < 0) return 0;
-    return static_cast<int16_t>((s * 7919 + 13) % 60001 - 30000);
-}
+inline int16_t StreamSample(int64_t s) { return s < 0 ? 0 : static_cast<int16_t>((s * 7919 + 13) % 60001 - 30000); }
 
 // Ten-digit time stamp of notification m: January 1st, m seconds after midnight.
-inline std::string StampFor(uint32_t m) {
+inline std::string StampFor(int64_t m) {
     char text[16];
-    std::snprintf(text, sizeof text, "0101%02u%02u%02u", (m / 3600) % 24, (m / 60) % 60, m % 60);
+    std::snprintf(text, sizeof text, "0101%02d%02d%02d", int(m / 3600 % 24), int(m / 60 % 60), int(m % 60));
     return text;
 }
 
@@ -40,9 +38,8 @@ inline CaptureWindow StreamWindow(uint32_t k) {
     w.ringIndex = static_cast<int>(k % kTimeStampSlots);
     for (int slot = 0; slot < kTimeStampSlots; ++slot) {
         // the newest notification m <= k with m % 7 == slot
-        int64_t m = static_cast<int64_t>(k) - ((w.ringIndex - slot + kTimeStampSlots) % kTimeStampSlots);
-        const std::string stamp = m > 0 ? StampFor(static_cast<uint32_t>(m)) : std::string();
-        std::snprintf(w.timeStamps[static_cast<size_t>(slot)].data(), kTimeStampBytes, "%s", stamp.c_str());
+        const int64_t m = static_cast<int64_t>(k) - ((w.ringIndex - slot + kTimeStampSlots) % kTimeStampSlots);
+        std::snprintf(w.timeStamps[static_cast<size_t>(slot)].data(), kTimeStampBytes, "%s", m > 0 ? StampFor(m).c_str() : "");
     }
     w.blocksCaptured = k;
     return w;
@@ -53,10 +50,21 @@ inline std::vector<uint8_t> StreamBytes(int64_t from, int64_t count) {
     std::vector<uint8_t> bytes;
     for (int64_t s = from; s < from + count; ++s) {
         const auto v = static_cast<uint16_t>(StreamSample(s));
-        bytes.push_back(static_cast<uint8_t>(v));
-        bytes.push_back(static_cast<uint8_t>(v >> 8));
+        bytes.insert(bytes.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
     }
     return bytes;
+}
+
+inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+// A recording WAV file of dataBytes audio bytes: its length and its RIFF, fact and data sizes.
+inline void ExpectWavSizes(const std::vector<uint8_t>& bytes, uint32_t dataBytes) {
+    ASSERT_EQ(bytes.size(), 56u + dataBytes);
+    EXPECT_EQ(Le32(bytes, 4), 48u + dataBytes);
+    EXPECT_EQ(Le32(bytes, 44), dataBytes / 2);
+    EXPECT_EQ(Le32(bytes, 52), dataBytes);
 }
 
 // Answers each analysis with the next scripted reading, then with the default one; remembers
@@ -66,29 +74,17 @@ public:
     void AnalyzeBlock(const int16_t*, float* peakHz, float* peakDb) override {
         std::lock_guard<std::mutex> lock(mutex_);
         bands_.emplace_back(*peakHz, *peakDb);
-        if (!script_.empty()) {
-            std::tie(*peakHz, *peakDb) = script_.front();
-            script_.pop_front();
-        } else {
-            *peakHz = defaultHz;
-            *peakDb = defaultDb;
-        }
+        std::tie(*peakHz, *peakDb) = script_.empty() ? std::make_pair(1000.0f, -90.0f) : script_.front();
+        if (!script_.empty()) script_.pop_front();
     }
     void Push(float hz, float db, int times = 1) {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (int i = 0; i < times; ++i) script_.emplace_back(hz, db);
+        script_.insert(script_.end(), static_cast<size_t>(times), {hz, db});
     }
-    size_t Calls() const {
+    std::vector<std::pair<float, float>> Bands() const {
         std::lock_guard<std::mutex> lock(mutex_);
-        return bands_.size();
+        return bands_;
     }
-    std::pair<float, float> Band(size_t call) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return bands_.at(call);
-    }
-
-    float defaultHz = 1000.0f;
-    float defaultDb = -90.0f;
 
 private:
     mutable std::mutex mutex_;
@@ -119,16 +115,36 @@ public:
     std::vector<std::pair<int32_t, int32_t>> sizes;
 };
 
-// The diagnostic log's text after its header ("Timer initialized").
-inline std::string LogBody(const TempDir& dir) {
-    const std::string text = ReadFileText(dir.File("Sonotrap.Log"));
-    const std::string mark = "Timer initialized\n";
-    const size_t at = text.find(mark);
-    return at == std::string::npos ? text : text.substr(at + mark.size());
-}
+// What a capture run writes into and reports to: an open log and WAV recordings in a fresh
+// directory, a scripted analysis and a recording view.
+struct CaptureRig {
+    CaptureRig() {
+        EXPECT_TRUE(log.LogOpen(dir.Path().string()));
+        settings.outputMp3 = false;
+        settings.SetRecordingDirectory(dir.Path().string());
+    }
+    CaptureServices Services(CaptureInputOpener opener) {
+        CaptureServices s;
+        s.log = &log;
+        s.settings = &settings;
+        s.openInput = std::move(opener);
+        s.analysis = &analysis;
+        s.view = &view;
+        return s;
+    }
+    // The diagnostic log's text after its header ("Timer initialized").
+    std::string LogBody() const {
+        const std::string text = ReadFileText(dir.File("Sonotrap.Log"));
+        const std::string mark = "Timer initialized\n";
+        const size_t at = text.find(mark);
+        return at == std::string::npos ? text : text.substr(at + mark.size());
+    }
 
-inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
+    TempDir dir;
+    DiagnosticLog log;
+    CaptureSettings settings;
+    ScriptedAnalysis analysis;
+    RecordingView view;
+};
 
 }  // namespace sonotrap::test

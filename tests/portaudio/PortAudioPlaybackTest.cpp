@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "app/DiagnosticLog.h"
 #include "app/PlaybackOutput.h"
 #include "platform/portaudio/PortAudioSoundBuffer.h"
@@ -41,7 +39,6 @@ TEST(PortAudioPlayback, PlaysOnTheDefaultOutputOrFailsCleanly) {
     if (!ready) GTEST_SKIP() << "the default output refused a 16-bit mono stream at 32000 Hz";
 
     CountingSource source;
-    std::memset(source.bytes, 0, sizeof source.bytes);
     output.SetSource(PlaybackSource{source.bytes, &source.lock, &source.wake});
     ASSERT_TRUE(output.StartPlaybackOutput());
     // The first refill comes after the buffer's silent lap (about 0.4 s); then one per 72 ms.
