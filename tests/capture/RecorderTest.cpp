@@ -79,6 +79,10 @@ TEST_F(RecorderTest, TriggersRightAfterStartKeepPreRollAndHold) {
         Run(13 + triggers, 30);
         EXPECT_EQ(recorder.HoldCount(), 0u);
         EXPECT_EQ(view.banner.back(), false);
+        int32_t seconds = 0, kilobytes = 0;  // the readout: 1.008 or 1.08 s, 63 or 67 KB
+        ASSERT_TRUE(recorder.TakeCountersChanged(&seconds, &kilobytes));
+        EXPECT_EQ(std::make_pair(seconds, kilobytes), std::make_pair(1, triggers == 1 ? 63 : 67));
+        EXPECT_FALSE(recorder.TakeCountersChanged(&seconds, &kilobytes));
         const std::string path = recorder.File().Path();
         recorder.CloseRecordingFile();
         ExpectWavSizes(ReadFileBytes(path), (13 + triggers) * 4608u);  // two: 69120 bytes, file 69176
