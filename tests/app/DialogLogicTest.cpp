@@ -83,15 +83,7 @@ TEST_F(RecordingDialog, CancelRestoresThresholdWithOneMoreLine) {
     EXPECT_EQ(ThresholdLines(), 3);
 }
 
-TEST_F(RecordingDialog, OkInstallsBand) {
-    logic.OnInitDialog();
-    EXPECT_TRUE(logic.OnOk("0", "1"));
-    EXPECT_EQ(active.minTriggerHz.load(), 0);
-    EXPECT_EQ(active.maxTriggerHz.load(), 1);
-    EXPECT_TRUE(window.MessageBoxes().empty());
-}
-
-TEST_F(RecordingDialog, MinimumNotBelowMaximumIsRejectedAndRemembered) {
+TEST_F(RecordingDialog, MinimumNotBelowMaximumIsRejectedAndRememberedAValidBandInstalled) {
     logic.OnInitDialog();
     EXPECT_FALSE(logic.OnOk("500", "500"));
     ASSERT_EQ(window.MessageBoxes().size(), 1u);
@@ -107,15 +99,16 @@ TEST_F(RecordingDialog, MinimumNotBelowMaximumIsRejectedAndRemembered) {
     EXPECT_EQ(again.MaxText(), "500");
     EXPECT_FALSE(again.OnOk("", ""));  // empty reads as 0: 0 >= 0
     EXPECT_EQ(window.MessageBoxes().size(), 2u);
+    EXPECT_TRUE(again.OnOk("0", "1"));  // a band of one hertz is accepted and installed
+    EXPECT_EQ(active.minTriggerHz.load(), 0);
+    EXPECT_EQ(active.maxTriggerHz.load(), 1);
+    EXPECT_EQ(window.MessageBoxes().size(), 2u);
 }
 
 TEST(DecimalTextToInt, BehavesLikeTheRuntimeConversionOnTheFirstCharacters) {
-    EXPECT_EQ(DecimalTextToInt("16000", 6), 16000);
-    EXPECT_EQ(DecimalTextToInt("", 6), 0);
-    EXPECT_EQ(DecimalTextToInt("12ab", 6), 12);
-    EXPECT_EQ(DecimalTextToInt("  -42", 6), -42);
-    EXPECT_EQ(DecimalTextToInt("1234567", 6), 123456);  // only six characters are read
-    EXPECT_EQ(DecimalTextToInt("99999999999", 6), 999999);
+    for (auto [text, value] : {std::pair{"16000", 16000}, {"", 0}, {"12ab", 12}, {"  -42", -42},
+                               {"1234567", 123456} /* only six characters are read */, {"99999999999", 999999}})
+        EXPECT_EQ(DecimalTextToInt(text, 6), value) << text;
 }
 
 TEST(GraphDialog, SliderOnlySetsPendingSpeed) {

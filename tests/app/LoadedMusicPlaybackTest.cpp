@@ -22,6 +22,7 @@ struct PlayingRig : PlaybackRigBase {
     LoadedMusic music{nullptr, log, nullptr, nullptr, musicClock};
     AutoResetEvent refilled;
     std::vector<int16_t> file;
+    uint32_t stallAtMs = 0;  // the first refill from then on is followed by a four-block stall
 
     PlayingRig() : PlaybackRigBase(VirtualSoundBuffer::kDefaultWriteLead) {
         clock.SetHook([this] {
@@ -29,12 +30,16 @@ struct PlayingRig : PlaybackRigBase {
             const uint32_t before = music.TicksCompleted();
             music.Source().wake->Set();
             EXPECT_TRUE(WaitForTicks(music, before + 1));
+            if (stallAtMs != 0 && clock.ElapsedMs() >= stallAtMs) {
+                clock.StretchNextSleep(4 * PlaybackOutput::kBlockTimeMs);
+                stallAtMs = 0;
+            }
         });
     }
     bool Load(std::vector<int16_t> samples) {
         file = std::move(samples);
-        if (!WriteFileBytes(dir.File("music.wav"), MonoWav(file))) return false;
-        return music.MapMusicFile(dir.File("music.wav")) && music.OpenMusic() != nullptr;
+        const std::string path = dir.File("music.wav");
+        return WriteMonoWav(path, file) && music.MapMusicFile(path) && music.OpenMusic() != nullptr;
     }
     bool Play(uint32_t runMs) {
         if (!output.InitPlaybackOutput()) return false;
@@ -45,13 +50,17 @@ struct PlayingRig : PlaybackRigBase {
         output.SetSource(source);
         return output.StartPlaybackOutput();
     }
+    // Runs to the end of simulated time, stops both threads and returns the samples played.
+    std::vector<int16_t> Finish() {
+        EXPECT_TRUE(clock.WaitFinished());
+        output.StopPlaybackOutput();
+        music.StopEventService();
+        const std::vector<uint8_t> bytes = Buffer()->Played();
+        std::vector<int16_t> samples(bytes.size() / 2);
+        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+        return samples;
+    }
 };
-
-std::vector<int16_t> AsSamples(const std::vector<uint8_t>& bytes) {
-    std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-}
 
 }  // namespace
 
@@ -60,11 +69,7 @@ TEST(LoadedMusicPlayback, PlaysTheFileBlockByBlockInOrderAndLoops) {
     // Seven and a bit blocks, so every loop ends on a zero-padded block.
     ASSERT_TRUE(rig.Load(CountingSamples(7 * kBlock + 500)));
     ASSERT_TRUE(rig.Play(8000));
-    EXPECT_TRUE(rig.clock.WaitFinished());
-    rig.output.StopPlaybackOutput();
-    rig.music.StopEventService();
-
-    const std::vector<int16_t> played = AsSamples(rig.Buffer()->Played());
+    const std::vector<int16_t> played = rig.Finish();
     // The buffer's own silence (ten blocks), then the first refill, which copies the pipeline
     // before the first tick has filled it: 22 music blocks of silence.
     const size_t leadIn = 22 * kBlock;
@@ -83,26 +88,13 @@ TEST(LoadedMusicPlayback, PlaysTheFileBlockByBlockInOrderAndLoops) {
 TEST(LoadedMusicPlayback, AStallRepeatsTheNewestMusicAndThenGoesOnInOrder) {
     PlayingRig rig;
     ASSERT_TRUE(rig.Load(CountingSamples(26 * kBlock)));  // every sample value distinct
-    bool stalled = false;
-    rig.clock.SetHook([&] {
-        if (!rig.refilled.Wait(0)) return;
-        const uint32_t before = rig.music.TicksCompleted();
-        rig.music.Source().wake->Set();
-        EXPECT_TRUE(WaitForTicks(rig.music, before + 1));
-        if (!stalled && rig.clock.ElapsedMs() >= 2000) {
-            rig.clock.StretchNextSleep(4 * PlaybackOutput::kBlockTimeMs);
-            stalled = true;
-        }
-    });
+    rig.stallAtMs = 2000;
     ASSERT_TRUE(rig.Play(5000));
-    EXPECT_TRUE(rig.clock.WaitFinished());
-    rig.output.StopPlaybackOutput();
-    rig.music.StopEventService();
+    const std::vector<int16_t> played = rig.Finish();
     EXPECT_EQ(rig.output.ResetCount(), 1u);
 
     // Every heard music block is a block of the file; after the lead-in the file position only
     // moves forward by one block at a time, except that the reset's blocks repeat one pair.
-    const std::vector<int16_t> played = AsSamples(rig.Buffer()->Played());
     int previous = -1, repeats = 0;
     for (size_t at = 22 * kBlock; at + kBlock <= played.size(); at += kBlock) {
         const int first = played[at];

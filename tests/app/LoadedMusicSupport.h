@@ -17,32 +17,21 @@
 
 namespace sonotrap::test {
 
-// A 16-bit mono 32 kHz WAV file of the given samples.
-inline std::vector<uint8_t> MonoWav(const std::vector<int16_t>& samples, uint32_t rate = 32000) {
+// Writes a 16-bit mono 32 kHz WAV file of the given samples.
+inline bool WriteMonoWav(const std::string& path, const std::vector<int16_t>& samples) {
     const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-    std::vector<uint8_t> bytes(44 + dataBytes);
-    size_t at = 0;
+    std::vector<uint8_t> bytes;
     auto put = [&](uint32_t v, int width) {
-        for (int i = 0; i < width; ++i) bytes[at++] = static_cast<uint8_t>(v >> (8 * i));
+        for (int i = 0; i < width; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
     auto text = [&](const char* t) {
-        for (int i = 0; i < 4; ++i) bytes[at++] = static_cast<uint8_t>(t[i]);
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(t[i]));
     };
-    text("RIFF");
-    put(36 + dataBytes, 4);
-    text("WAVE");
-    text("fmt ");
-    put(16, 4);
-    put(1, 2);  // PCM
-    put(1, 2);  // mono
-    put(rate, 4);
-    put(rate * 2, 4);
-    put(2, 2);
-    put(16, 2);
-    text("data");
-    put(dataBytes, 4);
+    text("RIFF"); put(36 + dataBytes, 4); text("WAVE"); text("fmt "); put(16, 4);
+    put(1, 2); put(1, 2); put(32000, 4); put(64000, 4); put(2, 2); put(16, 2);  // PCM mono 32 kHz 16-bit
+    text("data"); put(dataBytes, 4);
     for (int16_t s : samples) put(static_cast<uint16_t>(s), 2);
-    return bytes;
+    return WriteFileBytes(path, bytes);
 }
 
 // Samples whose value tells where they stand: sample i of the file is (i % 30000) + 1, so no
@@ -111,6 +100,8 @@ public:
         bool drawn = false;
     };
     std::atomic<bool> ready{true};
+    std::atomic<bool> bandWasZero{true};     // every analysis began with a zero peak
+    std::atomic<bool> kilobytesSeen{false};  // a size other than 0 was shown
     float reportHz = 440.0f;
     float reportDb = -12.5f;
 
@@ -118,11 +109,11 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         shown_.push_back(Shown{});
         shown_.back().seconds = seconds;
-        kilobytesSeen_ |= kilobytes != 0;
+        if (kilobytes != 0) kilobytesSeen = true;
     }
     void AnalyzeBlock(const int16_t* window, float* peakHz, float* peakDb) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        bandWasZero_ &= *peakHz == 0.0f && *peakDb == 0.0f;
+        if (*peakHz != 0.0f || *peakDb != 0.0f) bandWasZero = false;
         shown_.back().window.assign(window, window + LoadedMusic::kWindowSamples);
         *peakHz = reportHz;
         *peakDb = reportDb;
@@ -141,20 +132,10 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return shown_;
     }
-    bool BandWasZero() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return bandWasZero_;
-    }
-    bool KilobytesSeen() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return kilobytesSeen_;
-    }
 
 private:
     std::mutex mutex_;
     std::vector<Shown> shown_;
-    bool bandWasZero_ = true;
-    bool kilobytesSeen_ = false;
 };
 
 // Waits (in real time, bounded) until the loaded file has finished count ticks.

@@ -37,12 +37,17 @@ struct ResetRig : PlaybackRigBase {
     }
 };
 
+constexpr uint32_t kAsDevice = ~0u;
+
+// The device's cursors and what BufferReset must make of them. The caller may pass cursors read
+// ageMs earlier (then they are read again) or ones the device has since left behind.
 struct FillCase {
     uint32_t play;
     uint32_t write;
     std::set<int> filled;
     uint32_t writePosition;
-    const char* logLine;  // expected diagnostic line, or nullptr
+    const char* logLine = nullptr;  // expected diagnostic line
+    uint32_t givenPlay = kAsDevice, givenWrite = kAsDevice, ageMs = 0;
 };
 
 class BufferResetFill : public ::testing::TestWithParam<FillCase> {};
@@ -53,8 +58,9 @@ TEST_P(BufferResetFill, FillsTheWholeBlocksBetweenTheWriteAndThePlayCursor) {
     const FillCase c = GetParam();
     ResetRig rig;
     rig.SetDeviceCursors(c.play, c.write);
-    uint32_t play = c.play, write = c.write, writePosition = 12345;
-    EXPECT_TRUE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now()));
+    uint32_t play = c.givenPlay == kAsDevice ? c.play : c.givenPlay;
+    uint32_t write = c.givenWrite == kAsDevice ? c.write : c.givenWrite, writePosition = 12345;
+    EXPECT_TRUE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now() - c.ageMs));
     EXPECT_EQ(writePosition, c.writePosition);
     EXPECT_EQ(play, c.play);
     EXPECT_EQ(write, c.write);
@@ -66,6 +72,7 @@ TEST_P(BufferResetFill, FillsTheWholeBlocksBetweenTheWriteAndThePlayCursor) {
         EXPECT_NE(text.find(std::string(c.logLine) + "\n"), std::string::npos) << text;
     } else {
         EXPECT_EQ(text.find("BufferReset"), std::string::npos) << text;
+        EXPECT_EQ(text.find("Error"), std::string::npos) << text;
     }
 }
 
@@ -86,7 +93,21 @@ INSTANTIATE_TEST_SUITE_P(
         // The write cursor in the last block and the play cursor in the first: nothing whole.
         FillCase{2000, 20000, {}, 0, nullptr},
         // The write cursor behind the play cursor in the same last block cannot happen.
-        FillCase{22000, 19000, {}, 18432, "Error: BufferReset: Impossible values!"}));
+        FillCase{22000, 19000, {}, 18432, "Error: BufferReset: Impossible values!"},
+        // The device's write cursor moved on since 7000 was read: read again, no log line.
+        FillCase{6000, 10000, {3, 4, 0}, 4608, nullptr, 6000, 7000},
+        // Cursors from an earlier time are read again.
+        FillCase{20000, 20960, {0, 1, 2, 3}, 18432, nullptr, 6000, 7000, 3}));
+
+TEST(BufferReset, EqualCursorsAreTakenAsOneBlockApart) {
+    ResetRig rig;
+    rig.SetDeviceCursors(19000, 19000);
+    uint32_t play = 1, write = 1, writePosition = 0;
+    // Read again (earlier time): write becomes 19000 + 4608 - 23040 = 568.
+    rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now() - 1);
+    EXPECT_EQ(play, 19000u);
+    EXPECT_EQ(write, 568u);
+}
 
 TEST(BufferReset, LockFailuresLogTheirNameAndTheSpaces) {
     struct Case {
@@ -137,37 +158,6 @@ TEST(BufferReset, GivesUpWhenTheRetryIsInconsistentToo) {
     const size_t first = text.find(line);
     ASSERT_NE(first, std::string::npos) << text;
     EXPECT_NE(text.find(line, first + 1), std::string::npos) << text;
-}
-
-TEST(BufferReset, AWriteCursorThatMovedSinceItWasReadIsReadAgainWithoutALogLine) {
-    ResetRig rig;
-    rig.SetDeviceCursors(6000, 10000);  // the device has moved on since 7000 was read
-    uint32_t play = 6000, write = 7000, writePosition = 0;
-    EXPECT_TRUE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now()));
-    EXPECT_EQ(write, 10000u);
-    EXPECT_EQ(rig.FilledBlocks(), (std::set<int>{3, 4, 0}));
-    EXPECT_EQ(rig.LogText().find("Error"), std::string::npos);
-}
-
-TEST(BufferReset, CursorsFromAnEarlierTimeAreReadAgain) {
-    ResetRig rig;
-    rig.SetDeviceCursors(20000, 20960);
-    uint32_t play = 6000, write = 7000, writePosition = 0;
-    EXPECT_TRUE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now() - 3));
-    EXPECT_EQ(play, 20000u);
-    EXPECT_EQ(write, 20960u);
-    EXPECT_EQ(writePosition, 18432u);
-    EXPECT_EQ(rig.FilledBlocks(), (std::set<int>{0, 1, 2, 3}));
-}
-
-TEST(BufferReset, EqualCursorsAreTakenAsOneBlockApart) {
-    ResetRig rig;
-    rig.SetDeviceCursors(19000, 19000);
-    uint32_t play = 1, write = 1, writePosition = 0;
-    // Read again (earlier time): write becomes 19000 + 4608 - 23040 = 568.
-    rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now() - 1);
-    EXPECT_EQ(play, 19000u);
-    EXPECT_EQ(write, 568u);
 }
 
 TEST(BufferReset, FailsWithoutABuffer) {

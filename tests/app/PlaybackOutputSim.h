@@ -1,6 +1,8 @@
 #pragma once
 // Simulated time for the playback tests: the playback thread's sleeps move a clock and the
 // virtual sound buffer on together, so a whole run is deterministic and takes no real time.
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -26,61 +28,21 @@ class SimPlaybackClock : public PlaybackClock {
 public:
     static constexpr uint32_t kStart = 100000;
 
-    void Attach(VirtualSoundBuffer* buffer) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        buffer_ = buffer;
-    }
-    void SetEnd(uint32_t msFromStart) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        end_ = kStart + msFromStart;
-    }
-    void SetHook(std::function<void()> hook) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        hook_ = std::move(hook);
-    }
+    void Attach(VirtualSoundBuffer* buffer) { Locked([&] { buffer_ = buffer; }); }
+    void SetEnd(uint32_t msFromStart) { Locked([&] { end_ = kStart + msFromStart; }); }
+    void SetHook(std::function<void()> hook) { Locked([&] { hook_ = std::move(hook); }); }
     // The next sleep lasts totalMs whatever was asked: the thread was held up (callable from
     // the hook).
-    void StretchNextSleep(uint32_t totalMs) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stretch_ = totalMs;
-        stretchPending_ = true;
-    }
+    void StretchNextSleep(uint32_t totalMs) { Locked([&] { stretch_ = totalMs; stretchPending_ = true; }); }
     // Blocks every sleep that begins at or after atMs until Release (the thread is then asleep).
-    void HoldAt(uint32_t atMs) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        holdAt_ = kStart + atMs;
-    }
-    void Release() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        holdAt_ = 0;
-        cv_.notify_all();
-    }
-    bool WaitHeld() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return cv_.wait_for(lock, std::chrono::seconds(60), [this] { return held_; });
-    }
-    bool WaitFinished() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return cv_.wait_for(lock, std::chrono::seconds(120), [this] { return finished_; });
-    }
+    void HoldAt(uint32_t atMs) { Locked([&] { holdAt_ = kStart + atMs; }); }
+    void Release() { Locked([&] { holdAt_ = 0; cv_.notify_all(); }); }
+    bool WaitHeld() { return WaitFor(60, held_); }
+    bool WaitFinished() { return WaitFor(120, finished_); }
     // Sleeps taken while time ran, and those of 0 ms among them (a busy wait).
-    int Sleeps() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return sleeps_;
-    }
-    int EmptySleeps() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return emptySleeps_;
-    }
-    uint32_t ElapsedMs() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return now_ - kStart;
-    }
-
-    uint32_t Now() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return now_;
-    }
+    std::atomic<int> sleeps{0}, emptySleeps{0};
+    uint32_t ElapsedMs() { return Now() - kStart; }
+    uint32_t Now() override { return Locked([&] { return now_; }); }
 
     void Sleep(uint32_t ms) override {
         std::function<void()> hook;
@@ -96,8 +58,8 @@ public:
                 SleepMs(1);
                 return;
             }
-            ++sleeps_;
-            if (ms == 0) ++emptySleeps_;
+            ++sleeps;
+            if (ms == 0) ++emptySleeps;
             uint32_t span = ms;
             if (stretchPending_) {
                 span = stretch_;
@@ -115,6 +77,16 @@ public:
     }
 
 private:
+    template <typename F>
+    auto Locked(F f) -> decltype(f()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return f();
+    }
+    bool WaitFor(int seconds, const bool& flag) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::seconds(seconds), [&] { return flag; });
+    }
+
     std::mutex mutex_;
     std::condition_variable cv_;
     VirtualSoundBuffer* buffer_ = nullptr;
@@ -126,8 +98,6 @@ private:
     uint32_t holdAt_ = 0;
     bool held_ = false;
     bool finished_ = false;
-    int sleeps_ = 0;
-    int emptySleeps_ = 0;
 };
 
 // A source of numbered music blocks standing in for the loaded file's pipeline: both halves
@@ -163,42 +133,19 @@ private:
     int serves_ = 0;
 };
 
-// The played stream as music-block numbers: one entry per 1152 samples, 0 for silence, -1 for
-// a block whose samples are not all equal (a torn or mixed block).
-inline std::vector<int> PlayedBlockNumbers(const std::vector<uint8_t>& played) {
-    std::vector<int> numbers;
-    const size_t blockBytes = 2304;
-    for (size_t at = 0; at + blockBytes <= played.size(); at += blockBytes) {
-        int16_t first;
-        std::memcpy(&first, &played[at], 2);
-        int number = first;
-        for (size_t i = 2; i < blockBytes; i += 2) {
-            int16_t s;
-            std::memcpy(&s, &played[at + i], 2);
-            if (s != first) {
-                number = -1;
-                break;
-            }
-        }
-        numbers.push_back(number);
-    }
-    return numbers;
-}
-
 // The played stream in output blocks of 4608 bytes: 0 for silence, k for the two music blocks
-// 2k-1 and 2k that one wake of a NumberedSource provides, -1 for anything else.
+// 2k-1 and 2k that one wake of a NumberedSource provides, -1 for anything else (a torn block).
 inline std::vector<int> PlayedOutputBlocks(const std::vector<uint8_t>& played) {
-    const std::vector<int> music = PlayedBlockNumbers(played);
+    std::vector<int16_t> samples(played.size() / 2);
+    std::memcpy(samples.data(), played.data(), samples.size() * 2);
     std::vector<int> blocks;
-    for (size_t i = 0; i + 1 < music.size(); i += 2) {
-        const int a = music[i], b = music[i + 1];
-        if (a == 0 && b == 0) {
-            blocks.push_back(0);
-        } else if (a > 0 && a % 2 == 1 && b == a + 1) {
-            blocks.push_back((a + 1) / 2);
-        } else {
-            blocks.push_back(-1);
-        }
+    auto same = [](auto from, int value) {
+        return std::all_of(from, from + 1152, [&](int16_t s) { return s == value; });
+    };
+    for (auto at = samples.begin(); samples.end() - at >= 2304; at += 2304) {
+        const int a = *at;
+        const bool whole = same(at, a) && same(at + 1152, a == 0 ? 0 : a + 1);
+        blocks.push_back(!whole ? -1 : a == 0 ? 0 : a % 2 == 1 ? (a + 1) / 2 : -1);
     }
     return blocks;
 }

@@ -37,10 +37,22 @@ struct Rig : PlaybackRigBase {
         output.StopPlaybackOutput();
         return PlayedOutputBlocks(Buffer()->Played());
     }
-    // The stopping side has cleared playing (the thread may still be asleep).
-    bool WaitStopRequested() {
+    bool WaitStopRequested() {  // the stopping side has cleared playing
         for (int i = 0; i < 60000 && output.IsPlaying(); ++i) SleepMs(1);
         return !output.IsPlaying();
+    }
+    // Holds the thread asleep at atMs after the start and stops the output from another thread;
+    // the stop must wait for the thread. True when it did; locks made meanwhile go to *locks.
+    bool StopWhileAsleep(uint32_t atMs, int* locks) {
+        clock.HoldAt(atMs);
+        if (!Start(100000) || !clock.WaitHeld()) return false;
+        auto stopped = std::async(std::launch::async, [this] { output.StopPlaybackOutput(); });
+        const bool waited = WaitStopRequested() &&
+                            stopped.wait_for(std::chrono::milliseconds(50)) == std::future_status::timeout;
+        *locks = Buffer()->LockCount();
+        clock.Release();
+        stopped.get();
+        return waited;
     }
     // For runs where the thread leaves on its own: simulated time stops with it.
     bool WaitThreadLeft() {
@@ -82,7 +94,7 @@ StreamShape Shape(const std::vector<int>& blocks) {
 
 }  // namespace
 
-TEST(PlaybackOutputThread, SteadyStatePlaysEverySourceBlockOnceInOrderAfterASilentLeadIn) {
+TEST(PlaybackOutputThread, SteadyStatePlaysEverySourceBlockOnceInOrderAfterASilentLeadInWithoutBusyWaiting) {
     Rig rig;
     ASSERT_TRUE(rig.Start(10000));
     const std::vector<int> blocks = rig.RunToEnd();
@@ -99,29 +111,28 @@ TEST(PlaybackOutputThread, SteadyStatePlaysEverySourceBlockOnceInOrderAfterASile
     // Every block written asked for the next one, and the writer stays 4 blocks ahead.
     EXPECT_GE(rig.source.Serves(), static_cast<int>(blocks.size()) - 10 + 4);
     EXPECT_LE(rig.source.Serves(), static_cast<int>(blocks.size()) - 10 + 5);
-}
-
-TEST(PlaybackOutputThread, NeverBusyWaits) {
-    Rig rig;
-    ASSERT_TRUE(rig.Start(20000));
-    const std::vector<int> blocks = rig.RunToEnd();
     // Each sleep is half of what is left of the block (at least 1 ms): 36, 18, 9, 4, 2, 1, 1,
     // 1 ms, so about eight wakes per 72 ms block, and never a sleep of nothing.
-    EXPECT_EQ(rig.clock.EmptySleeps(), 0);
-    const double perBlock = static_cast<double>(rig.clock.Sleeps()) / static_cast<double>(blocks.size());
+    EXPECT_EQ(rig.clock.emptySleeps.load(), 0);
+    const double perBlock = static_cast<double>(rig.clock.sleeps.load()) / static_cast<double>(blocks.size());
     EXPECT_GT(perBlock, 4.0);
     EXPECT_LT(perBlock, 10.0);
 }
 
-TEST(PlaybackOutputThread, SilentWhenNoSourceWasHandedOver) {
-    Rig rig;
-    ASSERT_TRUE(rig.Start(3000, /*withSource=*/false));
-    const std::vector<int> blocks = rig.RunToEnd();
-    ASSERT_GT(blocks.size(), 40u);
-    for (int b : blocks) EXPECT_EQ(b, 0);
-    EXPECT_EQ(rig.source.Serves(), 0);  // never woken
-    // It kept writing: after the start-up nothing stale was played.
-    EXPECT_EQ(rig.Buffer()->StaleBytesPlayed(), 5u * PlaybackOutput::kBlockBytes);
+TEST(PlaybackOutputThread, SilentWithoutASourceOrWithAWriteCursorMoreThanFourBlocksAhead) {
+    for (const uint32_t lead : {VirtualSoundBuffer::kDefaultWriteLead, 19000u}) {
+        Rig rig(lead);
+        const bool withSource = lead == 19000u;  // nothing writable: the source is never asked
+        ASSERT_TRUE(rig.Start(3000, withSource));
+        const std::vector<int> blocks = rig.RunToEnd();
+        ASSERT_GT(blocks.size(), 40u);
+        for (int b : blocks) EXPECT_EQ(b, 0) << lead;
+        EXPECT_EQ(rig.source.Serves(), 0);
+        // Without a source it kept writing silence: after the start-up nothing stale was played.
+        if (!withSource) {
+            EXPECT_EQ(rig.Buffer()->StaleBytesPlayed(), 5u * PlaybackOutput::kBlockBytes);
+        }
+    }
 }
 
 struct LateCase {
@@ -137,7 +148,7 @@ class PlaybackOutputLate : public ::testing::TestWithParam<LateCase> {};
 TEST_P(PlaybackOutputLate, RecoversWithoutLosingMusic) {
     const LateCase c = GetParam();
     Rig rig(c.lead);
-    rig.stallAfterMs = 2000;
+    rig.stallAfterMs = c.stallBlocks != 0 ? 2000 : 0;
     rig.stallLengthMs = c.stallBlocks * PlaybackOutput::kBlockTimeMs;
     ASSERT_TRUE(rig.Start(6000));
     const std::vector<int> blocks = rig.RunToEnd();
@@ -155,6 +166,8 @@ TEST_P(PlaybackOutputLate, RecoversWithoutLosingMusic) {
 INSTANTIATE_TEST_SUITE_P(
     Stalls, PlaybackOutputLate,
     ::testing::Values(
+        // No stall, with a write cursor equal to the play cursor: counted as one block ahead.
+        LateCase{0, 0, 0, 0, 0},
         // Two and three blocks behind: one refill catches up, writing the newest music into
         // each block it owes (the supplier only runs between refills).
         LateCase{960, 2, 1, 0, 0}, LateCase{960, 3, 2, 0, 0},
@@ -166,23 +179,6 @@ INSTANTIATE_TEST_SUITE_P(
         // A write cursor far ahead: three blocks behind, the thread gives up the oldest block
         // (heard stale) rather than write into the committed span.
         LateCase{10000, 3, 1, 1, 0}));
-
-TEST(PlaybackOutputThread, WriteCursorEqualToPlayCursorCountsAsOneBlockAhead) {
-    Rig rig(/*lead=*/0);
-    ASSERT_TRUE(rig.Start(4000));
-    const StreamShape shape = Shape(rig.RunToEnd());
-    EXPECT_EQ(shape.leadIn, 10);
-    EXPECT_EQ(shape.repeats + shape.stale + shape.gaps + shape.malformed, 0);
-    EXPECT_GT(shape.fresh, 40);
-}
-
-TEST(PlaybackOutputThread, AWriteCursorMoreThanFourBlocksAheadLeavesNothingWritable) {
-    Rig rig(/*lead=*/19000);
-    ASSERT_TRUE(rig.Start(3000));
-    const std::vector<int> blocks = rig.RunToEnd();
-    for (int b : blocks) EXPECT_EQ(b, 0);
-    EXPECT_EQ(rig.source.Serves(), 0);
-}
 
 TEST(PlaybackOutputThread, ResetLockFailureIsLoggedAndEndsTheThread) {
     Rig rig;
@@ -231,15 +227,8 @@ TEST(PlaybackOutputThread, ACursorReadFailureEndsTheThreadQuietly) {
 
 TEST(PlaybackOutputLifecycle, StopWhileTheThreadSleepsReturnsOnlyAfterItLeft) {
     Rig rig;
-    rig.clock.HoldAt(1000);
-    ASSERT_TRUE(rig.Start(100000));
-    ASSERT_TRUE(rig.clock.WaitHeld());
-    auto stopped = std::async(std::launch::async, [&] { rig.output.StopPlaybackOutput(); });
-    ASSERT_TRUE(rig.WaitStopRequested());
-    EXPECT_EQ(stopped.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
-    const int locks = rig.Buffer()->LockCount();
-    rig.clock.Release();
-    stopped.get();
+    int locks = 0;
+    EXPECT_TRUE(rig.StopWhileAsleep(1000, &locks));
     // The thread saw the stop when it woke and wrote nothing more.
     EXPECT_EQ(rig.Buffer()->LockCount(), locks);
     EXPECT_FALSE(rig.Buffer()->IsPlaying());
@@ -247,13 +236,8 @@ TEST(PlaybackOutputLifecycle, StopWhileTheThreadSleepsReturnsOnlyAfterItLeft) {
 
 TEST(PlaybackOutputLifecycle, RestartPlaysFromTheBufferStartWithANewLeadIn) {
     Rig rig;
-    rig.clock.HoldAt(2000);
-    ASSERT_TRUE(rig.Start(100000));
-    ASSERT_TRUE(rig.clock.WaitHeld());
-    auto stopped = std::async(std::launch::async, [&] { rig.output.StopPlaybackOutput(); });
-    ASSERT_TRUE(rig.WaitStopRequested());
-    rig.clock.Release();
-    stopped.get();
+    int locks = 0;
+    ASSERT_TRUE(rig.StopWhileAsleep(2000, &locks));
     const size_t firstRun = rig.Buffer()->Played().size();
     rig.clock.SetEnd(6000);
     ASSERT_TRUE(rig.output.StartPlaybackOutput());
@@ -286,16 +270,19 @@ TEST(PlaybackOutputLifecycle, StartTwiceKeepsOneThread) {
     EXPECT_EQ(rig.Buffer()->PlayCalls(), 2);
 }
 
-TEST(PlaybackOutputLifecycle, InitFailuresAreLoggedAndStartFails) {
+TEST(PlaybackOutputLifecycle, InitFailuresAreLoggedReleaseTheBufferAndStartFails) {
     struct Case {
         SoundResult refusal;
+        bool silencingLockFails;
         const char* line;  // nullptr: nothing logged
     };
-    for (const Case c : {Case{kSoundNoDevice, "Failed: DirectSoundCreate!"},
-                         Case{kSoundFormatRefused, "Failed: pDSPrimaryBuf->SetFormat!"},
-                         Case{kSoundInvalidParam, nullptr}}) {
+    for (const Case c : {Case{kSoundNoDevice, false, "Failed: DirectSoundCreate!"},
+                         Case{kSoundFormatRefused, false, "Failed: pDSPrimaryBuf->SetFormat!"},
+                         Case{kSoundInvalidParam, false, nullptr},
+                         Case{kSoundOk, true, "DirectSoundBufferSetup - Lock failed"}}) {
         Rig rig;
         rig.device.RefuseWith(c.refusal);
+        if (c.silencingLockFails) rig.device.FailLocksOfNewBuffers(kSoundInvalidCall, 1);
         EXPECT_FALSE(rig.output.InitPlaybackOutput());
         EXPECT_FALSE(rig.output.HasDevice());
         EXPECT_FALSE(rig.output.StartPlaybackOutput());
@@ -315,14 +302,6 @@ TEST(PlaybackOutputLifecycle, InitFailuresAreLoggedAndStartFails) {
     EXPECT_FALSE(noDevice.StartPlaybackOutput());
     log.LogClose();
     EXPECT_NE(ReadFileText(dir.File("Sonotrap.Log")).find("Failed: DirectSoundCreate!\n"), std::string::npos);
-}
-
-TEST(PlaybackOutputLifecycle, ASilencingLockFailureAtInitReleasesTheBuffer) {
-    Rig rig;
-    rig.device.FailLocksOfNewBuffers(kSoundInvalidCall, 1);
-    EXPECT_FALSE(rig.output.InitPlaybackOutput());
-    EXPECT_FALSE(rig.output.HasDevice());
-    EXPECT_NE(rig.LogText().find("DirectSoundBufferSetup - Lock failed\n"), std::string::npos);
 }
 
 TEST(PlaybackOutputLifecycle, StartSilencesTheBufferAndRewinds) {

@@ -43,13 +43,6 @@ TEST_F(LoggedSettings, DefaultsAreWhatTheCaptureSideReads) {
     EXPECT_EQ(fresh.dialogMaxFrequency, 16000);
 }
 
-TEST_F(LoggedSettings, InstallDefaultsLogsBandThenThreshold) {
-    settings.SetThreshold(12);
-    settings.InstallDefaults();
-    EXPECT_EQ(settings.Threshold(), 60u);
-    EXPECT_EQ(LogBody(), "Min Trigger Freq: 16, Max Trigger Freq: 16000\nThreshold DBs: 60\n");
-}
-
 TEST_F(LoggedSettings, ApplyThresholdRefreshesCopyTellsListenerAndLogs) {
     std::vector<uint32_t> heard;
     settings.SetThresholdListener([&](uint32_t t) { heard.push_back(t); });
@@ -63,11 +56,16 @@ TEST_F(LoggedSettings, ApplyThresholdRefreshesCopyTellsListenerAndLogs) {
     EXPECT_EQ(LogBody(), "Threshold DBs: 96\nThreshold DBs: 0\n");
 }
 
-TEST_F(LoggedSettings, SetTriggerBandStoresWithoutCheckingAndLogs) {
+TEST_F(LoggedSettings, SetTriggerBandStoresWithoutCheckingAndInstallDefaultsLogsBandThenThreshold) {
     settings.SetTriggerBand(700, 300);
     EXPECT_EQ(settings.MinTriggerFrequency(), 700);
     EXPECT_EQ(settings.MaxTriggerFrequency(), 300);
-    EXPECT_EQ(LogBody(), "Min Trigger Freq: 700, Max Trigger Freq: 300\n");
+    settings.SetThreshold(12);
+    settings.InstallDefaults();
+    EXPECT_EQ(settings.Threshold(), 60u);
+    EXPECT_EQ(settings.MinTriggerFrequency(), 16);
+    EXPECT_EQ(LogBody(), "Min Trigger Freq: 700, Max Trigger Freq: 300\n"
+                         "Min Trigger Freq: 16, Max Trigger Freq: 16000\nThreshold DBs: 60\n");
 }
 
 TEST_F(LoggedSettings, SizeLimitIsStoredInvertedAndActivatedOnRequest) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "app/TrackbarScroll.h"
 #include "display/ScreenLayout.h"
@@ -49,13 +50,10 @@ TEST_F(ShellStarted, ThresholdClicksOnlyStrictlyInsideTheMeterDuringACaptureRun)
     h.Click(kMeterX, 100);
     EXPECT_EQ(settings.Threshold(), 60u);
     StartRun();
-    h.Click(kMeterX, 44);
-    EXPECT_EQ(settings.Threshold(), 0u);
-    EXPECT_DOUBLE_EQ(settings.ThresholdLevel(), 0.0);
-    h.Click(kMeterX, 430);
-    EXPECT_EQ(settings.Threshold(), 96u);
-    h.Click(kMeterX, 285);
-    EXPECT_EQ(settings.Threshold(), 60u);
+    for (auto [y, threshold] : {std::pair{44, 0u}, {430, 96u}, {285, 60u}}) {
+        h.Click(kMeterX, y);
+        EXPECT_EQ(settings.Threshold(), threshold) << y;
+    }
     for (auto [x, y] : {std::pair{561, 100}, {576, 100}, {kMeterX, 43}, {kMeterX, 431}}) {
         h.Click(x, y);
         EXPECT_EQ(settings.Threshold(), 60u) << x << "," << y;
@@ -76,15 +74,6 @@ TEST_F(ShellStarted, StartStopRegionBoundsAreInclusive) {
     }
 }
 
-TEST_F(ShellStarted, MonitorRunEnablesRecordingOptionsUntilStop) {
-    StartRun();
-    EXPECT_TRUE(h.State().monitorOnly);
-    EXPECT_TRUE(h.window.MenuEntryEnabled(command::kRecording));
-    h.Click(kStartX, kStartY);
-    EXPECT_FALSE(h.State().running);
-    EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
-}
-
 TEST_F(ShellStarted, StaticScreenAndRunningStripShowTheSelectedMode) {
     const uint32_t start = Rgb(10, 0, 1), stop = Rgb(10, 0, 2), running = Rgb(10, 0, 3), idle = Rgb(10, 0, 4);
     const uint32_t empty = Rgb(10, 0, 5), selected = Rgb(10, 0, 6), no = Rgb(10, 0, 7);
@@ -93,6 +82,8 @@ TEST_F(ShellStarted, StaticScreenAndRunningStripShowTheSelectedMode) {
     EXPECT_EQ(h.Pixel(kModeStripRect.left, kModeStripRect.top), idle);
     EXPECT_EQ(h.Pixel(130, 20), Rgb(10, 0, 9));  // the title
     h.window.ClearInvalidations();
+    h.Click(kMonitorX, kMarkerRowY);  // the selected mode again: nothing drawn
+    EXPECT_TRUE(h.window.Invalidations().empty());
     h.Click(kRecordX, kMarkerRowY);
     EXPECT_EQ(h.window.Invalidations(), (std::vector<Rect>{kMarkerRowRect}));
     EXPECT_EQ(h.Pixel(kMarkerX[0], kMarkerY), empty);
@@ -107,15 +98,13 @@ TEST_F(ShellStarted, StaticScreenAndRunningStripShowTheSelectedMode) {
     EXPECT_EQ(h.Pixel(kMarkerX[0], kMarkerY), empty);
 }
 
-TEST_F(ShellStarted, SelectingTheSelectedModeDrawsNothing) {
-    h.window.ClearInvalidations();
-    h.Click(kMonitorX, kMarkerRowY);
-    EXPECT_TRUE(h.window.Invalidations().empty());
-    EXPECT_EQ(h.State().modeIndex, 0);
-    EXPECT_TRUE(h.State().captureSide);
-}
-
-TEST_F(ShellStarted, RecordMarkerThenStartMakesARecordRun) {
+TEST_F(ShellStarted, MonitorRunEnablesRecordingOptionsAndRecordMarkerThenStartMakesARecordRun) {
+    StartRun();
+    EXPECT_TRUE(h.State().monitorOnly);
+    EXPECT_TRUE(h.window.MenuEntryEnabled(command::kRecording));
+    h.Click(kStartX, kStartY);
+    EXPECT_FALSE(h.State().running);
+    EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
     h.Click(kRecordX, kMarkerRowY);
     EXPECT_EQ(h.State().modeIndex, 1);
     EXPECT_TRUE(h.State().captureSide);
@@ -136,14 +125,10 @@ TEST_F(ShellStarted, MarkerBoundsAndRowOnlyAreHandled) {
         h.Click(x, y);
         EXPECT_EQ(h.State().modeIndex, 0) << x << "," << y;
     }
-    h.Click(289, 463);
-    EXPECT_EQ(h.State().modeIndex, 1);
-    h.Click(204, 451);
-    EXPECT_EQ(h.State().modeIndex, 0);
-    h.Click(277, 451);
-    EXPECT_EQ(h.State().modeIndex, 1);
-    h.Click(216, 463);
-    EXPECT_EQ(h.State().modeIndex, 0);
+    for (auto [x, y, mode] : {std::tuple{289, 463, 1}, {204, 451, 0}, {277, 451, 1}, {216, 463, 0}}) {
+        h.Click(x, y);
+        EXPECT_EQ(h.State().modeIndex, mode) << x << "," << y;
+    }
 }
 
 TEST_F(ShellStarted, PlaybackMarkerSwitchesSidesAndBack) {
@@ -174,12 +159,9 @@ TEST_F(ShellStarted, PlaybackStartWithCancelledDialogStaysIdle) {
     EXPECT_EQ(requests[0].filters[1], (std::pair<std::string, std::string>{"All types", "*.*"}));
 }
 
-TEST_F(ShellStarted, PlaybackRunLoadsThenIgnoresMeterAndMarkers) {
-    const std::string wav = h.dir.File("tone.wav");
-    WriteToneWav(wav, 32000, 440.0);
-    h.Click(kPlaybackX, kMarkerRowY);
-    h.window.ScriptFileDialog(wav);
-    h.Click(kStartX, kStartY);
+TEST_F(ShellStarted, PlaybackRunLoadsIgnoresMeterAndMarkersAndAsksAgainAfterTheCaptureSide) {
+    const std::string wav = h.MusicFile();
+    h.PlayFile(wav);
     ASSERT_TRUE(h.State().running);
     EXPECT_TRUE(h.State().fileLoaded);
     EXPECT_TRUE(h.State().playbackPrepared);
@@ -192,34 +174,35 @@ TEST_F(ShellStarted, PlaybackRunLoadsThenIgnoresMeterAndMarkers) {
     EXPECT_FALSE(h.State().running);
     EXPECT_FALSE(h.shell->GetModeControl()->Output()->IsPlaying());
     EXPECT_TRUE(h.State().fileLoaded);  // kept for the next Start
-    // The next dialog starts from the last choice.
     EXPECT_EQ(h.shell->GetModeControl()->MusicFilePath(), wav);
+    // Back from the capture side the file is gone: Start asks again, from the last choice.
+    h.Click(kMonitorX, kMarkerRowY);
+    h.Click(kPlaybackX, kMarkerRowY);
+    EXPECT_FALSE(h.State().fileLoaded);
+    h.window.ScriptFileDialog(wav);
+    h.Click(kStartX, kStartY);
+    ASSERT_EQ(h.window.FileDialogRequests().size(), 2u);
+    EXPECT_EQ(h.window.FileDialogRequests()[1].initialPath, wav);
+    EXPECT_TRUE(h.State().running);
+    EXPECT_TRUE(h.State().playbackPrepared);
 }
 
 TEST_F(ShellStarted, LoadWhilePlayingStopsFirstAndUnreadableFileIsRefused) {
-    const std::string wav = h.dir.File("tone.wav");
-    WriteToneWav(wav, 32000, 440.0);
     const std::string text = h.dir.File("notes.txt");
     test::WriteFileBytes(text, std::vector<uint8_t>(400, 'x'));
-    h.Click(kPlaybackX, kMarkerRowY);
-    h.window.ScriptFileDialog(wav);
-    h.Click(kStartX, kStartY);
+    h.PlayFile(h.MusicFile());
     ASSERT_TRUE(h.State().running);
     h.window.ScriptFileDialog(text);
     h.shell->OnCommand(command::kLoad);
     EXPECT_FALSE(h.State().running);
     EXPECT_FALSE(h.State().fileLoaded);
-    ASSERT_EQ(h.window.MessageBoxes().size(), 1u);
-    EXPECT_EQ(h.window.MessageBoxes()[0].text, "Sorry - I can't read that file format, Bram.");
-    EXPECT_EQ(h.window.MessageBoxes()[0].caption, "File IO Error ");
-    EXPECT_EQ(h.window.MessageBoxes()[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(h.window.MessageBoxes().size(), 1u);
+    h.ExpectBox(0, "Sorry - I can't read that file format, Bram.", "File IO Error ", MessageIcon::Exclamation);
 }
 
 TEST_F(ShellStarted, FileLoadedDuringMonitorRunIsReleasedByTheCaptureSide) {
-    const std::string wav = h.dir.File("tone.wav");
-    WriteToneWav(wav, 32000, 440.0);
     StartRun();
-    h.window.ScriptFileDialog(wav);
+    h.window.ScriptFileDialog(h.MusicFile());
     h.shell->OnCommand(command::kLoad);
     EXPECT_TRUE(h.State().running);  // the run goes on
     EXPECT_TRUE(h.State().fileLoaded);
@@ -274,11 +257,9 @@ TEST_F(ShellStarted, ShutdownClosesLogAndReleasesTheScreen) {
 TEST(ShellWithoutCapture, DeviceFailureIsReportedAndStartFails) {
     ShellHarness h(false);
     h.Start();
-    ASSERT_EQ(h.window.MessageBoxes().size(), 1u);
-    EXPECT_EQ(h.window.MessageBoxes()[0].text,
-              "Sorry, seems there was a problem - please reinitialize the application.");
-    EXPECT_EQ(h.window.MessageBoxes()[0].caption, "DirectSound error...");
-    EXPECT_EQ(h.window.MessageBoxes()[0].icon, MessageIcon::Hand);
+    EXPECT_EQ(h.window.MessageBoxes().size(), 1u);
+    h.ExpectBox(0, "Sorry, seems there was a problem - please reinitialize the application.", "DirectSound error...",
+                MessageIcon::Hand);
     EXPECT_TRUE(h.State().captureSide);
     EXPECT_FALSE(h.State().captureReady);
     h.Click(kStartX, kStartY);
@@ -297,9 +278,8 @@ TEST(ShellWithoutCapture, FailedCaptureStartIsReportedAndLeavesTheRunStopped) {
     EXPECT_FALSE(h.State().running);
     EXPECT_FALSE(h.State().captureReady);
     EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
-    ASSERT_EQ(h.window.MessageBoxes().size(), 1u);
-    EXPECT_EQ(h.window.MessageBoxes()[0].text, "Sorry, seems there was a problem - we can't record.");
-    EXPECT_EQ(h.window.MessageBoxes()[0].caption, "Capture error...");
+    EXPECT_EQ(h.window.MessageBoxes().size(), 1u);
+    h.ExpectBox(0, "Sorry, seems there was a problem - we can't record.", "Capture error...", MessageIcon::Hand);
     EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), Rgb(10, 0, 1));  // still Start
     h.Click(kStartX, kStartY);  // the device is now known to be broken
     ASSERT_EQ(h.window.MessageBoxes().size(), 2u);
@@ -312,25 +292,6 @@ TEST_F(ShellStarted, MissingFileLoadsNothingAndSaysNothing) {
     EXPECT_FALSE(h.State().fileLoaded);
     EXPECT_TRUE(h.window.MessageBoxes().empty());
     EXPECT_EQ(h.shell->GetModeControl()->Music(), nullptr);
-}
-
-TEST_F(ShellStarted, ReturningToPlaybackAfterCaptureAsksForAFileAgain) {
-    const std::string wav = h.dir.File("tone.wav");
-    WriteToneWav(wav, 16000, 1000.0);
-    h.Click(kPlaybackX, kMarkerRowY);
-    h.window.ScriptFileDialog(wav);
-    h.Click(kStartX, kStartY);
-    h.Click(kStartX, kStartY);
-    ASSERT_TRUE(h.State().fileLoaded);
-    h.Click(kMonitorX, kMarkerRowY);
-    h.Click(kPlaybackX, kMarkerRowY);
-    EXPECT_FALSE(h.State().fileLoaded);
-    h.window.ScriptFileDialog(wav);
-    h.Click(kStartX, kStartY);
-    EXPECT_EQ(h.window.FileDialogRequests().size(), 2u);
-    EXPECT_EQ(h.window.FileDialogRequests()[1].initialPath, wav);
-    EXPECT_TRUE(h.State().running);
-    EXPECT_TRUE(h.State().playbackPrepared);
 }
 
 TEST(ShellStartup, ClicksAndDeviceCommandsBeforeStartupAreIgnored) {

@@ -1,10 +1,11 @@
 #pragma once
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "app/DialogHost.h"
 #include "app/Shell.h"
@@ -13,9 +14,16 @@
 #include "platform/virtual/VirtualCaptureBuffer.h"
 #include "platform/virtual/VirtualSoundBuffer.h"
 #include "support/TestSupport.h"
+#include "tests/app/LoadedMusicSupport.h"
 #include "tests/display/TestBitmaps.h"
 
 namespace sonotrap::test {
+
+// Client points of the screen's controls.
+constexpr int kStartX = 430, kStartY = 455;
+constexpr int kMarkerRowY = 455;
+constexpr int kMonitorX = 210, kRecordX = 283, kPlaybackX = 348;
+constexpr int kMeterX = 568;
 
 // Dialogs that the test answers: each Run* counts the call and runs the test's script.
 class FakeDialogHost : public DialogHost {
@@ -42,30 +50,6 @@ public:
     std::function<bool(RecordingOptionsDialogLogic&)> recordingScript;
     std::function<bool(GraphOptionsDialogLogic&, GraphOptionsDialogLogic::Choice*)> graphScript;
 };
-
-// A 16-bit mono PCM WAV file of a sine at 32000 Hz.
-inline void WriteToneWav(const std::string& path, int samples, double hz) {
-    std::vector<uint8_t> bytes(44 + samples * 2);
-    auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&bytes[at], &v, 4); };
-    auto put16 = [&](size_t at, uint16_t v) { std::memcpy(&bytes[at], &v, 2); };
-    std::memcpy(&bytes[0], "RIFF", 4);
-    put32(4, static_cast<uint32_t>(bytes.size() - 8));
-    std::memcpy(&bytes[8], "WAVEfmt ", 8);
-    put32(16, 16);
-    put16(20, 1);
-    put16(22, 1);
-    put32(24, 32000);
-    put32(28, 64000);
-    put16(32, 2);
-    put16(34, 16);
-    std::memcpy(&bytes[36], "data", 4);
-    put32(40, static_cast<uint32_t>(samples * 2));
-    for (int i = 0; i < samples; ++i) {
-        auto v = static_cast<int16_t>(std::lround(8000.0 * std::sin(2.0 * M_PI * hz * i / 32000.0)));
-        put16(44 + i * 2, static_cast<uint16_t>(v));
-    }
-    WriteFileBytes(path, bytes);
-}
 
 // A shell over a fake window, a memory back screen, a virtual microphone (silence, on its own
 // pace) and a virtual sound output, started in a fresh current directory.
@@ -108,6 +92,25 @@ public:
     ShellState& State() { return shell->State(); }
     uint32_t Pixel(int x, int y) { return screen.Snapshot().At(x, y); }
     std::string LogText() { return ReadFileText(dir.File("Sonotrap.Log")); }
+    // A playable WAV file of the given length in the test's directory.
+    std::string MusicFile(size_t samples = 32000) {
+        const std::string path = dir.File("music.wav");
+        EXPECT_TRUE(WriteMonoWav(path, CountingSamples(samples)));
+        return path;
+    }
+    // Playback marker, then Start with path chosen in the file dialog.
+    void PlayFile(const std::string& path) {
+        Click(kPlaybackX, kMarkerRowY);
+        window.ScriptFileDialog(path);
+        Click(kStartX, kStartY);
+    }
+    void ExpectBox(size_t i, const std::string& text, const std::string& caption, MessageIcon icon) {
+        const auto boxes = window.MessageBoxes();
+        ASSERT_GT(boxes.size(), i);
+        EXPECT_EQ(boxes[i].text, text);
+        EXPECT_EQ(boxes[i].caption, caption);
+        EXPECT_EQ(boxes[i].icon, icon);
+    }
 
     TempDir dir;
     ScopedCurrentDir currentDir;
@@ -117,11 +120,5 @@ public:
     VirtualSoundOutput soundOutput;
     std::unique_ptr<Shell> shell;
 };
-
-// Client points of the screen's controls.
-constexpr int kStartX = 430, kStartY = 455;
-constexpr int kMarkerRowY = 455;
-constexpr int kMonitorX = 210, kRecordX = 283, kPlaybackX = 348;
-constexpr int kMeterX = 568;
 
 }  // namespace sonotrap::test
