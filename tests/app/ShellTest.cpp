@@ -187,7 +187,12 @@ TEST_F(ShellStarted, PlaybackRunLoadsIgnoresMeterAndMarkersAndAsksAgainAfterTheC
     EXPECT_TRUE(h.State().playbackPrepared);
 }
 
-TEST_F(ShellStarted, LoadWhilePlayingStopsFirstAndUnreadableFileIsRefused) {
+TEST_F(ShellStarted, MissingFileLoadsNothingQuietlyLoadWhilePlayingStopsFirstUnreadableFileIsRefused) {
+    h.window.ScriptFileDialog(h.dir.File("gone.wav"));
+    h.shell->OnCommand(command::kLoad);
+    EXPECT_FALSE(h.State().fileLoaded);
+    EXPECT_TRUE(h.window.MessageBoxes().empty());
+    EXPECT_EQ(h.shell->GetModeControl()->Music(), nullptr);
     const std::string text = h.dir.File("notes.txt");
     test::WriteFileBytes(text, std::vector<uint8_t>(400, 'x'));
     h.PlayFile(h.MusicFile());
@@ -284,14 +289,6 @@ TEST(ShellWithoutCapture, FailedCaptureStartIsReportedAndLeavesTheRunStopped) {
     h.Click(kStartX, kStartY);  // the device is now known to be broken
     ASSERT_EQ(h.window.MessageBoxes().size(), 2u);
     EXPECT_EQ(h.window.MessageBoxes()[1].caption, "DirectSound error...");
-}
-
-TEST_F(ShellStarted, MissingFileLoadsNothingAndSaysNothing) {
-    h.window.ScriptFileDialog(h.dir.File("gone.wav"));
-    h.shell->OnCommand(command::kLoad);
-    EXPECT_FALSE(h.State().fileLoaded);
-    EXPECT_TRUE(h.window.MessageBoxes().empty());
-    EXPECT_EQ(h.shell->GetModeControl()->Music(), nullptr);
 }
 
 TEST(ShellStartup, ClicksAndDeviceCommandsBeforeStartupAreIgnored) {
