@@ -33,17 +33,15 @@ TEST(FormatDecimalTest, TruncatesTheBinaryFractionAndWritesErrPastTheLimits) {
 TEST(FormatTimeAndSizeTest, HoursModuloHundredAndKilobytesThenMegabytes) {
     for (auto [seconds, text] : {std::pair{3725, "01:02:05"}, {0, "00:00:00"}, {360000, "00:00:00"},
                                  {359999, "99:59:59"}, {-5, "00:00:00"}}) {
-        std::string time = "keep", size = "keep";
-        FormatTimeAndSize(seconds, 0, &time, nullptr);
+        std::string time;
+        FormatTimeAndSize(seconds, 0, &time, nullptr);  // a text not asked for may be null
         EXPECT_EQ(time, text) << seconds;
-        EXPECT_EQ(size, "keep");  // a text not asked for is left alone
     }
     for (auto [kb, text] : {std::pair{512, "512 kb"}, {1023, "1023 kb"}, {1024, "1.0 mb"}, {1536, "1.5 mb"},
                             {5119, "4.9 mb"}}) {
-        std::string time = "keep", size;
+        std::string size;
         FormatTimeAndSize(61, kb, nullptr, &size);
         EXPECT_EQ(size, text) << kb;
-        EXPECT_EQ(time, "keep");
     }
 }
 

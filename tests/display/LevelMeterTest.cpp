@@ -67,7 +67,7 @@ TEST_F(LevelMeterTest, WithoutItsScaleBitmapTheMeterDrawsNothingAtCreation) {
     EXPECT_EQ(TickColumnColour(40), 0u);
 }
 
-TEST_F(LevelMeterTest, FirstUpdateRedrawsUnsmoothedWithoutTicksOrMarker) {
+TEST_F(LevelMeterTest, FirstUpdateAndTheFirstAfterResetRedrawUnsmoothed) {
     LevelMeter meter(screen, true, kStrip);
     EXPECT_EQ(meter.UpdateLevelMeter(48.0), 48.0);
     const int top = 388 - static_cast<int>(48.0 * LevelMeter::kPixelsPerDb);  // 195
@@ -77,9 +77,15 @@ TEST_F(LevelMeterTest, FirstUpdateRedrawsUnsmoothedWithoutTicksOrMarker) {
     EXPECT_EQ(TickColumnColour(40), 0u);   // ticks above the bar wait for the next update
     EXPECT_EQ(TickColumnColour(241), kScale);  // the copied scale rows are not ticked yet either
     EXPECT_EQ(CountMarkerRows(), 0);
-    // A peak a hair below full scale lights from row 1.
+    // A reset shows the whole scale again; then a peak a hair below full scale lights from row 1
+    // at once.
+    meter.UpdateLevelMeter(48.0);
     meter.ResetLevelMeter();
-    meter.UpdateLevelMeter(kFullScaleDb - 0.000001);
+    EXPECT_EQ(RowColour(0), kRed);
+    EXPECT_EQ(meter.BarTop(), 388);
+    EXPECT_EQ(meter.MarkerRow(), 388);
+    EXPECT_EQ(meter.LastValue(), 0.0);
+    EXPECT_EQ(meter.UpdateLevelMeter(kFullScaleDb - 0.000001), kFullScaleDb - 0.000001);
     EXPECT_EQ(meter.BarTop(), 1);
     EXPECT_EQ(RowColour(0), 0u);
     EXPECT_EQ(RowColour(1), kRed);
@@ -168,18 +174,6 @@ TEST_F(LevelMeterTest, ThresholdLineOnThePeakMeterOnly) {
     vu.UpdateLevelMeter(0.0);
     vu.UpdateLevelMeter(0.0);
     EXPECT_FALSE(RowIsWhole(241, kWhite));
-}
-
-TEST_F(LevelMeterTest, ResetShowsTheScaleAgainAndRedrawsFully) {
-    LevelMeter meter(screen, false, kStrip);
-    meter.UpdateLevelMeter(20.0);
-    meter.UpdateLevelMeter(20.0);
-    meter.ResetLevelMeter();
-    EXPECT_EQ(RowColour(0), kRed);
-    EXPECT_EQ(meter.BarTop(), 388);
-    EXPECT_EQ(meter.MarkerRow(), 388);
-    EXPECT_EQ(meter.LastValue(), 0.0);
-    EXPECT_EQ(meter.UpdateLevelMeter(50.0), 50.0);  // unsmoothed: full redraw
 }
 
 TEST_F(LevelMeterTest, FloorLevelPeakLeavesTheStripBlack) {

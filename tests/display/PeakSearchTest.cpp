@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "display/LevelScale.h"
@@ -142,19 +143,8 @@ TEST_F(PeakSearchTest, LevelJustBelowFullScaleBeatsAClampedLouderPeak) {
     EXPECT_NEAR(notes.peakHz, 8004 * 1.953125f, 0.01f);
 }
 
-TEST_F(PeakSearchTest, OnlyBinsInsideTheBandAreWalked) {
-    Peak(100, 0.2f);
-    Peak(300, 0.4f);
-    LocateNotePeaks(m.data(), 150, 400, notes);
-    EXPECT_NEAR(notes.peakHz, 300 * 1.953125f, 0.01f);
-    LocateNotePeaks(m.data(), 50, 150, notes);
-    EXPECT_NEAR(notes.peakHz, 100 * 1.953125f, 0.01f);
-    LocateNotePeaks(m.data(), 300, 300, notes);  // empty band
-    EXPECT_EQ(notes.peakOctave, -1);
-    EXPECT_EQ(notes.peakHz, 0.0f);
-}
-
-TEST_F(PeakSearchTest, EveryOctaveKeepsItsLoudestPeak) {
+TEST_F(PeakSearchTest, EveryOctaveKeepsItsLoudestPeakInsideTheBand) {
+    Peak(100, 0.2f);   // 195 Hz, octave 3
     Peak(300, 0.2f);   // 586 Hz, octave 5
     Peak(320, 0.3f);   // 625 Hz, octave 5, louder
     Peak(1100, 0.1f);  // 2148 Hz, octave 7
@@ -163,7 +153,13 @@ TEST_F(PeakSearchTest, EveryOctaveKeepsItsLoudestPeak) {
     EXPECT_NEAR(notes.octavePeakHz[7], 2148.4375f, 0.01f);
     EXPECT_EQ(notes.octavePeakHz[6], 0.0f);
     EXPECT_EQ(notes.peakOctave, 5);
-    EXPECT_EQ(std::count_if(std::begin(notes.bandLevel), std::end(notes.bandLevel), [](float l) { return l != 0.0f; }), 3);
+    EXPECT_EQ(std::count_if(std::begin(notes.bandLevel), std::end(notes.bandLevel), [](float l) { return l != 0.0f; }), 4);
+    // Only bins inside the band are walked.
+    for (auto [low, high, hz] : {std::tuple{150, 310, 300 * 1.953125f}, {50, 150, 100 * 1.953125f}, {300, 300, 0.0f}}) {
+        LocateNotePeaks(m.data(), low, high, notes);
+        EXPECT_NEAR(notes.peakHz, hz, 0.01f) << low << "-" << high;
+        EXPECT_EQ(notes.peakOctave == -1, hz == 0.0f);
+    }
 }
 
 // The walk exactly as the algorithm reads: bin by bin, a level for every maximum.

@@ -85,14 +85,11 @@ TEST_F(QtBackScreenTest, BitmapsHaveTheirDocumentedColours) {
     for (const auto& p : pixels) EXPECT_EQ(Bitmap(p.id).At(p.x, p.y), p.colour) << p.id << " " << p.x << "," << p.y;
 }
 
-TEST_F(QtBackScreenTest, FontFitsTwoLinesInTheNoteStrip) {
-    EXPECT_GE(screen->FontHeight(), 8);
-    EXPECT_LE(2 * (screen->FontHeight() + 2), 37);
-}
-
 TEST_F(QtBackScreenTest, TextFillsItsCellWithTheBackgroundAndDrawsInBlack) {
     const uint32_t background = Rgb(192, 255, 192);
     const int h = screen->FontHeight();
+    EXPECT_GE(h, 8);
+    EXPECT_LE(2 * (h + 2), 37);  // two lines fit in the note strip
     screen->Lock().DrawText(100, 50, "A4", TextStyle{kBlack, background, TextAlign::Left});
     EXPECT_EQ(Pixel(100, 50), background);
     EXPECT_EQ(Pixel(99, 50), kBlack);  // nothing left of the cell
@@ -110,16 +107,11 @@ TEST_F(QtBackScreenTest, TextFillsItsCellWithTheBackgroundAndDrawsInBlack) {
     for (int y = 48; y < 52 + h; ++y) {
         for (int x = 95; x < 140; ++x) ASSERT_EQ(Pixel(x, y) >> 24, 0u);
     }
-}
-
-TEST_F(QtBackScreenTest, RightAlignedTextEndsAtX) {
-    const uint32_t background = Rgb(115, 185, 185);
+    // Right-aligned text ends at x.
     screen->Lock().FillRect(Rect{400, 100, 600, 130}, kWhite);
     screen->Lock().DrawText(575, 105, "-23.4", TextStyle{kBlack, background, TextAlign::Right});
-    EXPECT_EQ(Pixel(574, 105), background);
-    EXPECT_EQ(Pixel(575, 105), kWhite);
-    EXPECT_EQ(Pixel(562, 105), background);
-    EXPECT_EQ(Pixel(500, 105), kWhite);
+    for (auto [x, colour] : {std::pair{574, background}, {575, kWhite}, {562, background}, {500, kWhite}})
+        EXPECT_EQ(Pixel(x, 105), colour) << x;
 }
 
 TEST_F(QtBackScreenTest, PaintCopiesTheScreenAndBlackBeforeItExists) {
