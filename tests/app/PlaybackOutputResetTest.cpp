@@ -25,6 +25,12 @@ struct ResetRig : PlaybackRigBase {
         Buffer()->SetCurrentPosition(play);
         Buffer()->SetWriteLead((write + S - play) % S);
     }
+    // BufferReset with cursors just read from the device, which reports play and write.
+    bool ResetAt(uint32_t play, uint32_t write) {
+        SetDeviceCursors(play, write);
+        uint32_t writePosition = 0;
+        return output.BufferReset(&play, &write, &writePosition, clock.Now());
+    }
     // The blocks of the buffer that now hold the source's music.
     std::set<int> FilledBlocks() {
         const std::vector<int> blocks = PlayedOutputBlocks(Buffer()->Contents());
@@ -120,10 +126,8 @@ TEST(BufferReset, LockFailuresLogTheirNameAndTheSpaces) {
                          Case{kSoundPrioLevelNeeded, "Error: lock buffer: DSERR_PRIOLEVELNEEDED"},
                          Case{-9999, "Error: lock buffer - hr: -9999"}}) {
         ResetRig rig;
-        rig.SetDeviceCursors(6000, 7000);
         rig.Buffer()->FailLocks(c.result);
-        uint32_t play = 6000, write = 7000, writePosition = 0;
-        EXPECT_FALSE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now()));
+        EXPECT_FALSE(rig.ResetAt(6000, 7000));
         EXPECT_TRUE(rig.FilledBlocks().empty());
         const std::string text = rig.LogText();
         const std::string expected = std::string("Error: DirectSoundBufferReset - Lock failed\n") + c.line +
@@ -137,10 +141,8 @@ TEST(BufferReset, LockFailuresLogTheirNameAndTheSpaces) {
 
 TEST(BufferReset, AnInconsistentLockIsRetriedOnceWithFreshCursors) {
     ResetRig rig;
-    rig.SetDeviceCursors(6000, 7000);
     rig.Buffer()->DistortLocks(VirtualSoundBuffer::LockFault::NullFirst, 1);
-    uint32_t play = 6000, write = 7000, writePosition = 0;
-    EXPECT_TRUE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now()));
+    EXPECT_TRUE(rig.ResetAt(6000, 7000));
     EXPECT_EQ(rig.FilledBlocks(), (std::set<int>{2, 3, 4, 0}));
     EXPECT_EQ(rig.Buffer()->LockCount(), 1 + 2);  // the silencing at init, then two tries
     EXPECT_NE(rig.LogText().find("Error: BufferReset lpWrite1 == NULL or dwLen1 = 0\n"), std::string::npos);
@@ -148,10 +150,8 @@ TEST(BufferReset, AnInconsistentLockIsRetriedOnceWithFreshCursors) {
 
 TEST(BufferReset, GivesUpWhenTheRetryIsInconsistentToo) {
     ResetRig rig;
-    rig.SetDeviceCursors(15000, 1000);
     rig.Buffer()->DistortLocks(VirtualSoundBuffer::LockFault::ShortTotal, 2);
-    uint32_t play = 15000, write = 1000, writePosition = 0;
-    EXPECT_FALSE(rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now()));
+    EXPECT_FALSE(rig.ResetAt(15000, 1000));
     EXPECT_TRUE(rig.FilledBlocks().empty());
     const std::string text = rig.LogText();
     const std::string line = "Error: BufferReset dwLen1+dwLen2 != dwDataSpaceTotal\n";

@@ -203,9 +203,7 @@ TEST(PlaybackOutputThread, ResetLockFailureIsLoggedAndEndsTheThread) {
                         "Error: lock buffer: DSERR_BUFFERLOST\n"
                         "dwCurrentWriteCursor: "),
               std::string::npos)
-        << text;
-    EXPECT_NE(text.find("dwDataSpace1: "), std::string::npos);
-    EXPECT_NE(text.find("dwDataSpaceTotal: "), std::string::npos);
+        << text;  // the rest of the report: BufferReset.LockFailuresLogTheirNameAndTheSpaces
 }
 
 TEST(PlaybackOutputThread, ACursorReadFailureEndsTheThreadQuietly) {
