@@ -48,8 +48,28 @@ TEST(TimedMutex, WaitTimesOutWhileAThreadHoldsIt) {
     EXPECT_FALSE(m.Acquire(10));
     release.Set();
     EXPECT_TRUE(m.Acquire(5000));  // the thread has ended its hold
-    m.Release();
+    EXPECT_TRUE(m.Release());
     t.Join();
+}
+
+TEST(TimedMutex, IsRecursiveAndOnlyTheOwnerReleases) {
+    TimedMutex m;
+    ASSERT_TRUE(m.Acquire());
+    ASSERT_TRUE(m.Acquire(0));  // the holder may take it again
+    bool otherGot = true, otherReleased = true;
+    Thread t;
+    ASSERT_TRUE(t.Start([&] {
+        otherReleased = m.Release();
+        otherGot = m.Acquire(10);
+    }));
+    t.Join();
+    EXPECT_FALSE(otherReleased);
+    EXPECT_FALSE(otherGot);
+    EXPECT_TRUE(m.Release());
+    EXPECT_TRUE(m.Release());
+    EXPECT_FALSE(m.Release());  // nothing left to release
+    EXPECT_TRUE(m.Acquire(0));
+    EXPECT_TRUE(m.Release());
 }
 
 TEST(Thread, StartTwiceIsRefusedAndJoinIsIdempotent) {
