@@ -120,9 +120,10 @@ public:
         for (int word = lowBin / 64; word <= (highBin - 1) / 64; ++word) {
             for (uint64_t bits = maxima_[word]; bits != 0; bits &= bits - 1) {
                 const int k = 64 * word + std::countr_zero(bits);
-                if (!TakePeak(k)) return;
+                if (!TakePeak(k)) return Settle();
             }
         }
+        Settle();
     }
 
 private:
@@ -190,34 +191,58 @@ private:
             }
             band_ = 1;
         }
-        while (c.hz >= bands.bandEdge[2 * band_ + 1]) {
-            if (++band_ >= kBandCount) return false;
+        if (c.hz >= bands.bandEdge[2 * band_ + 1]) {
+            Settle();
+            do {
+                if (++band_ >= kBandCount) return false;
+            } while (c.hz >= bands.bandEdge[2 * band_ + 1]);
         }
-        TakeBandPeak(c, band_);
+        TakeBandPeak(c);
         return true;
     }
 
     void TakeBandZeroPeak(Candidate& c) {
         NotePeaks& n = notes_;
-        if (n.bandLevel[0] != 0.0f && (CertainlyNotAbove(c.amplitude, bandAmplitude_[0]) || !(Level(c) > n.bandLevel[0])))
+        if (n.bandLevel[0] != 0.0f && (CertainlyNotAbove(c.amplitude, bandZeroAmplitude_) || !(Level(c) > n.bandLevel[0])))
             return;
-        bandAmplitude_[0] = c.amplitude;
+        bandZeroAmplitude_ = c.amplitude;
         n.bandLevel[0] = n.octavePeakDb[0] = n.peakDb = Level(c);
         n.octavePeakHz[0] = n.peakHz = c.hz;
         n.peakOctave = 0;
         if (c.db >= kNoteThreshold) n.octaveNote[0] = NoteNames()[0];
     }
 
-    void TakeBandPeak(Candidate& c, int b) {
+    // The cursor band's loudest peak so far. Its level is only worked out where an amplitude
+    // comparison cannot decide, and once more when the band is left: only the last record of a
+    // band can reach the octave and overall peaks, as every record of a band is louder than
+    // the one before.
+    void TakeBandPeak(Candidate& c) {
+        if (haveRecord_) {
+            if (CertainlyNotAbove(c.amplitude, record_.amplitude)) return;
+            if (!CertainlyAbove(c.amplitude, record_.amplitude) && Level(c) <= Level(record_)) return;
+        }
+        record_ = c;
+        haveRecord_ = true;
+    }
+
+    // True when the level rule certainly gives a higher level: a relative step of 1e-5 is
+    // almost 1e-4 dB, far above a float's resolution for any level in range.
+    static bool CertainlyAbove(double amplitude, double storedAmplitude) {
+        return amplitude > storedAmplitude * (1.0 + 1e-5) && amplitude < kMonotoneBelow &&
+               storedAmplitude >= kWeakestMagnitude;
+    }
+
+    // Enters the cursor band's record into the band, octave and overall peaks.
+    void Settle() {
+        if (!haveRecord_) return;
+        haveRecord_ = false;
+        const int b = band_;
         NotePeaks& n = notes_;
-        if (n.bandLevel[b] != 0.0f && (CertainlyNotAbove(c.amplitude, bandAmplitude_[b]) || Level(c) <= n.bandLevel[b]))
-            return;
-        bandAmplitude_[b] = c.amplitude;
-        const float level = n.bandLevel[b] = Level(c);
+        const float level = n.bandLevel[b] = Level(record_);
         const int octave = std::min(b / kBandsPerOctave, kOctaveCount - 1);
         if (n.octavePeakHz[octave] != 0.0f && level <= n.octavePeakDb[octave]) return;
         n.octavePeakDb[octave] = level;
-        n.octavePeakHz[octave] = c.hz;
+        n.octavePeakHz[octave] = record_.hz;
         if (b % 4 == 0) {
             if (level >= kNoteThreshold) n.octaveNote[octave] = NoteNames()[b / 4];
         } else {
@@ -225,7 +250,7 @@ private:
         }
         if (level > n.peakDb) {
             n.peakDb = level;
-            n.peakHz = c.hz;
+            n.peakHz = record_.hz;
             n.peakOctave = octave;
         }
     }
@@ -244,8 +269,10 @@ private:
     NotePeaks& notes_;
     const NoteBands& bands_ = GetNoteBands();
     int band_ = -1;  // the band cursor; -1 is before band 0
+    Candidate record_{};      // the cursor band's loudest peak so far (band 1 on)
+    bool haveRecord_ = false;
+    double bandZeroAmplitude_ = 0.0;
     uint64_t maxima_[kSpectrumBins / 64];
-    double bandAmplitude_[kBandCount];
 };
 
 }  // namespace
