@@ -135,28 +135,34 @@ private:
     };
 
     // Strict local maxima of lowBin .. highBin - 1 strong enough to possibly pass the gate,
-    // four bins at a time (bin 0 and the last bin are never candidates).
+    // sixteen bins at a time; the first and last word go bin by bin (bin 0 and the last bin
+    // are never candidates, and their neighbours lie outside the spectrum).
     void MarkMaxima(int lowBin, int highBin) {
-        const float* m = magnitude_;
-        const simd::Float4 floor = simd::Splat4(kCandidateFloor);
         for (int word = lowBin / 64; word <= (highBin - 1) / 64; ++word) {
+            const int base = 64 * word;
             uint64_t bits = 0;
-            for (int j = 0; j < 64; j += 4) {
-                const int k = 64 * word + j;
-                if (k == 0 || k + 4 >= kSpectrumBins) {
-                    for (int i = 0; i < 4; ++i) bits |= static_cast<uint64_t>(IsCandidate(k + i)) << (j + i);
-                    continue;
+            if (word == 0 || base + 64 >= kSpectrumBins) {
+                for (int i = 0; i < 64; ++i) bits |= static_cast<uint64_t>(IsCandidate(base + i)) << i;
+            } else {
+                for (int j = 0; j < 64; j += 16) {
+                    const int k = base + j;
+                    bits |= static_cast<uint64_t>(
+                                simd::Bits16(Maxima4(k), Maxima4(k + 4), Maxima4(k + 8), Maxima4(k + 12)))
+                            << j;
                 }
-                const simd::Float4 c = simd::Load4(m + k);
-                const unsigned lanes =
-                    simd::Bits((c > simd::Load4(m + k - 1)) & (c > simd::Load4(m + k + 1)) & (c >= floor));
-                bits |= static_cast<uint64_t>(lanes) << j;
             }
             // Only bins inside the band.
-            const int first = std::max(64 * word, lowBin) - 64 * word, end = std::min(64 * word + 64, highBin) - 64 * word;
+            const int first = std::max(base, lowBin) - base, end = std::min(base + 64, highBin) - base;
             const uint64_t inside = (end >= 64 ? ~uint64_t{0} : (uint64_t{1} << end) - 1) & ~((uint64_t{1} << first) - 1);
             maxima_[word] = bits & inside;
         }
+    }
+
+    // Lanes k .. k + 3 that are candidates (1 <= k, k + 4 < kSpectrumBins).
+    simd::Mask4 Maxima4(int k) const {
+        const float* m = magnitude_;
+        const simd::Float4 c = simd::Load4(m + k);
+        return (c > simd::Load4(m + k - 1)) & (c > simd::Load4(m + k + 1)) & (c >= simd::Splat4(kCandidateFloor));
     }
 
     bool IsCandidate(int k) const {

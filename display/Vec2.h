@@ -49,6 +49,16 @@ inline unsigned Bits(Mask4 m) {
 #endif
 }
 inline Float4 Splat4(float v) { return Float4{v, v, v, v}; }
+// Bits(a) | Bits(b) << 4 | Bits(c) << 8 | Bits(d) << 12, with one mask move where SSE2 has it.
+inline unsigned Bits16(Mask4 a, Mask4 b, Mask4 c, Mask4 d) {
+#if defined(__SSE2__)
+    using Char16 = char __attribute__((vector_size(16)));
+    const Char16 bytes = __builtin_ia32_packsswb128(__builtin_ia32_packssdw128(a, b), __builtin_ia32_packssdw128(c, d));
+    return static_cast<unsigned>(__builtin_ia32_pmovmskb128(bytes));
+#else
+    return Bits(a) | Bits(b) << 4 | Bits(c) << 8 | Bits(d) << 12;
+#endif
+}
 #else
 struct Vec2 {
     double lane[2];
@@ -84,6 +94,9 @@ inline Mask4 operator&(Mask4 a, Mask4 b) {
 }
 inline unsigned Bits(Mask4 m) { return m.lane[0] | m.lane[1] << 1 | m.lane[2] << 2 | m.lane[3] << 3; }
 inline Float4 Splat4(float v) { return {{v, v, v, v}}; }
+inline unsigned Bits16(Mask4 a, Mask4 b, Mask4 c, Mask4 d) {
+    return Bits(a) | Bits(b) << 4 | Bits(c) << 8 | Bits(d) << 12;
+}
 #endif
 
 inline Vec2 Load(const double* p) {
