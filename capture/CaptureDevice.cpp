@@ -16,7 +16,14 @@ constexpr uint32_t kFirstProcessedBlock = 7;
 CaptureDevice::CaptureDevice(CaptureServices services)
     : services_(std::move(services)),
       recorder_(*services_.log, *services_.settings, services_.analysis, services_.view, blocksCaptured_),
-      alive_(std::make_shared<CaptureDevice*>(this)) {}
+      alive_(std::make_shared<CaptureDevice*>(this)) {
+    if (services_.batch) {
+        // Long enough to cover one block's analysis on the other thread.
+        constexpr uint32_t kBatchSpinMicros = 200;
+        notifications_.SetSpin(kBatchSpinMicros);
+        processingWake_.SetSpin(kBatchSpinMicros);
+    }
+}
 
 CaptureDevice::~CaptureDevice() {
     ReleaseCapture();

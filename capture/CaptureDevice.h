@@ -30,6 +30,9 @@ struct CaptureServices {
     CaptureView* view = nullptr;           // meters, graph, banner, recording readout
     // Fills a ten-digit MMDDhhmmss text; MakeTimeStamp (local time now) when empty.
     std::function<void(char* buffer)> makeTimeStamp;
+    // Batch work over a device that answers at once (a scan in lock step): the threads'
+    // hand-shakes spin briefly before they sleep. Never for a live device: it would burn CPU.
+    bool batch = false;
 };
 
 // The capture device and its two threads. The capture thread wakes at each of the buffer's 16

@@ -82,6 +82,7 @@ ScanResult ScanRecording(std::vector<int16_t> samples, const ScanOptions& option
         return made;
     };
     services.makeTimeStamp = [&clock](char* buffer) { clock.Next(buffer); };
+    services.batch = options.blockIntervalMs <= 0.0;
 
     CaptureDevice device(services);
     if (!device.InitCapture() || !device.StartCapture(false)) return result;

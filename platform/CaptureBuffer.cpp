@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/SpinWait.h"
+
 namespace sonotrap {
 
 void CaptureNotifications::Set(int index) {
@@ -10,6 +12,7 @@ void CaptureNotifications::Set(int index) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (setOrder_[index] == 0) setOrder_[index] = nextOrder_++;
+        pending_.store(true, std::memory_order_release);
     }
     cv_.notify_all();
 }
@@ -20,6 +23,7 @@ void CaptureNotifications::SetAll() {
         for (auto& order : setOrder_) {
             if (order == 0) order = nextOrder_++;
         }
+        pending_.store(true, std::memory_order_release);
     }
     cv_.notify_all();
 }
@@ -27,9 +31,11 @@ void CaptureNotifications::SetAll() {
 void CaptureNotifications::ResetAll() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& order : setOrder_) order = 0;
+    pending_.store(false, std::memory_order_relaxed);
 }
 
 int CaptureNotifications::WaitAny(uint32_t timeoutMs) {
+    if (const uint32_t spin = spinMicros_.load(std::memory_order_relaxed)) SpinUntilSet(pending_, spin);
     std::unique_lock<std::mutex> lock(mutex_);
     auto earliest = [this] {
         int found = kTimedOut;
@@ -48,6 +54,9 @@ int CaptureNotifications::WaitAny(uint32_t timeoutMs) {
         }
     }
     setOrder_[index] = 0;
+    bool more = false;
+    for (const auto order : setOrder_) more = more || order != 0;
+    pending_.store(more, std::memory_order_relaxed);
     return index;
 }
 
