@@ -11,11 +11,14 @@
 #include <vector>
 
 #include "app/DiagnosticLog.h"
+#include "app/LoadedMusic.h"
+#include "app/PlaybackClock.h"
+#include "app/ShellDisplay.h"
 #include "capture/CaptureSettings.h"
 #include "capture/CaptureWindow.h"
 #include "capture/DisplayCaptureView.h"
 #include "capture/Recorder.h"
-#include "display/BlockLevel.h"
+#include "display/BlockLevel.h"  // kCaptureBlockSamples
 #include "display/SpectrumDisplay.h"
 #include "display/StaticScreen.h"
 #include "platform/qt/QtBackScreen.h"
@@ -38,10 +41,6 @@ struct RenderOptions {
 
 constexpr size_t kBlock = kCaptureBlockSamples;
 constexpr uint32_t kFirstProcessedCapture = 7;   // the capture side analyses from its 7th block on
-constexpr size_t kMusicBlock = 1152;
-constexpr size_t kPipelineSamples = 37376 / 2;
-constexpr size_t kLevelOffset = 128 + 6 * kMusicBlock;  // slots 6 and 7 of the pipeline
-constexpr uint32_t kPipelineFillBlocks = 9;
 
 // The program's screen as start-up leaves it, then the mode chosen with a click and Start
 // pressed: the state in which blocks are shown.
@@ -124,31 +123,26 @@ bool RenderCapture(RenderScreen& r, const std::vector<int16_t>& stream, size_t l
     return true;
 }
 
-// A Playback run: the event service's pipeline of music blocks (1152 samples) over the file,
-// two blocks analysed and advanced per played block of 2304 samples, for blocks 0..last.
-void RenderPlayback(RenderScreen& r, const std::vector<int16_t>& stream, size_t last) {
-    std::vector<int16_t> pipeline(kPipelineSamples, 0);
-    const auto slot = [&](int s) {
-        return pipeline.data() + (s < 14 ? 128 + s * kMusicBlock : 16384 + (s - 14) * kMusicBlock);
-    };
-    uint32_t blocksAnalysed = 0;
-    uint32_t elapsedSamples = 0;
-    size_t nextMusicBlock = 0;
-    FrequencyGraph& graph = *r.display->Graph();
-    for (size_t step = 0; step < 2 * (last + 1); ++step) {
-        ++blocksAnalysed;
-        elapsedSamples += kMusicBlock;
-        if (blocksAnalysed > kPipelineFillBlocks) {
-            graph.UpdateTimeAndSize(static_cast<int32_t>(elapsedSamples / 32000), 0);
-            PeakReading reading{0.0f, 0.0f};
-            r.display->AnalyzeBlock(pipeline.data(), reading);
-            r.display->ShowBlock(pipeline.data() + kLevelOffset, reading, true);
-        }
-        for (int s = 0; s < 15; ++s) std::copy_n(slot(s + 1), kMusicBlock, slot(s));
-        std::fill_n(slot(15), kMusicBlock, int16_t{0});
-        const size_t from = nextMusicBlock++ * kMusicBlock;
-        if (from < stream.size()) std::copy_n(stream.begin() + static_cast<long>(from), std::min(kMusicBlock, stream.size() - from), slot(15));
-    }
+// Time that passes only when slept: the render runs the event service's ticks back to back.
+class InstantClock : public PlaybackClock {
+public:
+    uint32_t Now() override { return now_; }
+    void Sleep(uint32_t ms) override { now_ += ms; }
+
+private:
+    uint32_t now_ = 0;
+};
+
+// A Playback run over blocks 0..last: the loaded file's own pipeline and event service tick
+// (two music blocks analysed, shown and advanced per played block of 2304 samples).
+bool RenderPlayback(RenderScreen& r, const std::string& file, size_t last) {
+    DiagnosticLog log;  // never opened
+    ShellDisplay view(*r.display, r.modeIndex);
+    InstantClock clock;
+    LoadedMusic music(nullptr, log, &view, nullptr, clock);
+    if (!music.MapMusicFile(file) || !music.OpenMusic()) return false;
+    for (size_t block = 0; block <= last; ++block) music.RunTick();
+    return true;
 }
 
 int RunRender(const RenderOptions& options) {
@@ -179,7 +173,10 @@ int RunRender(const RenderOptions& options) {
         return 1;
     }
     if (options.mode == Mode::Playback) {
-        RenderPlayback(r, stream, last);
+        if (!RenderPlayback(r, options.file, last)) {
+            std::fprintf(stderr, "sonotrap-tool render: cannot play %s\n", options.file.c_str());
+            return 2;
+        }
     } else if (!RenderCapture(r, stream, last, options.mode == Mode::Record)) {
         std::fprintf(stderr, "sonotrap-tool render: cannot make a scratch directory\n");
         return 1;
