@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "display/BlockLevel.h"
 #include "media/MusicFileReader.h"
 #include "platform/MainWindow.h"

@@ -1,6 +1,6 @@
 #include "app/ModeControl.h"
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "capture/CaptureDevice.h"
 
 namespace sonotrap {

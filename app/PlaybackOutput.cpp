@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 
 namespace sonotrap {
 

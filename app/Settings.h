@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "capture/CaptureSettings.h"
 
 namespace sonotrap {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "app/DialogHost.h"
 #include "app/ModeControl.h"
 #include "app/Settings.h"

@@ -2,12 +2,12 @@
 #include <memory>
 
 #include "app/Shell.h"
-#include "platform/qt/QtBackScreen.h"
-#include "platform/qt/QtDialogHost.h"
-#include "platform/qt/QtMainWindow.h"
+#include "adapters/qt/QtBackScreen.h"
+#include "adapters/qt/QtDialogHost.h"
+#include "adapters/qt/QtMainWindow.h"
 #ifdef SONOTRAP_HAVE_PORTAUDIO
-#include "platform/portaudio/PortAudioCaptureBuffer.h"
-#include "platform/portaudio/PortAudioSoundBuffer.h"
+#include "adapters/portaudio/PortAudioCaptureBuffer.h"
+#include "adapters/portaudio/PortAudioSoundBuffer.h"
 #endif
 
 // The desktop program. It takes no options of its own.

@@ -8,7 +8,7 @@
 #include "display/FormatDecimal.h"
 #include "display/FrequencyGraph.h"
 #include "display/ScreenLayout.h"
-#include "platform/virtual/MemoryBackScreen.h"
+#include "adapters/virtual/MemoryBackScreen.h"
 
 namespace sonotrap {
 namespace {

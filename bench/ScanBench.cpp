@@ -7,7 +7,7 @@
 #include <vector>
 #include <unistd.h>
 
-#include "capture/RecordingScan.h"
+#include "tools/RecordingScan.h"
 
 // Throughput of a Record run over a recording (sonotrap-tool scan --format wav): the whole
 // capture path in lock step, threads, analysis, trigger and WAV files. Goal: 1000x real time,

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "capture/CaptureSettings.h"
 #include "platform/MainWindow.h"
 

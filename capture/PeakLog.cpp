@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "display/FormatDecimal.h"
 
 namespace sonotrap {

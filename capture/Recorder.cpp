@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "capture/CaptureSettings.h"
 #include "capture/CaptureView.h"
 #include "capture/PeakLog.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "capture/PeakLog.h"
 #include "mp3enc/Mp3Encoder.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "app/LoadedMusic.h"
 #include "app/PlaybackClock.h"
 #include "app/ShellDisplay.h"
@@ -21,7 +21,7 @@
 #include "display/BlockLevel.h"  // kCaptureBlockSamples
 #include "display/SpectrumDisplay.h"
 #include "display/StaticScreen.h"
-#include "platform/qt/QtBackScreen.h"
+#include "adapters/qt/QtBackScreen.h"
 #include "tools/Commands.h"
 #include "tools/ToolInput.h"
 

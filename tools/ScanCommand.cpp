@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/RecordingScan.h"
+#include "tools/RecordingScan.h"
 #include "tools/Commands.h"
 #include "tools/ToolInput.h"
 

@@ -4,7 +4,7 @@
 #include "app/GraphOptionsDialogLogic.h"
 #include "app/RecordingOptionsDialogLogic.h"
 #include "app/TrackbarScroll.h"
-#include "platform/virtual/FakeMainWindow.h"
+#include "support/FakeMainWindow.h"
 #include "support/TestSupport.h"
 
 namespace sonotrap {

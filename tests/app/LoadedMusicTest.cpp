@@ -4,10 +4,10 @@
 #include <future>
 
 #include "LoadedMusicSupport.h"
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "app/LoadedMusic.h"
 #include "media/MusicFileReader.h"
-#include "platform/virtual/FakeMainWindow.h"
+#include "support/FakeMainWindow.h"
 
 using namespace sonotrap;
 using namespace sonotrap::test;

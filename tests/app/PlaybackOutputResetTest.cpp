@@ -3,7 +3,7 @@
 #include <set>
 
 #include "PlaybackOutputSim.h"
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "app/PlaybackOutput.h"
 #include "support/TestSupport.h"
 

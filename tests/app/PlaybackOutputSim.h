@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "app/PlaybackClock.h"
 #include "app/PlaybackOutput.h"
 #include "platform/AutoResetEvent.h"
 #include "platform/Thread.h"
-#include "platform/virtual/VirtualSoundBuffer.h"
+#include "adapters/virtual/VirtualSoundBuffer.h"
 #include "support/TestSupport.h"
 
 namespace sonotrap::test {

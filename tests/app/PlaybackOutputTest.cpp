@@ -3,7 +3,7 @@
 #include <future>
 
 #include "PlaybackOutputSim.h"
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "app/PlaybackOutput.h"
 #include "support/TestSupport.h"
 

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "platform/CaptureBuffer.h"
-#include "platform/virtual/VirtualCaptureBuffer.h"
+#include "adapters/virtual/VirtualCaptureBuffer.h"
 
 namespace sonotrap::test {
 namespace {

@@ -4,8 +4,8 @@
 #include <condition_variable>
 #include <thread>
 
-#include "platform/virtual/FakeMainWindow.h"
-#include "platform/virtual/VirtualCaptureBuffer.h"
+#include "support/FakeMainWindow.h"
+#include "adapters/virtual/VirtualCaptureBuffer.h"
 #include "CaptureTestSupport.h"
 
 namespace sonotrap::test {

@@ -7,9 +7,9 @@
 #include <map>
 #include <thread>
 
-#include "capture/RecordingScan.h"
+#include "tools/RecordingScan.h"
 #include "capture/SpectrumBlockAnalysis.h"
-#include "platform/virtual/VirtualCaptureBuffer.h"
+#include "adapters/virtual/VirtualCaptureBuffer.h"
 #include "CaptureTestSupport.h"
 
 namespace sonotrap::test {

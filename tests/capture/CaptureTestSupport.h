@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureSettings.h"
 #include "capture/CaptureView.h"

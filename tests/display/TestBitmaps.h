@@ -4,7 +4,7 @@
 #include "display/LevelScale.h"
 #include "display/PeakSearch.h"
 #include "display/ScreenLayout.h"
-#include "platform/virtual/MemoryBackScreen.h"
+#include "adapters/virtual/MemoryBackScreen.h"
 
 namespace sonotrap::test {
 

@@ -1,4 +1,4 @@
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "platform/virtual/MemoryBackScreen.h"
+#include "adapters/virtual/MemoryBackScreen.h"
 
 namespace sonotrap {
 namespace {

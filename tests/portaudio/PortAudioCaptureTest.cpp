@@ -3,11 +3,11 @@
 #include <cmath>
 #include <vector>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureSettings.h"
-#include "platform/portaudio/CaptureRateConverter.h"
-#include "platform/portaudio/PortAudioCaptureBuffer.h"
+#include "adapters/portaudio/CaptureRateConverter.h"
+#include "adapters/portaudio/PortAudioCaptureBuffer.h"
 #include "support/TestSupport.h"
 
 namespace sonotrap::test {

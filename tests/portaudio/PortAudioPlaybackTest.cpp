@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "app/PlaybackOutput.h"
-#include "platform/portaudio/PortAudioSoundBuffer.h"
+#include "adapters/portaudio/PortAudioSoundBuffer.h"
 #include "support/TestSupport.h"
 
 namespace sonotrap::test {

@@ -1,4 +1,4 @@
-#include "platform/qt/QtBackScreen.h"
+#include "adapters/qt/QtBackScreen.h"
 
 #include <gtest/gtest.h>
 

@@ -14,11 +14,11 @@
 #include "app/FileIOOptionsDialogLogic.h"
 #include "app/GraphOptionsDialogLogic.h"
 #include "app/RecordingOptionsDialogLogic.h"
-#include "platform/qt/QtAboutDialog.h"
-#include "platform/qt/QtFileIOOptionsDialog.h"
-#include "platform/qt/QtGraphOptionsDialog.h"
-#include "platform/qt/QtRecordingOptionsDialog.h"
-#include "platform/virtual/FakeMainWindow.h"
+#include "adapters/qt/QtAboutDialog.h"
+#include "adapters/qt/QtFileIOOptionsDialog.h"
+#include "adapters/qt/QtGraphOptionsDialog.h"
+#include "adapters/qt/QtRecordingOptionsDialog.h"
+#include "support/FakeMainWindow.h"
 #include "qt/QtTestApplication.h"
 
 namespace sonotrap {

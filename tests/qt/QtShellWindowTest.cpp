@@ -11,8 +11,8 @@
 #include <thread>
 #include <tuple>
 
-#include "platform/qt/QtBackScreen.h"
-#include "platform/qt/QtMainWindow.h"
+#include "adapters/qt/QtBackScreen.h"
+#include "adapters/qt/QtMainWindow.h"
 #include "qt/QtTestApplication.h"
 
 namespace sonotrap {

@@ -1,4 +1,4 @@
-#include "platform/qt/QtRecordingOptionsDialog.h"
+#include "adapters/qt/QtRecordingOptionsDialog.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -8,8 +8,8 @@
 #include <QSlider>
 
 #include "app/RecordingOptionsDialogLogic.h"
-#include "platform/qt/QtDialogUnits.h"
-#include "platform/qt/QtSliderCodes.h"
+#include "adapters/qt/QtDialogUnits.h"
+#include "adapters/qt/QtSliderCodes.h"
 
 namespace sonotrap {
 

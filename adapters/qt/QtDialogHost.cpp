@@ -1,9 +1,9 @@
-#include "platform/qt/QtDialogHost.h"
+#include "adapters/qt/QtDialogHost.h"
 
-#include "platform/qt/QtAboutDialog.h"
-#include "platform/qt/QtFileIOOptionsDialog.h"
-#include "platform/qt/QtGraphOptionsDialog.h"
-#include "platform/qt/QtRecordingOptionsDialog.h"
+#include "adapters/qt/QtAboutDialog.h"
+#include "adapters/qt/QtFileIOOptionsDialog.h"
+#include "adapters/qt/QtGraphOptionsDialog.h"
+#include "adapters/qt/QtRecordingOptionsDialog.h"
 
 namespace sonotrap {
 

@@ -1,4 +1,4 @@
-#include "platform/portaudio/CaptureRateConverter.h"
+#include "adapters/portaudio/CaptureRateConverter.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "platform/qt/QtMainWindow.h"
+#include "adapters/qt/QtMainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,7 +14,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/qt/QtBackScreen.h"
+#include "adapters/qt/QtBackScreen.h"
 
 namespace sonotrap {
 

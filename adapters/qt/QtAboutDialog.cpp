@@ -1,9 +1,9 @@
-#include "platform/qt/QtAboutDialog.h"
+#include "adapters/qt/QtAboutDialog.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/qt/QtDialogUnits.h"
+#include "adapters/qt/QtDialogUnits.h"
 
 namespace sonotrap {
 

@@ -1,4 +1,4 @@
-#include "platform/portaudio/PortAudioSoundBuffer.h"
+#include "adapters/portaudio/PortAudioSoundBuffer.h"
 
 #include <portaudio.h>
 
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/portaudio/PortAudioSession.h"
+#include "adapters/portaudio/PortAudioSession.h"
 
 namespace sonotrap {
 

@@ -1,12 +1,12 @@
-#include "platform/qt/QtGraphOptionsDialog.h"
+#include "adapters/qt/QtGraphOptionsDialog.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QSlider>
 
-#include "platform/qt/QtDialogUnits.h"
-#include "platform/qt/QtSliderCodes.h"
+#include "adapters/qt/QtDialogUnits.h"
+#include "adapters/qt/QtSliderCodes.h"
 
 namespace sonotrap {
 

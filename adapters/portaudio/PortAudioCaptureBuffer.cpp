@@ -1,4 +1,4 @@
-#include "platform/portaudio/PortAudioCaptureBuffer.h"
+#include "adapters/portaudio/PortAudioCaptureBuffer.h"
 
 #include <portaudio.h>
 
@@ -7,8 +7,8 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/portaudio/CaptureRateConverter.h"
-#include "platform/portaudio/PortAudioSession.h"
+#include "adapters/portaudio/CaptureRateConverter.h"
+#include "adapters/portaudio/PortAudioSession.h"
 
 namespace sonotrap {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/QtFileIOOptionsDialog.h"
+#include "adapters/qt/QtFileIOOptionsDialog.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -6,7 +6,7 @@
 #include <QRadioButton>
 
 #include "app/FileIOOptionsDialogLogic.h"
-#include "platform/qt/QtDialogUnits.h"
+#include "adapters/qt/QtDialogUnits.h"
 
 namespace sonotrap {
 

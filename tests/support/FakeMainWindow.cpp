@@ -1,4 +1,4 @@
-#include "platform/virtual/FakeMainWindow.h"
+#include "support/FakeMainWindow.h"
 
 namespace sonotrap {
 

@@ -1,4 +1,4 @@
-#include "platform/virtual/VirtualCaptureBuffer.h"
+#include "adapters/virtual/VirtualCaptureBuffer.h"
 
 #include <algorithm>
 #include <cstring>

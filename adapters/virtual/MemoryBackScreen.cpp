@@ -1,4 +1,4 @@
-#include "platform/virtual/MemoryBackScreen.h"
+#include "adapters/virtual/MemoryBackScreen.h"
 
 #include <algorithm>
 

@@ -1,14 +1,14 @@
-#include "capture/RecordingScan.h"
+#include "tools/RecordingScan.h"
 
 #include <cstring>
 #include <memory>
 #include <mutex>
 
-#include "app/DiagnosticLog.h"
+#include "log/DiagnosticLog.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureSettings.h"
 #include "capture/SpectrumBlockAnalysis.h"
-#include "platform/virtual/VirtualCaptureBuffer.h"
+#include "adapters/virtual/VirtualCaptureBuffer.h"
 
 namespace sonotrap {
 

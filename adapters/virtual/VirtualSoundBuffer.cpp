@@ -1,4 +1,4 @@
-#include "platform/virtual/VirtualSoundBuffer.h"
+#include "adapters/virtual/VirtualSoundBuffer.h"
 
 #include <algorithm>
 

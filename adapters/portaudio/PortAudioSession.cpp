@@ -1,4 +1,4 @@
-#include "platform/portaudio/PortAudioSession.h"
+#include "adapters/portaudio/PortAudioSession.h"
 
 #include <portaudio.h>
 
