@@ -31,6 +31,8 @@ int RunEncode(const EncodeOptions& options) {
         std::fprintf(stderr, "sonotrap-tool encode: cannot create %s\n", options.output.c_str());
         return 2;
     }
+    // Unbuffered, as a recording file: one write per frame, a failure seen at the frame it hit.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     auto encoder = std::make_unique<Mp3Encoder>();
     encoder->Initialise(64, 1);
     Mp3Sink sink(file);
