@@ -12,7 +12,8 @@ namespace sonotrap::enctest {
 bool DecodeFrameLines(const uint8_t* frame, size_t size, DecodedFrame& out) {
     InitDecoderTables();
     std::vector<uint8_t> bytes(frame, frame + size);
-    bytes.resize(size + 8, 0);  // the cursor peeks four bytes ahead
+    // Room for the cursor to run past the end: peeks, and a broken frame's overrun.
+    bytes.resize(size + 2048, 0);
     out.header = (uint32_t{bytes[0]} << 24) | (bytes[1] << 16) | (bytes[2] << 8) | bytes[3];
     if ((out.header & 0xFFFE0000u) != 0xFFFA0000u) return false;  // MPEG-1 Layer III
     const uint32_t channels = ((out.header >> 6) & 3) == 3 ? 1 : 2;
