@@ -153,6 +153,10 @@ bool CaptureDevice::OnCaptureNotification(int index) {
 
     window.timeStamps = ring_;
     window.ringIndex = ringIndex_;
+    // Generation before count: a close zeroes the count before it moves the generation, so a
+    // window can at worst pair an old generation with a fresh count, which only shortens a
+    // pre-roll and never repeats a block.
+    window.fileGeneration = recorder_.FileGeneration();
     window.blocksCaptured = blocksCaptured_.fetch_add(1) + 1;
     windows_.Publish();
     if (window.blocksCaptured >= kFirstProcessedBlock) {

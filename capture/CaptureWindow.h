@@ -22,6 +22,9 @@ struct CaptureWindow {
     std::array<std::array<char, kTimeStampBytes>, kTimeStampSlots> timeStamps{};
     int ringIndex = 0;            // slot of the current block's time stamp
     uint32_t blocksCaptured = 0;  // notifications counted when this window was taken
+    // The recorder's file generation when it was taken: a window from before a file close
+    // counts its blocks from the run's start, not from the close.
+    uint32_t fileGeneration = 0;
 
     const uint8_t* Bytes() const { return reinterpret_cast<const uint8_t*>(samples.data()); }
     uint8_t* Bytes() { return reinterpret_cast<uint8_t*>(samples.data()); }

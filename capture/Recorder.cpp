@@ -12,6 +12,13 @@ namespace sonotrap {
 
 namespace {
 constexpr uint32_t kBlockBytes = RecordingFile::kBlockBytes;
+
+// Ring slot of the time stamp of the block that lies blocksBack blocks before the window's
+// end (1 = the current block).
+int StampSlot(const CaptureWindow& window, uint32_t blocksBack) {
+    const int slot = (window.ringIndex - static_cast<int>(blocksBack) + 1) % kTimeStampSlots;
+    return (slot + kTimeStampSlots) % kTimeStampSlots;
+}
 }  // namespace
 
 Recorder::Recorder(DiagnosticLog& log, CaptureSettings& settings, BlockAnalysis* analysis, CaptureView* view,
@@ -26,6 +33,7 @@ void Recorder::BeginRun(bool monitorOnly) {
     file_.BeginRun(mp3, settings_.RecordingDirectory(), /*makeEncoder=*/mp3 && !monitorOnly);
     filesOpened_ = 0;
     blocksWrittenMark_ = 0;
+    markGeneration_ = fileGeneration_.load();
     holdCount_ = 0;
     blocksCaptured_.store(0);
 }
@@ -55,41 +63,67 @@ void Recorder::ProcessCaptureBlock(const CaptureWindow& window) {
     }
     if (holdCount_ == 0) return;
     if (file_.IsOpen()) WriteBlocks(window, 1);
-    blocksWrittenMark_ = window.blocksCaptured;
+    SetMark(window);
     if (--holdCount_ == 0) EndGroup();
+}
+
+// Blocks captured after the last one written or counted down. A window counted in a newer
+// generation than the mark lies wholly after it; one counted in the mark's generation is
+// compared with it; anything else is older than the mark and adds nothing.
+uint32_t Recorder::BlocksSinceMark(const CaptureWindow& window) const {
+    const auto ahead = static_cast<int32_t>(window.fileGeneration - markGeneration_);
+    if (ahead > 0) return window.blocksCaptured;
+    if (ahead < 0 || window.blocksCaptured < blocksWrittenMark_) return 0;
+    return window.blocksCaptured - blocksWrittenMark_;
+}
+
+void Recorder::SetMark(const CaptureWindow& window) {
+    blocksWrittenMark_ = window.blocksCaptured;
+    markGeneration_ = window.fileGeneration;
 }
 
 void Recorder::OnTrigger(const CaptureWindow& window, double peakHz, double peakDb) {
     // Pre-roll: the blocks since the last one written, at most 7 with this one; inside a group
     // the earlier blocks are already in the file.
-    const uint32_t sinceMark = window.blocksCaptured >= blocksWrittenMark_ ? window.blocksCaptured - blocksWrittenMark_
-                                                                           : kPreRollBlocks;
-    const uint32_t n = holdCount_ > 0 ? 1 : std::min(sinceMark, kPreRollBlocks);
+    const uint32_t n = holdCount_ > 0 ? 1 : std::min(BlocksSinceMark(window), kPreRollBlocks);
     holdCount_ = n;
-    const int slot = ((window.ringIndex - static_cast<int>(n) + 1) % kTimeStampSlots + kTimeStampSlots) % kTimeStampSlots;
-    const char* stamp = window.TimeStamp(slot);
+    const char* stamp = window.TimeStamp(StampSlot(window, n));
 
-    if (!file_.IsOpen()) {
-        if (!file_.OpenRecordingFile(stamp)) return;
-        log_.LogLine(file_.Path());
-        log_.LogLine("");
-        ++filesOpened_;
-        totals_.files.push_back(file_.Path());
-    }
+    if (!file_.IsOpen() && !OpenFile(stamp)) return;
     if (settings_.peakLogging.load()) {
         WritePeakLogRecord(log_, stamp, file_.Counters().blocksWritten, peakHz, peakDb);
     }
     WriteBlocks(window, n);
-    blocksWrittenMark_ = window.blocksCaptured;
+    SetMark(window);
     holdCount_ = kHoldBlocks;
 }
 
+bool Recorder::OpenFile(const char* timeStamp) {
+    if (!file_.OpenRecordingFile(timeStamp)) return false;
+    log_.LogLine(file_.Path());
+    log_.LogLine("");
+    ++filesOpened_;
+    totals_.files.push_back(file_.Path());
+    return true;
+}
+
+// The last `blocks` blocks of the window. A WAV file that cannot take the next block finishes
+// and the group goes on in a new file named after that block, so no block is lost.
 void Recorder::WriteBlocks(const CaptureWindow& window, uint32_t blocks) {
-    if (blocks == 0) return;
-    const uint32_t bytes = blocks * kBlockBytes;
-    const uint32_t before = file_.Counters().blocksWritten;
-    file_.WriteRecordingBlock(window.Bytes() + CaptureWindow::kCurrentBlockEnd - bytes, bytes, false);
-    totals_.blocksKept += file_.Counters().blocksWritten - before;
+    for (uint32_t left = blocks; left > 0 && file_.IsOpen();) {
+        uint32_t fit = std::min(left, file_.BlocksBeforeLimit());
+        if (fit == 0) {
+            log_.LogLine("WAV size limit reached, the recording goes on in the next file.");
+            file_.CloseRecordingFile();
+            if (!OpenFile(window.TimeStamp(StampSlot(window, left)))) return;
+            fit = std::min(left, std::max(file_.BlocksBeforeLimit(), 1u));
+        }
+        const uint32_t before = file_.Counters().blocksWritten;
+        file_.WriteRecordingBlock(window.Bytes() + CaptureWindow::kCurrentBlockEnd - left * kBlockBytes,
+                                  fit * kBlockBytes, false);
+        totals_.blocksKept += file_.Counters().blocksWritten - before;
+        left -= fit;
+    }
 }
 
 void Recorder::EndGroup() {
@@ -102,11 +136,14 @@ void Recorder::EndGroup() {
     if (file_.IsOpen() && (full || file_.Failed())) CloseRecordingFile();
 }
 
+// The count restarts from zero in a new file generation. The mark stays in the old one, so a
+// window taken before the close still counts only its blocks after the close as pre-roll.
+// Count first, generation second (the capture thread reads them the other way round).
 void Recorder::CloseRecordingFile() {
     file_.CloseRecordingFile();
     holdCount_ = 0;
-    blocksWrittenMark_ = 0;
     blocksCaptured_.store(0);
+    fileGeneration_.fetch_add(1);
 }
 
 void Recorder::Release() {

@@ -44,11 +44,16 @@ public:
     void BeginRun(bool monitorOnly);
     void ProcessCaptureBlock(const CaptureWindow& window);
     void OnTrigger(const CaptureWindow& window, double peakHz, double peakDb);
-    // Finishes the open file (if any), zeroes the per-file counters, the hold count, the
-    // blocks-written mark and blocks captured.
+    // Finishes the open file (if any), zeroes the per-file counters, the hold count and blocks
+    // captured, and starts a new file generation (the blocks-written mark then counts as 0).
     void CloseRecordingFile();
     // ReleaseCapture's part: closes the file and zeroes the run's counters.
     void Release();
+    // The most audio one WAV file may hold (the RIFF limit unless a test sets a smaller one);
+    // a group that reaches it goes on in the next file.
+    void SetWavDataLimit(uint32_t bytes) { file_.SetWavDataLimit(bytes); }
+    // Moves at each file close; the capture thread stamps it on every window it takes.
+    uint32_t FileGeneration() const { return fileGeneration_.load(); }
 
     // The readout after a write: true once per change, with the recording's time and size.
     bool TakeCountersChanged(int32_t* seconds, int32_t* kilobytes);
@@ -62,7 +67,10 @@ public:
 
 private:
     void EndGroup();
+    bool OpenFile(const char* timeStamp);
     void WriteBlocks(const CaptureWindow& window, uint32_t blocks);
+    uint32_t BlocksSinceMark(const CaptureWindow& window) const;
+    void SetMark(const CaptureWindow& window);
 
     DiagnosticLog& log_;
     CaptureSettings& settings_;
@@ -74,6 +82,8 @@ private:
     bool monitorOnly_ = true;
     uint32_t holdCount_ = 0;
     uint32_t blocksWrittenMark_ = 0;
+    uint32_t markGeneration_ = 0;  // the file generation blocksWrittenMark_ counts in
+    std::atomic<uint32_t> fileGeneration_{0};
     uint32_t filesOpened_ = 0;
     RecorderTotals totals_;
 };

@@ -95,6 +95,10 @@ uint32_t RecordingFile::WriteWav(const uint8_t* p, uint32_t n) {
     return written;
 }
 
+uint32_t RecordingFile::BlocksBeforeLimit() const {
+    return !mp3_ && wav_.IsOpen() ? wav_.RoomBytes() / kBlockBytes : UINT32_MAX;
+}
+
 void RecordingFile::ReportWriteFailure() {
     if (failed_) return;
     failed_ = true;

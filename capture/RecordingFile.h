@@ -45,6 +45,10 @@ public:
     // Finishes and closes the file (if any), logs its length, zeroes the counters.
     void CloseRecordingFile();
 
+    // Capture blocks the open WAV file can still take (unlimited for MP3 or a failed file).
+    uint32_t BlocksBeforeLimit() const;
+    void SetWavDataLimit(uint32_t bytes) { wav_.SetMaxDataBytes(bytes); }
+
     bool IsOpen() const { return open_; }
     bool Failed() const { return failed_; }  // a write failed since the file was opened
     bool Mp3() const { return mp3_; }

@@ -71,7 +71,7 @@ bool WavFileWriter::OpenWavFile(const std::string& path) {
 
 bool WavFileWriter::WriteWavBlock(const uint8_t* p, uint32_t n) {
     if (!stream_) return false;
-    if (n > kMaxDataBytes - dataBytes_) {
+    if (n > RoomBytes()) {
         FinishWavFile();
         return false;
     }

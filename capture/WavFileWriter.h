@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -33,6 +34,11 @@ public:
     // Writes the final sizes and closes; does nothing when no file is open.
     void FinishWavFile();
 
+    // A smaller data limit than the RIFF one (for tests); applies to the open file too.
+    void SetMaxDataBytes(uint32_t bytes) { maxDataBytes_ = std::min(bytes, kMaxDataBytes); }
+    // Bytes the file can still take before it reaches its limit (0 when no file is open).
+    uint32_t RoomBytes() const { return stream_ ? maxDataBytes_ - std::min(dataBytes_, maxDataBytes_) : 0; }
+
     bool IsOpen() const { return stream_ != nullptr; }
     uint32_t DataBytes() const { return dataBytes_; }
 
@@ -40,6 +46,7 @@ private:
     bool WriteHeader();
     std::FILE* stream_ = nullptr;
     uint32_t dataBytes_ = 0;
+    uint32_t maxDataBytes_ = kMaxDataBytes;
 };
 
 }  // namespace sonotrap

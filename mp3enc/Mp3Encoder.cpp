@@ -75,12 +75,14 @@ void EncoderState::RestoreSigns() {
     }
 }
 
-// One sink write per frame; a refused write counts no bytes and no frame.
+// One sink write per frame; a frame counts only when all of it was taken, its bytes as far as
+// they went (a torn frame is still in the file).
 size_t EncoderState::WriteFrame(Mp3Sink& sink) {
     const size_t bytes = FormatFrame(header, channels, side, quantised, writer);
-    if (bytes == 0 || !sink.Write(writer.Data(), bytes)) return 0;
-    ++framesWritten;
-    return bytes;
+    if (bytes == 0) return 0;
+    const size_t taken = sink.Write(writer.Data(), bytes);
+    if (taken == bytes) ++framesWritten;
+    return taken;
 }
 
 void EncoderState::Reset() {
@@ -120,6 +122,8 @@ size_t Mp3Encoder::Encode(const int16_t* samples, size_t count, bool flush, Mp3S
     mp3enc::EncoderState& s = *state_;
     const size_t channels = static_cast<size_t>(s.channels);
     const size_t perFrame = kSamplesPerFrame * channels;
+    // Half a pair would be dropped, shifting left and right for the rest of the stream.
+    if (samples != nullptr && count % channels != 0) return 0;
     size_t bytes = 0;
     // More than one frame's worth is encoded frame by frame rather than overrunning the input.
     while (samples != nullptr && count > 0) {

@@ -33,8 +33,9 @@ public:
     // Encodes count samples (interleaved pairs with two channels): one frame per 1152
     // samples per channel, a short last chunk padded with zeros. With flush, two frames of
     // silence follow, carrying out the audio still held in the filterbank. Null samples or
-    // count 0 encode nothing but still flush when asked. Each frame is one sink write.
-    // Returns the bytes the sink accepted; a refused write shows in sink.Failed().
+    // count 0 encode nothing but still flush when asked. With two channels an odd count is
+    // refused: nothing is encoded or flushed and 0 returned. Each frame is one sink write.
+    // Returns the bytes the sink took (part of a frame too); a short write shows in sink.Failed().
     size_t Encode(const int16_t* samples, size_t count, bool flush, Mp3Sink& sink);
 
     // Back to the freshly initialised state (no audio held) without freeing anything.

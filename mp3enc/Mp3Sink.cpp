@@ -2,15 +2,15 @@
 
 namespace sonotrap {
 
-bool Mp3Sink::Write(const uint8_t* bytes, size_t count) {
-    bool ok = false;
+size_t Mp3Sink::Write(const uint8_t* bytes, size_t count) {
+    size_t taken = 0;
     if (file_ != nullptr) {
-        ok = std::fwrite(bytes, 1, count, file_) == count;
+        taken = std::fwrite(bytes, 1, count, file_);
     } else if (write_) {
-        ok = write_(bytes, count);
+        taken = write_(bytes, count) ? count : 0;
     }
-    if (!ok) ++failedWrites_;
-    return ok;
+    if (taken != count) ++failedWrites_;
+    return taken;
 }
 
 }  // namespace sonotrap

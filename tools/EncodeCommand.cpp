@@ -31,6 +31,8 @@ int RunEncode(const EncodeOptions& options) {
         std::fprintf(stderr, "sonotrap-tool encode: cannot create %s\n", options.output.c_str());
         return 2;
     }
+    // Unbuffered, as a recording file: one write per frame, a failure seen at the frame it hit.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     auto encoder = std::make_unique<Mp3Encoder>();
     encoder->Initialise(64, 1);
     Mp3Sink sink(file);
@@ -38,7 +40,8 @@ int RunEncode(const EncodeOptions& options) {
     for (size_t at = 0; at < samples.size() && !sink.Failed(); at += chunk) {
         encoder->Encode(samples.data() + at, std::min(chunk, samples.size() - at), false, sink);
     }
-    encoder->Encode(nullptr, 0, true, sink);
+    // After a refused write the file is already wrong; silence behind it would only hide where.
+    if (!sink.Failed()) encoder->Encode(nullptr, 0, true, sink);
     const bool closed = std::fclose(file) == 0;
     if (sink.Failed() || !closed) {
         std::fprintf(stderr, "sonotrap-tool encode: writing %s failed\n", options.output.c_str());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <tuple>
 
@@ -59,6 +61,39 @@ TEST_F(ShellStarted, ThresholdClicksOnlyStrictlyInsideTheMeterDuringACaptureRun)
         EXPECT_EQ(settings.Threshold(), 60u) << x << "," << y;
     }
     EXPECT_TRUE(h.State().running);
+}
+
+// A threshold click reaches the trigger's copy, the meter's line (drawn at its next update)
+// and the log.
+TEST_F(ShellStarted, ThresholdClickMovesTheTriggerTheMeterLineAndLogsIt) {
+    StartRun();
+    h.Click(kMeterX, 150);  // floor(96.32947 * 107 / 388 + 0.5) = 27
+    EXPECT_EQ(h.shell->GetSettings().ThresholdLevel(), 27.0);
+    EXPECT_EQ(h.shell->Display()->Graph()->PeakMeter().Threshold(), 27.0);
+    const std::string log = h.LogText();
+    EXPECT_EQ(log.substr(log.rfind("Threshold DBs")), "Threshold DBs: 27\n");
+    const int row = 43 + static_cast<int>(27 * 388 / 96.32947);
+    WaitFor([&] { return h.Pixel(kMeterX, row) == 0xFFFFFFu; }, 5000, "the threshold line on row " + std::to_string(row));
+}
+
+// Any other click restarts the averaging: a silent block after a click is not mixed with the
+// loud one before it.
+TEST_F(ShellStarted, OtherClicksRestartAveraging) {
+    SpectrumAnalyzer* analyzer = h.shell->Display()->Analyzer();
+    ASSERT_TRUE(analyzer->SetAveragingDepth(4));
+    std::vector<int16_t> tone(16384), silence(16384);
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<int16_t>(16000 * std::sin(i * 0.2));
+    const auto peakAfterTone = [&](bool click) {
+        PeakReading reading;
+        NotePeaks notes;
+        analyzer->AnalyzeBlock(tone.data(), reading, notes);
+        if (click) h.Click(100, 100);
+        reading = PeakReading::Band(16, 16000);
+        analyzer->AnalyzeBlock(silence.data(), reading, notes);
+        return reading.db;
+    };
+    const float mixed = peakAfterTone(false);
+    EXPECT_LT(peakAfterTone(true), mixed - 40.0f);
 }
 
 TEST_F(ShellStarted, StartStopRegionBoundsAreInclusive) {
@@ -257,6 +292,59 @@ TEST_F(ShellStarted, ShutdownClosesLogAndReleasesTheScreen) {
     EXPECT_NE(h.LogText().find("Shutting down logging system..."), std::string::npos);
     h.Click(kStartX, kStartY);  // after shutdown nothing is handled
     h.shell->OnDestroy();       // and a second destroy does nothing
+}
+
+// A Record run over two tone bursts, stopped and then closed with the window: the file is
+// finished (WAV sizes; MP3 whole frames, two of them flushed silence) and the log gives its
+// length and size.
+TEST(ShellRecordRun, StopThenWindowCloseFinishesTheFileAndLogsItsLength) {
+    std::vector<int16_t> input(32000 * 5);
+    for (size_t i = 0; i < input.size(); ++i) {
+        const bool burst = (i >= 32000 && i < 41600) || (i >= 96000 && i < 105600);
+        input[i] = burst ? static_cast<int16_t>(8000 * std::sin(i * 0.19635)) : 0;  // 1 kHz
+    }
+    for (const bool mp3 : {false, true}) {
+        SCOPED_TRACE(mp3);
+        ShellHarness h(true, 0, {}, input);
+        h.Start();
+        h.shell->GetSettings().SetOutputMp3(mp3);
+        h.Click(kRecordX, kMarkerRowY);
+        h.Click(kStartX, kStartY);
+        ASSERT_TRUE(h.State().running);
+        const std::string end = "End contiguous samples group.\n";
+        WaitFor([&] {
+            const std::string log = h.LogText();
+            return log.find(end) != log.rfind(end);
+        }, 30000, "two groups");
+        h.Click(kStartX, kStartY);
+        h.shell->OnDestroy();
+        std::vector<std::string> files;
+        for (const auto& e : std::filesystem::directory_iterator(h.dir.Path())) {
+            if (e.path().extension() == (mp3 ? ".mp3" : ".wav")) files.push_back(e.path().string());
+        }
+        ASSERT_EQ(files.size(), 1u);
+        const std::vector<uint8_t> bytes = ReadFileBytes(files[0]);
+        const auto le32 = [&](size_t at) { return uint32_t(bytes[at]) | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t(bytes[at + 3]) << 24; };
+        uint32_t blocks = 0;
+        if (mp3) {
+            ASSERT_EQ(bytes.size() % 576, 0u);
+            blocks = static_cast<uint32_t>(bytes.size() / 576 - 1);
+            for (size_t at = 0; at < bytes.size(); at += 288) ASSERT_EQ(le32(at), 0xC458FBFFu) << at;
+        } else {
+            ASSERT_GT(bytes.size(), 56u);
+            const uint32_t data = static_cast<uint32_t>(bytes.size() - 56);
+            EXPECT_EQ(std::vector<uint32_t>({le32(4), le32(44), le32(52)}), std::vector<uint32_t>({data + 48, data / 2, data}));
+            ASSERT_EQ(data % 4608, 0u);
+            blocks = data / 4608;
+        }
+        EXPECT_GE(blocks, 2u * 15u);  // two groups of at least pre-roll, trigger and hold
+        const auto seconds = static_cast<unsigned>(blocks * 2304 / 32000.0 + 0.5);
+        char length[96];
+        std::snprintf(length, sizeof length, "File length: 00:%02u:%02u \nTotal KBytes recorded: %zu\n", seconds / 60, seconds % 60,
+                      (bytes.size() - (mp3 ? 0 : 56)) / 1024);
+        EXPECT_NE(h.LogText().find(files[0] + "\n"), std::string::npos);
+        EXPECT_NE(h.LogText().find(length), std::string::npos) << length;
+    }
 }
 
 TEST(ShellWithoutCapture, DeviceFailureIsReportedAndStartFails) {

@@ -1,8 +1,10 @@
 #pragma once
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -51,24 +53,38 @@ public:
     std::function<bool(GraphOptionsDialogLogic&, GraphOptionsDialogLogic::Choice*)> graphScript;
 };
 
+// Polls until done() holds, at most timeoutMs; false (and a failure naming what) if it never does.
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs, const std::string& what) {
+    for (int waited = 0; !done(); waited += 10) {
+        if (waited >= timeoutMs) {
+            ADD_FAILURE() << "timed out waiting for " << what;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 // A shell over a fake window, a memory back screen, a virtual microphone (silence, on its own
-// pace) and a virtual sound output, started in a fresh current directory.
+// pace; or the given samples in lock step, no block lost) and a virtual sound output, started
+// in a fresh current directory.
 class ShellHarness {
 public:
-    explicit ShellHarness(bool withCapture = true, unsigned startupDelayMs = 0, VirtualCaptureFaults faults = {})
+    explicit ShellHarness(bool withCapture = true, unsigned startupDelayMs = 0, VirtualCaptureFaults faults = {},
+                          std::vector<int16_t> input = {})
         : currentDir(dir.Path()) {
         Shell::Devices devices;
         if (withCapture) {
-            devices.openCaptureInput = [faults] {
+            devices.openCaptureInput = [faults, input] {
                 VirtualCapturePacing pacing;
-                pacing.lockStep = false;
-                pacing.blockIntervalMs = 72.0;
-                return std::make_unique<VirtualCaptureInput>(
-                    [](int16_t* out, size_t count) {
-                        std::memset(out, 0, count * sizeof(int16_t));
-                        return count;
-                    },
-                    pacing, faults);
+                pacing.lockStep = !input.empty();
+                pacing.blockIntervalMs = input.empty() ? 72.0 : 0.0;
+                CaptureSampleSource source = [](int16_t* out, size_t count) {
+                    std::memset(out, 0, count * sizeof(int16_t));
+                    return count;
+                };
+                if (!input.empty()) source = MakeSampleSource(input);
+                return std::make_unique<VirtualCaptureInput>(std::move(source), pacing, faults);
             };
         }
         devices.soundOutput = &soundOutput;

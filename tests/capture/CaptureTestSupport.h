@@ -1,5 +1,8 @@
 #pragma once
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <cstdint>
 #include <cstdio>
@@ -66,6 +69,25 @@ inline void ExpectWavSizes(const std::vector<uint8_t>& bytes, uint32_t dataBytes
     EXPECT_EQ(Le32(bytes, 44), dataBytes / 2);
     EXPECT_EQ(Le32(bytes, 52), dataBytes);
 }
+
+// Makes every file of the process stop growing at limit bytes (EFBIG instead of a signal).
+class ScopedFileSizeLimit {
+public:
+    explicit ScopedFileSizeLimit(rlim_t limit) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit next = previous_;
+        next.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &next);
+    }
+    ~ScopedFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    void (*previousHandler_)(int);
+    rlimit previous_{};
+};
 
 // Answers each analysis with the next scripted reading, then with the default one; remembers
 // the bands it was asked for. Safe to use from the processing thread.

@@ -10,9 +10,14 @@ namespace {
 
 class RecorderTest : public ::testing::Test, protected CaptureRig {
 protected:
-    // Processes the blocks of notifications from..to (inclusive) of the synthetic stream.
+    // Processes the blocks of notifications from..to (inclusive) of the synthetic stream, taken
+    // in the recorder's current file generation as the capture thread takes them.
     void Run(uint32_t from, uint32_t to) {
-        for (uint32_t k = from; k <= to; ++k) recorder.ProcessCaptureBlock(StreamWindow(k));
+        for (uint32_t k = from; k <= to; ++k) {
+            CaptureWindow w = StreamWindow(k);
+            w.fileGeneration = recorder.FileGeneration();
+            recorder.ProcessCaptureBlock(w);
+        }
     }
     // Pushes one loud reading in the band, then processes the given blocks.
     void Trigger(uint32_t from, uint32_t to) {
@@ -157,6 +162,74 @@ TEST_F(RecorderTest, SizeLimitClosesTheFileOnlyAtTheEndOfAGroup) {
         EXPECT_EQ(recorder.File().Path() == first, !limit);
         EXPECT_EQ(recorder.FilesOpened(), limit ? 2u : 1u);
         recorder.CloseRecordingFile();
+    }
+}
+
+// Windows taken before a size-limit close still count their blocks from the run's start: their
+// pre-roll may hold only blocks after the close, never blocks already in the closed file.
+TEST_F(RecorderTest, WindowFromBeforeACloseRepeatsNothing) {
+    settings.sizeLimit = true;
+    recorder.BeginRun(false);
+    analysis.Push(1000.0f, -10.0f, 1144);
+    Run(7, 1157);  // the file closes at 1157
+    ASSERT_FALSE(recorder.File().IsOpen());
+    CaptureWindow stale = StreamWindow(1159);  // taken before the close was seen
+    stale.fileGeneration = recorder.FileGeneration() - 1;
+    analysis.Push(1000.0f, -10.0f);
+    recorder.ProcessCaptureBlock(stale);
+    EXPECT_EQ(recorder.File().Counters().blocksWritten, 2u);
+    recorder.CloseRecordingFile();
+    ASSERT_EQ(recorder.Totals().files.size(), 2u);
+    EXPECT_EQ(FileData(recorder.Totals().files[1]), CurrentBlocks(1158, 1159));
+}
+
+// A WAV file at its data limit finishes and the group goes on in a new file named after the
+// block that opens it, a pre-roll split across the two; nothing is lost or logged as an error.
+TEST_F(RecorderTest, FullWavFileRollsOverWithoutLosingABlock) {
+    recorder.SetWavDataLimit(5 * 4608 + 100);
+    recorder.BeginRun(false);
+    Trigger(7, 14);
+    EXPECT_EQ(recorder.HoldCount(), 0u);
+    recorder.CloseRecordingFile();
+    const std::vector<std::string> names = {dir.File("0101000001.wav"), dir.File("0101000006.wav"),
+                                            dir.File("0101000011.wav")};
+    EXPECT_EQ(recorder.Totals().files, names);
+    std::vector<uint8_t> all;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const auto data = FileData(names[i]);
+        ExpectWavSizes(ReadFileBytes(names[i]), i < 2 ? 5 * 4608u : 4 * 4608u);
+        all.insert(all.end(), data.begin(), data.end());
+    }
+    EXPECT_EQ(all, CurrentBlocks(1, 14));
+    const std::string body = LogBody();
+    EXPECT_EQ(body.find("rror"), std::string::npos);
+    EXPECT_NE(body.find("WAV size limit reached, the recording goes on in the next file.\n\nFile length: "
+                        "00:00:00 \nTotal KBytes recorded: 22\n" + names[1] + "\n"), std::string::npos) << body;
+}
+
+// A file that failed to write is closed at its group's end, keeping what reached the disk (and
+// counting just that); the next trigger records into a new file.
+TEST_F(RecorderTest, FailedFileIsReplacedAtTheNextTrigger) {
+    for (const bool mp3 : {false, true}) {
+        SCOPED_TRACE(mp3);
+        settings.outputMp3 = mp3;
+        recorder.BeginRun(false);
+        const uint32_t limit = mp3 ? 14 * 288 + 100 : 56 + 7 * 4608 + 100;
+        {
+            ScopedFileSizeLimit fsize(limit);
+            Trigger(7, 10);
+            EXPECT_EQ(recorder.File().Counters().fileBytes, limit - (mp3 ? 0 : 56));
+            Run(11, 14);
+        }
+        EXPECT_FALSE(recorder.File().IsOpen());
+        const std::string first = recorder.Totals().files.back();
+        EXPECT_EQ(ReadFileBytes(first).size(), limit);
+        Trigger(30, 30);
+        ASSERT_TRUE(recorder.File().IsOpen());
+        EXPECT_NE(recorder.File().Path(), first);
+        EXPECT_EQ(recorder.File().Counters().fileBytes, mp3 ? 14 * 288u : 7 * 4608u);
+        recorder.CloseRecordingFile();
+        EXPECT_NE(LogBody().find("Write error, recording file finished early: " + first + "\n"), std::string::npos);
     }
 }
 

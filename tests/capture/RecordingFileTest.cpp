@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include "capture/RecordingFile.h"
 #include "capture/WavFileWriter.h"
@@ -58,25 +55,6 @@ TEST_F(RecordingFileTest, ClosingWithNothingWrittenLogsNothing) {
     EXPECT_EQ(LogBody(), "");
     EXPECT_EQ(file.Counters().fileBytes, 0u);
 }
-
-// Makes every file of the process stop growing at limit bytes (EFBIG instead of a signal).
-class ScopedFileSizeLimit {
-public:
-    explicit ScopedFileSizeLimit(rlim_t limit) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit next = previous_;
-        next.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &next);
-    }
-    ~ScopedFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    void (*previousHandler_)(int);
-    rlimit previous_{};
-};
 
 TEST_F(RecordingFileTest, AWriteErrorFinishesTheFileLogsItAndIsNotCounted) {
     ASSERT_TRUE(file.OpenRecordingFile("0101000000"));

@@ -40,5 +40,14 @@ if [ -w /dev/full ]; then
   "$tool" encode "$work/tone.wav" /dev/full 2>/dev/null; rc=$?
   [ $rc -eq 1 ] || fail "a full device gave $rc"
 fi
+# A file-size limit refuses the 15th frame halfway: nothing more is written after that.
+if command -v strace >/dev/null; then
+  (trap '' XFSZ; ulimit -f 4; strace -qq -s 0 -e trace=write -e signal=none -o "$work/writes.txt" \
+    "$tool" encode "$work/tone.wav" "$work/limited.mp3" 2>/dev/null); rc=$?
+  [ $rc -eq 1 ] || fail "a size-limited file gave $rc"
+  [ "$(stat -c %s "$work/limited.mp3")" -eq 4096 ] || fail "size-limited file length"
+  grep -q EFBIG "$work/writes.txt" || fail "no refused write seen"
+  sed -n '/EFBIG/,$p' "$work/writes.txt" | tail -n +2 | grep -q '^write(3,' && fail "writes after the refused one"
+fi
 set -e
 echo "encode_tool: ok"
