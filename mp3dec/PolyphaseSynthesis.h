@@ -5,7 +5,7 @@ namespace sonotrap::mp3 {
 
 // The synthesis subband filter: 32 subband samples per time slot become 32 PCM samples.
 // The window is scaled so that the filter's sums are PCM values directly.
-constexpr double kSynthesisScale = 32768.0;
+constexpr double kSynthesisScale = 32767.0;
 
 // One channel's filter history: the distinct values (17 per slot) of the last 16 V vectors,
 // kept so that a slot's window sums read one contiguous row per age. Each V vector has two
