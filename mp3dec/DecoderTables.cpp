@@ -190,7 +190,7 @@ void BuildSynthesis(DecoderTables& t) {
     const double scale = kSynthesisScale;
     const double* d = kSynthesisWindowD;
     for (int h = 0; h < 16; ++h)
-        for (int j = 0; j < 18; ++j) {
+        for (int j = 0; j < 20; ++j) {
             t.synthesisWindow[h][j] = j <= 16 ? d[j + 32 * h] * scale : 0.0;
             // Output 32 - j reads the same values: a mirrors with a sign, b without.
             const bool mirrored = j >= 1 && j <= 15;
@@ -210,6 +210,9 @@ std::unique_ptr<DecoderTables> BuildTables() {
     BuildShortLineIndex(*t);
     BuildLsfLayouts(*t);
     BuildSynthesis(*t);
+#if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
+    t->avx2 = __builtin_cpu_supports("avx2");
+#endif
     return t;
 }
 

@@ -43,8 +43,9 @@ struct DecoderTables {
     HuffmanLookup bigValues[32];
     HuffmanLookup count1[2];
     double dctFactor[5][16];             // 1 / (2 cos(pi (2k + 1) / (64 >> t)))
-    double synthesisWindow[16][18];        // [age][j]: D[j + 32 age], scaled, j = 0..16
-    double synthesisWindowMirror[16][18];  // the same for output 32 - j (j = 1..15)
+    double synthesisWindow[16][20];        // [age][j]: D[j + 32 age], scaled, j = 0..16
+    double synthesisWindowMirror[16][20];  // the same for output 32 - j (j = 1..15)
+    bool avx2 = false;                     // the kernels for AVX2 may run on this processor
 };
 
 // The shared tables; builds them on first use (thread-safe).

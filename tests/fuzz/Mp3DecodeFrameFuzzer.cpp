@@ -1,8 +1,8 @@
 // libFuzzer target: DecodeFrame straight on frames, without the frame index in front of it,
 // so that damaged headers, side information and reservoir references reach the decoder. The
-// input is a list of up to 8 frames, each a 16-bit little-endian length and that many bytes. All
-// frames are fed (and a zero-length one, so that the last is decoded too); then the decoder
-// is reset and fed again: the output stays within its bounds and repeats exactly.
+// input is a list of up to 8 frames, each a 16-bit little-endian length and that many bytes.
+// All frames are fed (and a zero-length one, so that the last is decoded too); then the
+// decoder is reset and fed again: the output stays within its bounds and repeats exactly.
 #include <cstdint>
 #include <cstring>
 #include <vector>
