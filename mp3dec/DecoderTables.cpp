@@ -93,6 +93,10 @@ void BuildWindows(DecoderTables& t) {
     for (int type = 0; type < 4; ++type)
         for (int i = 0; i < 36; ++i)
             t.windowOdd[type][i] = (i & 1) ? -t.window[type][i] : t.window[type][i];
+    for (int type = 0; type < 4; ++type)
+        for (int i = 0; i < 36; ++i)
+            for (int lane = 0; lane < 4; ++lane)
+                t.windowLanes[type][i][lane] = lane & 1 ? t.windowOdd[type][i] : t.window[type][i];
     for (int m = 0; m < 9; ++m) {
         t.dct18Pre[m][0] = std::cos(kPi * (4 * m + 1) / 72);
         t.dct18Pre[m][1] = std::sin(kPi * (4 * m + 1) / 72);

@@ -31,6 +31,7 @@ struct DecoderTables {
     double antialiasCa[8];
     double window[4][36];     // block types 0..3 (type 2: 12-point short window)
     double windowOdd[4][36];  // the same with every odd sample negated (odd subbands)
+    double windowLanes[4][36][4];  // four subbands from an even one: window, odd, window, odd
     double imdct12[6][6];
     // The 18-point DCT-IV through a 9-point complex DFT (3 x 3): twiddles as (cos, sin).
     double dct18Pre[9][2];        // e^(i pi (4m + 1) / 72)
