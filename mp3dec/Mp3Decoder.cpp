@@ -195,18 +195,11 @@ void ParseSide(Mp3Decoder* d) {
 }
 
 void SynthesizeGranule(Mp3Decoder* d, int16_t* out) {
-    const uint32_t channels = d->channels;
-    int16_t mono[32];
-    for (int slot = 0; slot < 18; ++slot) {
-        if (channels == 2) {
-            mp3::SynthesizeSlot(d->synthesis[0], d->subbandSamples[0][slot], out, 2);
-            mp3::SynthesizeSlot(d->synthesis[1], d->subbandSamples[1][slot], out + 1, 2);
-        } else {
-            mp3::SynthesizeSlot(d->synthesis[0], d->subbandSamples[0][slot], mono, 1);
-            std::memcpy(out, mono, sizeof mono);
-        }
-        out += 32 * channels;
-    }
+    // Each channel writes every other sample of the interleaved output (stride 2) or, alone,
+    // every sample.
+    const int channels = static_cast<int>(d->channels);
+    for (int ch = 0; ch < channels; ++ch)
+        mp3::SynthesizeSlots(d->synthesis[ch], d->subbandSamples[ch], 18, out + ch, channels);
 }
 
 void DecodeGranules(Mp3Decoder* d, int16_t* output, uint32_t* outputBytes) {

@@ -9,18 +9,20 @@ namespace {
 
 // B DCT-IIs of size N side by side, X[m] = sum x[k] cos(pi m (2k + 1) / 2N), by Lee's split
 // of each into two half-size DCTs; the halves of all B go on as one batch of 2B, so every
-// level is a single call (and the compiler can flatten the whole transform).
-template <int N, int B>
-void BatchDct(const double* in, double* out, const DecoderTables& t) {
+// level is a single call (and the compiler can flatten the whole transform). T is double,
+// or (x86) four time slots side by side in a vector, which gives the same bits lane by lane;
+// always inlined, so that the vector form is compiled for its caller's instruction set.
+template <int N, int B, class T>
+inline __attribute__((always_inline)) void BatchDct(const T* in, T* out, const DecoderTables& t) {
     if constexpr (N == 1) {
         for (int b = 0; b < B; ++b) out[b] = in[b];
     } else {
         constexpr int kHalf = N / 2;
         constexpr int kLevel = N == 32 ? 0 : N == 16 ? 1 : N == 8 ? 2 : N == 4 ? 3 : 4;
         const double* factor = t.dctFactor[kLevel];
-        double halves[2 * B * kHalf], results[2 * B * kHalf];
+        T halves[2 * B * kHalf], results[2 * B * kHalf];
         for (int b = 0; b < B; ++b) {
-            const double* x = in + b * N;
+            const T* x = in + b * N;
             for (int k = 0; k < kHalf; ++k) {
                 halves[b * kHalf + k] = x[k] + x[N - 1 - k];
                 halves[(B + b) * kHalf + k] = (x[k] - x[N - 1 - k]) * factor[k];
@@ -28,9 +30,9 @@ void BatchDct(const double* in, double* out, const DecoderTables& t) {
         }
         BatchDct<kHalf, 2 * B>(halves, results, t);
         for (int b = 0; b < B; ++b) {
-            const double* even = results + b * kHalf;
-            const double* odd = results + (B + b) * kHalf;
-            double* y = out + b * N;
+            const T* even = results + b * kHalf;
+            const T* odd = results + (B + b) * kHalf;
+            T* y = out + b * N;
             for (int m = 0; m < kHalf - 1; ++m) {
                 y[2 * m] = even[m];
                 y[2 * m + 1] = odd[m] + odd[m + 1];
@@ -69,10 +71,21 @@ void WindowSums(const Row* rows, const DecoderTables& t, double* sum, double* mi
 }
 
 #if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
-// The same with four lanes of AVX2 (chosen at run time; multiplies and adds stay separate
-// operations, as in the portable code, so the results are identical).
 using Double4 = double __attribute__((vector_size(32)));
 
+// The transforms of four time slots at once, with AVX2 (chosen at run time).
+__attribute__((target("avx2"))) void DctFourSlots(const double (*subbands)[32], double (*x)[32],
+                                                  const DecoderTables& t) {
+    Double4 in[32], out[32];
+    for (int k = 0; k < 32; ++k)
+        in[k] = Double4{subbands[0][k], subbands[1][k], subbands[2][k], subbands[3][k]};
+    BatchDct<32, 1>(in, out, t);
+    for (int k = 0; k < 32; ++k)
+        for (int lane = 0; lane < 4; ++lane) x[lane][k] = out[k][lane];
+}
+
+// The window sums with four lanes of AVX2 (chosen at run time; multiplies and adds stay separate
+// operations, as in the portable code, so the results are identical).
 __attribute__((target("avx2"))) void WindowSumsAvx2(const Row* rows, const DecoderTables& t,
                                                     double* sum, double* mirror) {
     for (int j0 = 0; j0 < SynthesisState::kRow; j0 += 4) {
@@ -91,15 +104,9 @@ __attribute__((target("avx2"))) void WindowSumsAvx2(const Row* rows, const Decod
 }
 #endif
 
-}  // namespace
-
-void ClearSynthesis(SynthesisState& state) { std::memset(&state, 0, sizeof state); }
-
-void SynthesizeSlot(SynthesisState& state, const double* subbands, int16_t* out, int stride) {
-    const DecoderTables& t = Tables();
-    double x[32];
-    BatchDct<32, 1>(subbands, x, t);
-
+// Ring update, window sums and rounding of one slot whose transform x is done.
+void FilterSlot(SynthesisState& state, const double* x, int16_t* out, int stride,
+                const DecoderTables& t) {
     // The 64-value V vector is [X16..X31, 0, -X31..-X1, -X0, -X1..-X15]; its distinct halves
     // are a = V[0..16] and b = V[32..48].
     const int pos = state.position = (state.position + 15) & 15;
@@ -122,6 +129,30 @@ void SynthesizeSlot(SynthesisState& state, const double* subbands, int16_t* out,
         WindowSums(rows, t, sum, mirror);
     for (int j = 0; j <= 16; ++j) out[j * stride] = RoundToPcm(sum[j]);
     for (int j = 1; j <= 15; ++j) out[(32 - j) * stride] = RoundToPcm(mirror[j]);
+}
+
+}  // namespace
+
+void ClearSynthesis(SynthesisState& state) { std::memset(&state, 0, sizeof state); }
+
+void SynthesizeSlot(SynthesisState& state, const double* subbands, int16_t* out, int stride) {
+    const DecoderTables& t = Tables();
+    double x[32];
+    BatchDct<32, 1>(subbands, x, t);
+    FilterSlot(state, x, out, stride, t);
+}
+
+void SynthesizeSlots(SynthesisState& state, const double (*subbands)[32], int slots, int16_t* out,
+                     int stride) {
+    const DecoderTables& t = Tables();
+    double x[18][32];
+    int s = 0;
+#if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
+    if (t.avx2)
+        for (; s + 4 <= slots; s += 4) DctFourSlots(subbands + s, x + s, t);
+#endif
+    for (; s < slots; ++s) BatchDct<32, 1>(subbands[s], x[s], t);
+    for (s = 0; s < slots; ++s) FilterSlot(state, x[s], out + 32 * stride * s, stride, t);
 }
 
 }  // namespace sonotrap::mp3

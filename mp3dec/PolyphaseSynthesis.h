@@ -30,5 +30,8 @@ inline int16_t RoundToPcm(double sum) {
 
 // Filters one time slot: writes 32 samples to out[0], out[stride], ... out[31 * stride].
 void SynthesizeSlot(SynthesisState& state, const double* subbands, int16_t* out, int stride);
+// The same for `slots` (at most 18) successive slots: slot s goes to out + 32 * stride * s.
+void SynthesizeSlots(SynthesisState& state, const double (*subbands)[32], int slots, int16_t* out,
+                     int stride);
 
 }  // namespace sonotrap::mp3
