@@ -84,10 +84,29 @@ __attribute__((target("avx2"))) void DctFourSlots(const double (*subbands)[32], 
         for (int lane = 0; lane < 4; ++lane) x[lane][k] = out[k][lane];
 }
 
-// The window sums with four lanes of AVX2 (chosen at run time; multiplies and adds stay separate
-// operations, as in the portable code, so the results are identical).
+// The window sums and their rounding with four lanes of AVX2 (chosen at run time). Multiplies
+// and adds stay separate operations and the rounding takes the portable steps, so the
+// results are identical.
+using Int4 = int32_t __attribute__((vector_size(16)));
+using Bits4 = int64_t __attribute__((vector_size(32)));
+
+inline __attribute__((always_inline)) Int4 RoundToPcm4(Double4 v) {
+    const Double4 low = {-32768.0, -32768.0, -32768.0, -32768.0};
+    const Double4 high = {32767.0, 32767.0, 32767.0, 32767.0};
+    v = v < low ? low : v;
+    v = high < v ? high : v;
+    Bits4 bits, half;
+    const Double4 halves = {0.5, 0.5, 0.5, 0.5};
+    std::memcpy(&bits, &v, sizeof bits);
+    std::memcpy(&half, &halves, sizeof half);
+    half |= bits & static_cast<int64_t>(0x8000000000000000ull);
+    Double4 signedHalf;
+    std::memcpy(&signedHalf, &half, sizeof half);
+    return __builtin_convertvector(v + signedHalf, Int4);
+}
+
 __attribute__((target("avx2"))) void WindowSumsAvx2(const Row* rows, const DecoderTables& t,
-                                                    double* sum, double* mirror) {
+                                                    int32_t* sum, int32_t* mirror) {
     for (int j0 = 0; j0 < SynthesisState::kRow; j0 += 4) {
         Double4 s = {0, 0, 0, 0}, m = {0, 0, 0, 0};
         for (int h = 0; h < 16; ++h) {
@@ -98,8 +117,9 @@ __attribute__((target("avx2"))) void WindowSumsAvx2(const Row* rows, const Decod
             s += w * r;
             m += wm * r;
         }
-        std::memcpy(sum + j0, &s, sizeof s);
-        std::memcpy(mirror + j0, &m, sizeof m);
+        const Int4 roundedSum = RoundToPcm4(s), roundedMirror = RoundToPcm4(m);
+        std::memcpy(sum + j0, &roundedSum, sizeof roundedSum);
+        std::memcpy(mirror + j0, &roundedMirror, sizeof roundedMirror);
     }
 }
 #endif
@@ -119,14 +139,18 @@ void FilterSlot(SynthesisState& state, const double* x, int16_t* out, int stride
         std::memcpy(state.v[q][pos + 16], value, sizeof a);
     }
 
-    double sum[SynthesisState::kRow], mirror[SynthesisState::kRow];
     const double(*rows)[SynthesisState::kRow] = state.v[pos & 1] + pos;
 #if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
-    if (t.avx2)
+    if (t.avx2) {
+        int32_t sum[SynthesisState::kRow], mirror[SynthesisState::kRow];
         WindowSumsAvx2(rows, t, sum, mirror);
-    else
+        for (int j = 0; j <= 16; ++j) out[j * stride] = static_cast<int16_t>(sum[j]);
+        for (int j = 1; j <= 15; ++j) out[(32 - j) * stride] = static_cast<int16_t>(mirror[j]);
+        return;
+    }
 #endif
-        WindowSums(rows, t, sum, mirror);
+    double sum[SynthesisState::kRow], mirror[SynthesisState::kRow];
+    WindowSums(rows, t, sum, mirror);
     for (int j = 0; j <= 16; ++j) out[j * stride] = RoundToPcm(sum[j]);
     for (int j = 1; j <= 15; ++j) out[(32 - j) * stride] = RoundToPcm(mirror[j]);
 }
