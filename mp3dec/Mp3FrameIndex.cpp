@@ -36,8 +36,8 @@ bool IsMpeg25Layer3(uint32_t word) {
 
 uint32_t Mpeg25Length(uint32_t word) {
     const HeaderFields f = Fields(word);
-    return mp3::FrameLengthBytes(mp3::kBitrateKbps[1][f.bitrateIndex], mp3::kSampleRateHz[1][f.samplingIndex],
-                    false, f.padding);
+    return mp3::FrameLengthBytes(mp3::kBitrateKbps[1][f.bitrateIndex],
+                                 mp3::kSampleRateHz[1][f.samplingIndex], false, f.padding);
 }
 
 }  // namespace
