@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -35,10 +37,14 @@ public:
     void Append(const int16_t* samples, size_t count) {
         const size_t at = bytes_.size();
         bytes_.resize(at + count * 2);
-        for (size_t i = 0; i < count; ++i) {
-            const auto v = static_cast<uint16_t>(samples[i]);
-            bytes_[at + 2 * i] = static_cast<char>(v & 0xFF);
-            bytes_[at + 2 * i + 1] = static_cast<char>(v >> 8);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(bytes_.data() + at, samples, count * 2);
+        } else {
+            for (size_t i = 0; i < count; ++i) {
+                const auto v = static_cast<uint16_t>(samples[i]);
+                bytes_[at + 2 * i] = static_cast<char>(v & 0xFF);
+                bytes_[at + 2 * i + 1] = static_cast<char>(v >> 8);
+            }
         }
         dataBytes_ += count * 2;
         if (bytes_.size() >= (1u << 20)) Flush();
