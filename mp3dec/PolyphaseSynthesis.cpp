@@ -90,7 +90,7 @@ __attribute__((target("avx2"))) void DctFourSlots(const double (*subbands)[32], 
 using Int4 = int32_t __attribute__((vector_size(16)));
 using Bits4 = int64_t __attribute__((vector_size(32)));
 
-inline __attribute__((always_inline)) Int4 RoundToPcm4(Double4 v) {
+__attribute__((target("avx2"), always_inline)) inline Int4 RoundToPcm4(Double4 v) {
     const Double4 low = {-32768.0, -32768.0, -32768.0, -32768.0};
     const Double4 high = {32767.0, 32767.0, 32767.0, 32767.0};
     v = v < low ? low : v;
