@@ -47,7 +47,12 @@ bool Mp3StreamReader::Open(const uint8_t* data, size_t count, void* shared) {
     frameConsumed = ZeroedTable<uint32_t>(tableCapacity);
     if (!frameConsumed) return false;
     decoder = CreateDecoder(frameStart.get(), frameLength.get(), frameConsumed.get());
-    return decoder != nullptr;
+    if (decoder == nullptr) return false;
+    // A stream none of whose frames yields samples would have playback decode it whole at
+    // every read and rewind: refuse it here, where that costs one pass.
+    if (DecodeNextFrame(scratch.get()) == 0) return false;
+    Rewind();
+    return true;
 }
 
 uint32_t Mp3StreamReader::DecodeNextFrame(int16_t* output) {

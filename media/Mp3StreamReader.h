@@ -19,8 +19,9 @@ public:
     Mp3StreamReader(const Mp3StreamReader&) = delete;
     Mp3StreamReader& operator=(const Mp3StreamReader&) = delete;
 
-    // Indexes the stream and creates its decoder. False when no frame is found or memory is
-    // short. sharedDecoder is the program's start-up object: kept, never used.
+    // Indexes the stream and creates its decoder. False when no frame is found, when no
+    // frame yields samples, or when memory is short. sharedDecoder is the program's start-up
+    // object: kept, never used.
     bool Open(const uint8_t* data, size_t count, void* sharedDecoder);
 
     const AudioFormat& Format() const { return format; }

@@ -93,6 +93,10 @@ void BuildWindows(DecoderTables& t) {
     for (int type = 0; type < 4; ++type)
         for (int i = 0; i < 36; ++i)
             t.windowOdd[type][i] = (i & 1) ? -t.window[type][i] : t.window[type][i];
+    for (int type = 0; type < 4; ++type)
+        for (int i = 0; i < 36; ++i)
+            for (int lane = 0; lane < 4; ++lane)
+                t.windowLanes[type][i][lane] = lane & 1 ? t.windowOdd[type][i] : t.window[type][i];
     for (int m = 0; m < 9; ++m) {
         t.dct18Pre[m][0] = std::cos(kPi * (4 * m + 1) / 72);
         t.dct18Pre[m][1] = std::sin(kPi * (4 * m + 1) / 72);
@@ -190,7 +194,7 @@ void BuildSynthesis(DecoderTables& t) {
     const double scale = kSynthesisScale;
     const double* d = kSynthesisWindowD;
     for (int h = 0; h < 16; ++h)
-        for (int j = 0; j < 18; ++j) {
+        for (int j = 0; j < 20; ++j) {
             t.synthesisWindow[h][j] = j <= 16 ? d[j + 32 * h] * scale : 0.0;
             // Output 32 - j reads the same values: a mirrors with a sign, b without.
             const bool mirrored = j >= 1 && j <= 15;
@@ -210,6 +214,9 @@ std::unique_ptr<DecoderTables> BuildTables() {
     BuildShortLineIndex(*t);
     BuildLsfLayouts(*t);
     BuildSynthesis(*t);
+#if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
+    t->avx2 = __builtin_cpu_supports("avx2");
+#endif
     return t;
 }
 

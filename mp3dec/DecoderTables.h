@@ -31,6 +31,7 @@ struct DecoderTables {
     double antialiasCa[8];
     double window[4][36];     // block types 0..3 (type 2: 12-point short window)
     double windowOdd[4][36];  // the same with every odd sample negated (odd subbands)
+    double windowLanes[4][36][4];  // four subbands from an even one: window, odd, window, odd
     double imdct12[6][6];
     // The 18-point DCT-IV through a 9-point complex DFT (3 x 3): twiddles as (cos, sin).
     double dct18Pre[9][2];        // e^(i pi (4m + 1) / 72)
@@ -43,8 +44,9 @@ struct DecoderTables {
     HuffmanLookup bigValues[32];
     HuffmanLookup count1[2];
     double dctFactor[5][16];             // 1 / (2 cos(pi (2k + 1) / (64 >> t)))
-    double synthesisWindow[16][18];        // [age][j]: D[j + 32 age], scaled, j = 0..16
-    double synthesisWindowMirror[16][18];  // the same for output 32 - j (j = 1..15)
+    double synthesisWindow[16][20];        // [age][j]: D[j + 32 age], scaled, j = 0..16
+    double synthesisWindowMirror[16][20];  // the same for output 32 - j (j = 1..15)
+    bool avx2 = false;                     // the kernels for AVX2 may run on this processor
 };
 
 // The shared tables; builds them on first use (thread-safe).

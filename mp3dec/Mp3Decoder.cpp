@@ -27,6 +27,7 @@ struct Mp3Decoder {
     // Frame progress.
     bool headerParsed, sideParsed, dataParsed;
     int32_t payloadLength, sideInfoLength, mainDataLength, previousPayloadLength;
+    int32_t surplusLength;  // bytes the frame table counts beyond the header's frame length
     uint32_t header;
     int reservoirHalf;
     uint32_t reservoirBytes;  // main-data bytes that end the previous half (reachable backwards)
@@ -151,7 +152,21 @@ bool ParseHeader(Mp3Decoder* d, uint32_t frameIndex) {
         d->reservoirBytes = 0;
     d->mainDataLength = 0;
     d->copiedBytes = 0;
-    d->payloadLength = std::max<int32_t>(0, static_cast<int32_t>(d->frameLength[frame]) - 4);
+    // Only the header's own frame length feeds the reservoir: bytes that the index added in
+    // front of the next frame (a stray byte) are dropped. A frame shorter than its header
+    // says lost bytes somewhere inside: it is not decoded, and nothing after it may reach
+    // back into it.
+    const uint32_t tableLength = d->frameLength[frame];
+    uint32_t length = tableLength;
+    const uint32_t kbps = d->decodable ? mp3::kBitrateKbps[d->lsf][d->bitrateIndex] : 0;
+    if (kbps != 0) {
+        length = mp3::FrameLengthBytes(kbps, mp3::kSampleRateHz[d->lsf][d->samplingFrequency % 3],
+                                       d->lsf != 0, d->padding);
+        if (tableLength < length) d->decodable = false;
+        length = std::min(length, tableLength);
+    }
+    d->surplusLength = static_cast<int32_t>(tableLength - length);
+    d->payloadLength = std::max<int32_t>(0, static_cast<int32_t>(length) - 4);
     d->sideInfoLength = d->lsf ? (d->channels == 1 ? 9 : 17) : (d->channels == 1 ? 17 : 32);
     if (d->errorProtection) d->sideInfoLength += 2;
     if (!d->decodable) d->sideInfoLength = 0;
@@ -180,18 +195,11 @@ void ParseSide(Mp3Decoder* d) {
 }
 
 void SynthesizeGranule(Mp3Decoder* d, int16_t* out) {
-    const uint32_t channels = d->channels;
-    int16_t mono[32];
-    for (int slot = 0; slot < 18; ++slot) {
-        if (channels == 2) {
-            mp3::SynthesizeSlot(d->synthesis[0], d->subbandSamples[0][slot], out, 2);
-            mp3::SynthesizeSlot(d->synthesis[1], d->subbandSamples[1][slot], out + 1, 2);
-        } else {
-            mp3::SynthesizeSlot(d->synthesis[0], d->subbandSamples[0][slot], mono, 1);
-            std::memcpy(out, mono, sizeof mono);
-        }
-        out += 32 * channels;
-    }
+    // Each channel writes every other sample of the interleaved output (stride 2) or, alone,
+    // every sample.
+    const int channels = static_cast<int>(d->channels);
+    for (int ch = 0; ch < channels; ++ch)
+        mp3::SynthesizeSlots(d->synthesis[ch], d->subbandSamples[ch], 18, out + ch, channels);
 }
 
 void DecodeGranules(Mp3Decoder* d, int16_t* output, uint32_t* outputBytes) {
@@ -239,6 +247,11 @@ void DecodeGranules(Mp3Decoder* d, int16_t* output, uint32_t* outputBytes) {
         SynthesizeGranule(d, output + *outputBytes / 2);
         *outputBytes += 18 * 32 * 2 * d->channels;
     }
+}
+
+void ForgetFilterHistory(Mp3Decoder* d) {
+    std::memset(d->overlap, 0, sizeof d->overlap);
+    for (auto& s : d->synthesis) mp3::ClearSynthesis(s);
 }
 
 void FinishFrame(Mp3Decoder* d) {
@@ -303,18 +316,22 @@ int DecodeFrame(Mp3Decoder* d, uint32_t frameIndex, int16_t* output, uint32_t* o
         BitReservoir& r = *d->reservoir;
         TakeIntoReservoir(d, r.bytePosition + d->sideInfoLength, d->mainDataLength);
         if (d->decodable) DecodeGranules(d, output, outputBytes);
+        // After frames that yielded nothing, the filters start afresh rather than finish a
+        // sound that was cut off.
+        if (*outputBytes == 0) ForgetFilterHistory(d);
         r.bytePosition = BitReservoir::WriteStart(d->reservoirHalf) + d->sideInfoLength +
                          d->mainDataLength;
         d->dataParsed = true;
         result = 0;
     }
     const int32_t rest = d->payloadLength - d->mainDataLength - d->sideInfoLength;
-    if (rest > d->queuedBytes) return result;
+    if (rest + d->surplusLength > d->queuedBytes) return result;
     if (rest > 0) {
         BitReservoir& r = *d->reservoir;
         TakeIntoReservoir(d, r.bytePosition, rest);
         r.bytePosition += rest;
     }
+    Take(d, nullptr, static_cast<uint32_t>(d->surplusLength), 0);
     FinishFrame(d);
     return result;
 }

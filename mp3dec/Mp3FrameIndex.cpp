@@ -27,14 +27,6 @@ bool UsableFields(const HeaderFields& f) {
     return f.bitrateIndex != 0 && f.bitrateIndex != 15 && f.samplingIndex != 3 && f.emphasis != 2;
 }
 
-// Frame length as the stream's encoder computed it: single precision, truncated.
-uint32_t LengthOf(uint32_t kbps, uint32_t rate, bool halve, uint32_t padding) {
-    const float bytes = static_cast<float>(kbps * 144 * 1000) / static_cast<float>(rate);
-    uint32_t length = static_cast<uint32_t>(bytes);
-    if (halve) length >>= 1;
-    return length + padding;
-}
-
 bool IsMpeg25Layer3(uint32_t word) {
     if (Byte(word, 0) != 0xFF || (Byte(word, 1) & 0xF0) != 0xE0 || (Byte(word, 1) & 0x08) != 0)
         return false;
@@ -44,8 +36,8 @@ bool IsMpeg25Layer3(uint32_t word) {
 
 uint32_t Mpeg25Length(uint32_t word) {
     const HeaderFields f = Fields(word);
-    return LengthOf(mp3::kBitrateKbps[1][f.bitrateIndex], mp3::kSampleRateHz[1][f.samplingIndex],
-                    false, f.padding);
+    return mp3::FrameLengthBytes(mp3::kBitrateKbps[1][f.bitrateIndex],
+                                 mp3::kSampleRateHz[1][f.samplingIndex], false, f.padding);
 }
 
 }  // namespace
@@ -82,8 +74,8 @@ uint32_t Mp3FrameIndex::ParseLength(uint32_t word) {
     padding = f.padding;
     mode = f.mode;
     const int lsf = f.id ? 0 : 1;
-    return LengthOf(mp3::kBitrateKbps[lsf][f.bitrateIndex], mp3::kSampleRateHz[lsf][f.samplingIndex],
-                    lsf != 0, f.padding);
+    return mp3::FrameLengthBytes(mp3::kBitrateKbps[lsf][f.bitrateIndex],
+                                 mp3::kSampleRateHz[lsf][f.samplingIndex], lsf != 0, f.padding);
 }
 
 bool Mp3FrameIndex::Run(const uint8_t* bytes, size_t count) {

@@ -12,4 +12,11 @@ const uint32_t kSampleRateHz[2][4] = {
     {22050, 24000, 16000, 0},
 };
 
+uint32_t FrameLengthBytes(uint32_t kbps, uint32_t rate, bool lsf, uint32_t padding) {
+    const float bytes = static_cast<float>(kbps * 144 * 1000) / static_cast<float>(rate);
+    uint32_t length = static_cast<uint32_t>(bytes);
+    if (lsf) length >>= 1;
+    return length + padding;
+}
+
 }  // namespace sonotrap::mp3

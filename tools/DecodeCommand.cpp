@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -30,17 +32,29 @@ public:
         rate_ = rate;
         return static_cast<bool>(out_);
     }
+    // Collects about a megabyte before writing: one system call per frame costs more than
+    // the rest of the output's handling.
     void Append(const int16_t* samples, size_t count) {
-        bytes_.resize(count * 2);
-        for (size_t i = 0; i < count; ++i) {
-            const auto v = static_cast<uint16_t>(samples[i]);
-            bytes_[2 * i] = static_cast<char>(v & 0xFF);
-            bytes_[2 * i + 1] = static_cast<char>(v >> 8);
+        const size_t at = bytes_.size();
+        bytes_.resize(at + count * 2);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(bytes_.data() + at, samples, count * 2);
+        } else {
+            for (size_t i = 0; i < count; ++i) {
+                const auto v = static_cast<uint16_t>(samples[i]);
+                bytes_[at + 2 * i] = static_cast<char>(v & 0xFF);
+                bytes_[at + 2 * i + 1] = static_cast<char>(v >> 8);
+            }
         }
-        out_.write(bytes_.data(), static_cast<std::streamsize>(bytes_.size()));
         dataBytes_ += count * 2;
+        if (bytes_.size() >= (1u << 20)) Flush();
+    }
+    void Flush() {
+        out_.write(bytes_.data(), static_cast<std::streamsize>(bytes_.size()));
+        bytes_.clear();
     }
     bool Finish() {
+        Flush();
         if (dataBytes_ > 0xFFFFFFFFull - 36) return false;
         out_.seekp(0);
         WriteHeader(rate_, static_cast<uint32_t>(dataBytes_));

@@ -120,12 +120,19 @@ TEST(MusicFileReaderMp3, RiffFileIsNeverRetriedAsMp3) {
     EXPECT_TRUE(Open(prefixed)->IsReady());
 }
 
-TEST(MusicFileReaderMp3, NoiseIsRefused) {
+TEST(MusicFileReaderMp3, NoiseAndFramesWithoutSamplesAreRefused) {
     std::vector<uint8_t> noise(20000);
     uint32_t x = 12345;
     for (auto& b : noise) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
     EXPECT_FALSE(Open(noise)->IsReady());
     EXPECT_FALSE(Open(std::vector<uint8_t>(100, 0))->IsReady());
+    // Three frames whose main data all begin 511 bytes back: none yields samples.
+    std::vector<uint8_t> mp3 = Mp3File("stereo44k.mp3");
+    const test::FrameList frames = test::ListFrames(mp3);
+    ASSERT_GT(frames.starts.size(), 3u);
+    for (int i = 0; i < 3; ++i) mp3[frames.starts[i] - mp3.data() + 4] = 0xFF;
+    mp3.resize(frames.starts[3] - mp3.data());
+    EXPECT_FALSE(Open(mp3)->IsReady());
 }
 
 TEST(MusicFileReaderMp3, TruncatedAnywhereNeverReadsOutside) {

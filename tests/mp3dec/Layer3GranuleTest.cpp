@@ -91,6 +91,7 @@ TEST(Layer3Stereo, IntensityPositionsAndTheIllegalOne) {
         {"MPEG-2, even positions scale the right, base 2^-1/2", lsf, 2, 15, 1, 1.0, std::sqrt(0.5)},
         {"MPEG-1, tan(pi/4): an even split", mpeg1, 3, 7, 0, 0.5, 0.5},
         {"MPEG-1, 7 is illegal", mpeg1, 7, 7, 0, 1.0, 0.0},
+        {"MPEG-1, 9 (tan = -1) is outside 0 to 6: no division by zero", mpeg1, 9, 7, 0, 1.0, 0.0},
     };
     for (const auto& c : cases) {
         GranuleInfo g = UnitGranule();

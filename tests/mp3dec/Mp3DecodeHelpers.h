@@ -80,7 +80,8 @@ inline DecodedStream DecodeMp3(const std::vector<uint8_t>& bytes, bool flushLast
     return result;
 }
 
-// Accuracy of a decode against a reference, in units of full scale (1.0 = 32768).
+// Accuracy of a decode against a reference made with a synthesis gain of 32768, scaled to
+// the decoder's 32767 first; in units of full scale (1.0 = 32768).
 struct Accuracy {
     double rms = 0, maxError = 0;
     size_t compared = 0;
@@ -91,7 +92,7 @@ inline Accuracy CompareToReference(const std::vector<int16_t>& decoded, const st
     a.compared = std::min(decoded.size(), reference.size());
     double sum = 0;
     for (size_t i = 0; i < a.compared; ++i) {
-        const double d = (decoded[i] - reference[i]) / 32768.0;
+        const double d = (decoded[i] - reference[i] * (32767.0 / 32768.0)) / 32768.0;
         sum += d * d;
         a.maxError = std::max(a.maxError, std::fabs(d));
     }

@@ -27,7 +27,7 @@ TEST(PolyphaseSynthesis, MatchesTheDirectMatrixingOfTheStandard) {
     ClearSynthesis(state);
     double v[16][64] = {};
     double s[32];
-    for (int k = 0; k < 32; ++k) s[k] = 0.01 * (k + 1) * ((k % 3) ? 1 : -1);
+    for (int k = 0; k < 32; ++k) s[k] = 0.15 * (k + 1) * ((k % 3) ? 1 : -1);
     int16_t out[32];
     const double pi = std::acos(-1.0);
     for (int slot = 0; slot < 4; ++slot) {
@@ -45,7 +45,7 @@ TEST(PolyphaseSynthesis, MatchesTheDirectMatrixingOfTheStandard) {
                 sum += v[2 * i][j] * kSynthesisWindowD[j + 64 * i];
                 sum += v[2 * i + 1][32 + j] * kSynthesisWindowD[j + 64 * i + 32];
             }
-            EXPECT_NEAR(out[j], sum * kSynthesisScale, 0.5 + 1e-6) << "slot " << slot << " j " << j;
+            EXPECT_NEAR(out[j], sum * 32767, 0.5 + 1e-6) << "slot " << slot << " j " << j;
         }
         for (int k = 0; k < 32; ++k) s[k] *= -1.7;
     }

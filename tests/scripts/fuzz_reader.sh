@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the music file reader's libFuzzer target with clang (ASan + UBSan, libraries
-# instrumented for coverage) in its own directory under the build dir given as $1, and runs it
-# for about a minute over the committed corpus. Exit 0 when the fuzzer finds nothing.
-# FUZZ_SECONDS overrides the run time.
+# Builds the libFuzzer targets with clang (ASan + UBSan, libraries instrumented for coverage)
+# in their own directory under the build dir given as $1, and runs each for about a minute:
+# the music file reader over the committed corpus of files, the frame index over the same
+# files, and the decoder fed frames directly over a corpus of length-prefixed frames.
+# Exit 0 when no fuzzer finds anything. FUZZ_SECONDS overrides the run time of each.
 set -euo pipefail
 build=$(realpath "${1:-build}")
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -13,12 +14,21 @@ if ! command -v clang++ >/dev/null; then echo "clang++ is not installed"; exit 1
 CC=clang CXX=clang++ cmake -S "$src" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSONOTRAP_FUZZ=ON -DSONOTRAP_SANITIZE=address,undefined,fuzzer-no-link \
   -DSONOTRAP_GUI=OFF -DSONOTRAP_PORTAUDIO=OFF -DSONOTRAP_BENCH=OFF -DSONOTRAP_TESTS=ON >/dev/null
-cmake --build "$dir" --target MusicFileReaderFuzzer -j2 >/dev/null
+cmake --build "$dir" --target MusicFileReaderFuzzer Mp3FrameIndexFuzzer Mp3DecodeFrameFuzzer -j2 >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# New inputs go to the scratch corpus; the committed one is only read. Findings land in $dir.
-"$dir/tests/MusicFileReaderFuzzer" -max_total_time="$seconds" -max_len=65536 -timeout=20 \
-  -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/" \
-  "$work" "$src/tests/fuzz/corpus" 2>"$work/log" || { tail -60 "$work/log"; exit 1; }
-grep -E "^stat::number_of_executed_units|^Done" "$work/log" || true
+# fuzz NAME MAX_LEN CORPUS: new inputs go to a scratch corpus, the committed one is only read;
+# findings land in $dir.
+fuzz() {
+  mkdir -p "$work/$1"
+  "$dir/tests/$1" -max_total_time="$seconds" -max_len="$2" -timeout=20 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$dir/$1-" "$work/$1" "$3" 2>"$work/$1.log" \
+    || { tail -60 "$work/$1.log"; exit 1; }
+  local runs
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$1.log")
+  echo "$1: $runs runs in ${seconds} s ($((runs / seconds)) exec/s), nothing found"
+}
+fuzz MusicFileReaderFuzzer 65536 "$src/tests/fuzz/corpus"
+fuzz Mp3FrameIndexFuzzer 16384 "$src/tests/fuzz/corpus"
+fuzz Mp3DecodeFrameFuzzer 2048 "$src/tests/fuzz/corpus-frames"
