@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -63,12 +64,20 @@ public:
         this->peakDb.store(peakDb);
     }
     void ShowRecordingBanner(bool on) override { recording.store(on); }
-    void UpdateTimeAndSize(int32_t, int32_t) override {}
+    // A new file starts from zero: a size below the last one is the next file.
+    void UpdateTimeAndSize(int32_t, int32_t kilobytes) override {
+        if (kilobytes < lastKilobytes_) files.fetch_add(1);
+        lastKilobytes_ = kilobytes;
+    }
 
+    std::atomic<unsigned> files{0};
     std::atomic<double> level{0.0};
     std::atomic<float> peakHz{0.0f};
     std::atomic<float> peakDb{0.0f};
     std::atomic<bool> recording{false};
+
+private:
+    int32_t lastKilobytes_ = INT32_MAX;
 };
 
 // stdout: one line per group; on a terminal also a status line redrawn in place under them.
@@ -78,8 +87,6 @@ public:
 
     void Group(const GroupReport& g, std::chrono::system_clock::time_point start) {
         std::lock_guard<std::mutex> lock(lock_);
-        if (g.file != lastFile_) ++files_;
-        lastFile_ = g.file;
         ClearStatus();
         std::printf("%s  %s  %.3f s  %.1f Hz  %.1f dB%s\n", IsoLocalTime(start).c_str(), g.file.c_str(),
                     g.blocks * kBlockMs / 1000.0, g.peakHz, g.peakDb, g.finished ? "" : "  (cut short by the stop)");
@@ -91,7 +98,7 @@ public:
         std::lock_guard<std::mutex> lock(lock_);
         const auto s = std::chrono::duration_cast<std::chrono::seconds>(running).count();
         std::printf("\r\033[Klevel %4.1f dB  peak %7.1f Hz %6.1f dB  files %u  %02lld:%02lld:%02lld%s",
-                    view.level.load(), view.peakHz.load(), view.peakDb.load(), files_,
+                    view.level.load(), view.peakHz.load(), view.peakDb.load(), view.files.load(),
                     static_cast<long long>(s / 3600), static_cast<long long>(s / 60 % 60),
                     static_cast<long long>(s % 60), view.recording.load() ? "  REC" : "");
         std::fflush(stdout);
@@ -112,8 +119,6 @@ private:
     std::mutex lock_;
     bool terminal_;
     bool statusShown_ = false;
-    unsigned files_ = 0;
-    std::string lastFile_;
 };
 
 enum class RunEnd { Stopped, DeviceLost };
