@@ -147,12 +147,16 @@ RunEnd Watch(const CaptureDevice& capture, const StatusView& view, Console& cons
     }
 }
 
+// The first SIGINT or SIGTERM asks for a clean stop; a second one ends the process at once.
+// A reader of stdout that goes away must not end the run before its file is finished.
 void InstallStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
+    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
 }
 
 // The settings as the dialogs would leave them; each logs its line as the program's do.
