@@ -36,6 +36,8 @@ void Recorder::BeginRun(bool monitorOnly) {
     markGeneration_ = fileGeneration_.load();
     holdCount_ = 0;
     blocksCaptured_.store(0);
+    groupOpen_ = false;
+    runBlockBase_ = 0;
 }
 
 void Recorder::ProcessCaptureBlock(const CaptureWindow& window) {
@@ -90,6 +92,12 @@ void Recorder::OnTrigger(const CaptureWindow& window, double peakHz, double peak
     const char* stamp = window.TimeStamp(StampSlot(window, n));
 
     if (!file_.IsOpen() && !OpenFile(stamp)) return;
+    if (!groupOpen_) StartGroupReport(window, n, stamp);
+    ++group_.triggeringBlocks;
+    if (group_.triggeringBlocks == 1 || peakDb > group_.peakDb) {
+        group_.peakHz = peakHz;
+        group_.peakDb = peakDb;
+    }
     if (settings_.peakLogging.load()) {
         WritePeakLogRecord(log_, stamp, file_.Counters().blocksWritten, peakHz, peakDb);
     }
@@ -114,16 +122,39 @@ void Recorder::WriteBlocks(const CaptureWindow& window, uint32_t blocks) {
         uint32_t fit = std::min(left, file_.BlocksBeforeLimit());
         if (fit == 0) {
             log_.LogLine("WAV size limit reached, the recording goes on in the next file.");
+            // The group's part in the full file is reported; the rest is a part of its own.
+            const bool inGroup = groupOpen_;
+            ReportGroup(false);
             file_.CloseRecordingFile();
-            if (!OpenFile(window.TimeStamp(StampSlot(window, left)))) return;
+            const char* stamp = window.TimeStamp(StampSlot(window, left));
+            if (!OpenFile(stamp)) return;
+            if (inGroup) StartGroupReport(window, left, stamp);
             fit = std::min(left, std::max(file_.BlocksBeforeLimit(), 1u));
         }
         const uint32_t before = file_.Counters().blocksWritten;
         file_.WriteRecordingBlock(window.Bytes() + CaptureWindow::kCurrentBlockEnd - left * kBlockBytes,
                                   fit * kBlockBytes, false);
-        totals_.blocksKept += file_.Counters().blocksWritten - before;
+        const uint32_t written = file_.Counters().blocksWritten - before;
+        totals_.blocksKept += written;
+        if (groupOpen_) group_.blocks += written;
         left -= fit;
     }
+}
+
+void Recorder::StartGroupReport(const CaptureWindow& window, uint32_t preRoll, const char* stamp) {
+    group_ = GroupReport{};
+    group_.file = file_.Path();
+    group_.firstTimeStamp = stamp;
+    group_.firstBlock = runBlockBase_ + window.blocksCaptured - std::min(preRoll, window.blocksCaptured);
+    group_.offsetBlocks = file_.Counters().blocksWritten;
+    groupOpen_ = true;
+}
+
+void Recorder::ReportGroup(bool finished) {
+    if (!groupOpen_) return;
+    groupOpen_ = false;
+    group_.finished = finished;
+    if (groupReport_ && group_.blocks > 0) groupReport_(group_);
 }
 
 void Recorder::EndGroup() {
@@ -131,6 +162,7 @@ void Recorder::EndGroup() {
     if (settings_.peakLogging.load()) log_.LogLine("End contiguous samples group.");
     ++totals_.groups;
     file_.CommitGroup();
+    ReportGroup(true);
     // A file that failed to write is closed too, so the next trigger starts a new one.
     const bool full = settings_.sizeLimit.load() && file_.Counters().fileBytes >= kFileSizeLimit;
     if (file_.IsOpen() && (full || file_.Failed())) CloseRecordingFile();
@@ -140,9 +172,11 @@ void Recorder::EndGroup() {
 // window taken before the close still counts only its blocks after the close as pre-roll.
 // Count first, generation second (the capture thread reads them the other way round).
 void Recorder::CloseRecordingFile() {
+    ReportGroup(false);  // a group cut short by the close, as it stands in the file
     file_.CloseRecordingFile();
     holdCount_ = 0;
-    blocksCaptured_.store(0);
+    // Closing zeroes the count; what it had reached still counts towards the run's block index.
+    runBlockBase_ += blocksCaptured_.exchange(0);
     fileGeneration_.fetch_add(1);
 }
 

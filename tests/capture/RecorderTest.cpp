@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
+#include <tuple>
 
 #include "capture/Recorder.h"
 #include "CaptureTestSupport.h"
@@ -103,12 +105,16 @@ TEST_F(RecorderTest, TriggersRightAfterStartKeepPreRollAndHold) {
 }
 
 // A trigger inside a group writes one block and restarts the hold; a new group's pre-roll is
-// the blocks since the last one ended, at most 7. All groups go back to back into one file.
+// the blocks since the last one ended, at most 7. All groups go back to back into one file,
+// and each is reported as it ends, the last one when the close cuts its hold short.
 TEST_F(RecorderTest, TriggersInsideAndBetweenGroups) {
+    std::vector<GroupReport> reports;
+    recorder.SetGroupReport([&](const GroupReport& g) { reports.push_back(g); });
     recorder.BeginRun(false);
     Trigger(7, 11);
     EXPECT_EQ(recorder.HoldCount(), 3u);
-    Trigger(12, 12);
+    analysis.Push(2000.0f, -5.0f);  // the group's loudest
+    Run(12, 12);
     EXPECT_EQ(recorder.HoldCount(), 7u);
     EXPECT_EQ(recorder.File().Counters().blocksWritten, 12u);
     Run(13, 22);  // the hold ends at 19
@@ -116,15 +122,31 @@ TEST_F(RecorderTest, TriggersInsideAndBetweenGroups) {
     Trigger(23, 23);  // 4 blocks since the group's end: pre-roll 4
     EXPECT_EQ(recorder.File().Counters().blocksWritten, 19u + 4u);
     Run(24, 45);
-    Trigger(46, 53);  // long quiet: pre-roll capped at 7
+    Trigger(46, 50);  // long quiet: pre-roll capped at 7
     const std::string path = recorder.File().Path();
     recorder.CloseRecordingFile();
     std::vector<uint8_t> expected = CurrentBlocks(1, 30);
-    const auto last = CurrentBlocks(40, 53);
+    const auto last = CurrentBlocks(40, 50);
     expected.insert(expected.end(), last.begin(), last.end());
     EXPECT_EQ(FileData(path), expected);
-    EXPECT_EQ(recorder.Totals().groups, 3u);
+    EXPECT_EQ(recorder.Totals().groups, 2u);
     EXPECT_EQ(recorder.FilesOpened(), 1u);
+
+    const struct {
+        uint64_t firstBlock;
+        uint32_t offset, blocks, triggers;
+        float hz;
+        bool finished;
+    } want[] = {{0, 0, 19, 2, 2000.0f, true}, {19, 19, 11, 1, 1000.0f, true}, {39, 30, 11, 1, 1000.0f, false}};
+    ASSERT_EQ(reports.size(), std::size(want));
+    for (size_t i = 0; i < reports.size(); ++i) {
+        const GroupReport& r = reports[i];
+        EXPECT_EQ(std::make_tuple(r.file, r.firstBlock, r.offsetBlocks, r.blocks, r.triggeringBlocks, r.peakHz, r.finished),
+                  std::make_tuple(path, want[i].firstBlock, want[i].offset, want[i].blocks, want[i].triggers,
+                                  double{want[i].hz}, want[i].finished))
+            << "group " << i;
+    }
+    EXPECT_EQ(reports[0].firstTimeStamp, "0101000001");  // the stamp the file is named after
 }
 
 TEST_F(RecorderTest, MonitorRunNeverRecords) {
