@@ -201,6 +201,7 @@ TEST_F(ShellStarted, MissingFileLoadsNothingQuietlyLoadWhilePlayingStopsFirstUnr
     h.shell->OnCommand(command::kLoad);
     EXPECT_FALSE(h.State().running);
     EXPECT_FALSE(h.State().fileLoaded);
+    EXPECT_EQ(h.shell->GetModeControl()->Output()->Source().bytes, nullptr);  // not the freed file's
     EXPECT_EQ(h.window.MessageBoxes().size(), 1u);
     h.ExpectBox(0, "Sorry - I can't read that file format, Bram.", "File IO Error ", MessageIcon::Exclamation);
 }
