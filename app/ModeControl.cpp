@@ -152,6 +152,8 @@ void ModeControl::ReleasePlaybackOutput() {
 
 void ModeControl::ReleaseLoadedMusic() {
     if (!loaded_) return;
+    // The output must not keep playing from the file's freed pipeline.
+    if (output_) output_->SetSource({});
     loaded_->ReleaseLoadedMusic();
     loaded_.reset();
 }

@@ -48,6 +48,8 @@ public:
     bool LoadMusicFile();
     // Enables or greys Options > Recording.
     void EnableRecordingMenu(bool on);
+    // The capture device's "please reinitialize" box.
+    void ShowDeviceProblem();
 
     // Stops whatever side is active and releases the playback output and the loaded file.
     void Release();
@@ -60,7 +62,6 @@ public:
 private:
     void ReleasePlaybackOutput();
     void ReleaseLoadedMusic();
-    void ShowDeviceProblem();
 
     Parts parts_;
     ShellState& state_;

@@ -335,12 +335,18 @@ bool PlaybackOutput::BufferReset(uint32_t* playCursor, uint32_t* writeCursor, ui
         if (!ResetSpan(play, write, &spaces)) return true;
         const uint32_t total = spaces.first + spaces.second;
 
+        // Locked at the write cursor as read, which the fill offsets are counted from; the
+        // device's own cursor may have moved on since.
         SoundRegions regions;
-        const SoundResult result = buffer_->Lock(0, total, true, &regions);
+        const SoundResult result = buffer_->Lock(write, total, false, &regions);
         if (result != kSoundOk) {
             LogLockFailure(result, spaces, write, play);
             return false;
         }
+        Cursors now;
+        const bool read = ReadCursors(&now);
+        ApplyEqualCursorRule(now.play, &now.write);
+        const bool stillThere = read && now.write == write;
         bool consistent = false;
         if (!regions.first || regions.firstBytes == 0) {
             log_.LogLine("Error: BufferReset lpWrite1 == NULL or dwLen1 = 0");
@@ -349,8 +355,9 @@ bool PlaybackOutput::BufferReset(uint32_t* playCursor, uint32_t* writeCursor, ui
         } else if (regions.firstBytes == spaces.first && regions.secondBytes != spaces.second) {
             log_.LogLine("Error: DxPlayReset dwLen2 != dwDataSpace2");
         } else {
-            // A first region of another length means the write cursor moved since it was read.
-            consistent = regions.firstBytes == spaces.first;
+            // A write cursor that moved since it was read may have committed blocks meant
+            // for filling: start again from fresh cursors.
+            consistent = regions.firstBytes == spaces.first && stillThere;
         }
         if (!consistent) {
             buffer_->Unlock(regions);

@@ -56,6 +56,7 @@ public:
 
     // The hand-over of a loaded file; call while not playing.
     void SetSource(const PlaybackSource& source) { source_ = source; }
+    const PlaybackSource& Source() const { return source_; }
     bool IsPlaying() const { return playing_.load(); }
     bool HasDevice() const { return buffer_ != nullptr; }
     // False once the playback thread has left, also when it left on a device failure.

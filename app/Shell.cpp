@@ -5,7 +5,7 @@
 
 #include "capture/CaptureDevice.h"
 #include "display/StaticScreen.h"
-#include "mp3dec/DecoderTables.h"
+#include "mp3dec/Mp3Decoder.h"
 
 namespace sonotrap {
 
@@ -39,9 +39,17 @@ Shell::Shell(MainWindow& window, BackScreen& screen, DialogHost& dialogs, Device
       options_(std::move(options)),
       settings_(log_, captureSettings_) {}
 
-Shell::~Shell() { Shutdown(); }
+Shell::~Shell() {
+    Shutdown();
+    alive_.reset();
+}
+
+// The commands that need what start-up builds stay greyed until it has built them.
+constexpr int kStartupCommands[] = {command::kLoad, command::kGraph};
 
 void Shell::OnCreate() {
+    window_.EnableMenuEntry(command::kRecording, false);
+    for (int id : kStartupCommands) window_.EnableMenuEntry(id, false);
     startupRunning_ = true;
     if (!startupThread_.Start([this] { InitThreadProc(); })) startupRunning_ = false;
 }
@@ -73,6 +81,11 @@ bool Shell::RunStartupSteps() {
     services.openInput = devices_.openCaptureInput;
     services.analysis = captureView_.get();
     services.view = captureView_.get();
+    services.captureLost = [this, alive = std::weak_ptr<Shell*>(alive_)] {
+        window_.PostToMainThread([alive] {
+            if (auto shell = alive.lock()) (*shell)->OnCaptureLost();
+        });
+    };
     capture_ = std::make_unique<CaptureDevice>(std::move(services));
 
     ModeControl::Parts parts;
@@ -92,13 +105,14 @@ bool Shell::RunStartupSteps() {
     settings_.InstallDefaults();
     ReadRecordingDirectory();
     displayReady_ = true;
+    for (int id : kStartupCommands) window_.EnableMenuEntry(id, true);
     return true;
 }
 
 // The static screen, the decoder tables, the mode strip and the spectrum display.
 void Shell::BuildDisplay() {
     DrawStaticScreen(screen_, state_.modeIndex);
-    mp3::Tables();
+    InitDecoderTables();
     modeStrip_ = std::make_unique<ModeStrip>(screen_);
     display_ = std::make_unique<SpectrumDisplay>(screen_, modeStrip_.get());
     display_->CreateSpectrumDisplay();
@@ -111,7 +125,9 @@ void Shell::BuildDisplay() {
 void Shell::ReadRecordingDirectory() {
     std::error_code error;
     std::string directory = std::filesystem::current_path(error).string();
-    if (directory.empty() || directory.back() != '/') directory += '/';
+    // An unreadable directory stays empty (Record refuses to start), never the root.
+    if (!error && !directory.empty() && directory.back() != '/') directory += '/';
+    if (error) directory.clear();
     recordingDirectory_ = directory;
     captureSettings_.SetRecordingDirectory(directory);
 }
@@ -153,6 +169,11 @@ void Shell::HandleStartStop() {
         return;
     }
     if (state_.captureSide) {
+        if (state_.modeIndex == 1 && recordingDirectory_.empty()) {
+            window_.ShowMessageBox("Sorry, can't read the current directory - we can't record.", "File IO Error ",
+                                   MessageIcon::Exclamation);
+            return;
+        }
         if (!modeControl_->StartStopCapture(true)) return;
     } else if (!modeControl_->StartStopPlayback(true)) {
         return;  // no file chosen, or it could not be read
@@ -160,6 +181,14 @@ void Shell::HandleStartStop() {
     shellDisplay_->DisableModeStrip();
     shellDisplay_->ShowStopButton();
     state_.running = true;
+}
+
+// The capture device failed during a run: the run ends as a Stop would end it, and the user
+// is told. A report that arrives after the run was stopped, or restarted, is stale.
+void Shell::OnCaptureLost() {
+    if (!displayReady_ || !state_.running || !state_.captureSide || capture_->IsCaptureHealthy()) return;
+    HandleStartStop();
+    modeControl_->ShowDeviceProblem();
 }
 
 void Shell::HandleModeMarkers(int x, int y) {

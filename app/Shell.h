@@ -76,6 +76,7 @@ private:
     void HandleClick(int x, int y);
     void HandleStartStop();
     void HandleModeMarkers(int x, int y);
+    void OnCaptureLost();
     void OpenRecordingOptions();
     void OpenGraphOptions();
     void OpenFileIOOptions();
@@ -110,6 +111,8 @@ private:
     std::atomic<bool> displayReady_{false};
     std::atomic<bool> shutdownRequested_{false};
     bool shutDown_ = false;
+    // Lets a capture failure still queued on the window's thread find out that this object is gone.
+    std::shared_ptr<Shell*> alive_ = std::make_shared<Shell*>(this);
 };
 
 }  // namespace sonotrap

@@ -125,6 +125,7 @@ void CaptureDevice::CaptureThreadProc() {
         healthy_.store(OnCaptureNotification(index));
         captureBusy_.store(false);
     }
+    if (!healthy_.load() && capturing_.load() && services_.captureLost) services_.captureLost();
 }
 
 bool CaptureDevice::OnCaptureNotification(int index) {
@@ -138,6 +139,7 @@ bool CaptureDevice::OnCaptureNotification(int index) {
     const bool locked = buffer_->Lock(static_cast<uint32_t>(start), kWindowBytes, &regions);
     if (!locked || !regions.first) {
         if (locked) buffer_->Unlock(regions);
+        services_.log->LogLine("Capture device lost: Lock failed!");
         buffer_->Stop();
         StopProcessingThread();
         return false;
@@ -145,12 +147,16 @@ bool CaptureDevice::OnCaptureNotification(int index) {
     const uint32_t total = regions.firstBytes + (regions.second ? regions.secondBytes : 0);
     if (total != kWindowBytes) {
         buffer_->Unlock(regions);
+        services_.log->LogLine("Capture device lost: short copy!");
         return false;
     }
     CaptureWindow& window = windows_.FillSlot();
     std::memcpy(window.Bytes(), regions.first, regions.firstBytes);
     if (regions.second) std::memcpy(window.Bytes() + regions.firstBytes, regions.second, regions.secondBytes);
-    if (!buffer_->Unlock(regions)) return false;
+    if (!buffer_->Unlock(regions)) {
+        services_.log->LogLine("Capture device lost: Unlock failed!");
+        return false;
+    }
 
     window.timeStamps = ring_;
     window.ringIndex = ringIndex_;

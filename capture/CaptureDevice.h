@@ -34,6 +34,9 @@ struct CaptureServices {
     // Batch work over a device that answers at once (a scan in lock step): the threads'
     // hand-shakes spin briefly before they sleep. Never for a live device: it would burn CPU.
     bool batch = false;
+    // Called on the capture thread when it ends on a device failure during a run (the failure
+    // is in the log by then). The run's threads are still to be stopped by the window's thread.
+    std::function<void()> captureLost;
 };
 
 // The capture device and its two threads. The capture thread wakes at each of the buffer's 16

@@ -23,8 +23,6 @@ public:
 
     // Runs call on the window's thread, after the calls posted before it.
     virtual void PostToMainThread(std::function<void()> call) = 0;
-    // Handles the window thread's waiting events; does nothing when called from another thread.
-    virtual void DispatchPendingMessages() = 0;
     // Modal box with no owner; returns when the user has dismissed it.
     virtual void ShowMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
     // False when cancelled; otherwise *path holds the chosen existing file.

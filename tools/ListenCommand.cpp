@@ -266,11 +266,8 @@ int RunListen(const ListenArguments& a) {
         return 1;
     }
     bool ok = false;
-    {
-        QuietStderr quiet;  // the sound libraries' own complaints; what matters is reported below
-        ok = Listen(a, [device] { return OpenPortAudioCaptureInput(device); }, a.events.empty() ? nullptr : &events,
-                    &error);
-    }
+    ok = Listen(a, [device] { return OpenPortAudioCaptureInput(device); }, a.events.empty() ? nullptr : &events,
+                &error);
     if (ok) return 0;
     std::fprintf(stderr, "sonotrap-tool listen: %s\n", error.c_str());
     return 1;

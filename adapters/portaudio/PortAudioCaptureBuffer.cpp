@@ -2,12 +2,9 @@
 
 #include <portaudio.h>
 
-#include <algorithm>
-#include <cstring>
 #include <mutex>
-#include <vector>
 
-#include "adapters/portaudio/CaptureRateConverter.h"
+#include "adapters/portaudio/CaptureRing.h"
 #include "adapters/portaudio/PortAudioSession.h"
 
 namespace sonotrap {
@@ -16,15 +13,12 @@ namespace {
 
 constexpr unsigned long kFramesPerCallback = kCaptureBlockBytes / 2;
 
-// The looping capture buffer that PortAudio's input callback writes into. Lock holds the
-// buffer against the callback until Unlock (a copy of at most 35 KB), so reader and writer
-// never touch the same bytes at once.
+// A PortAudio input stream over a CaptureRing: the stream's callback writes the ring, Lock
+// reads it in place.
 class PortAudioCaptureBuffer : public CaptureBuffer {
 public:
-    PortAudioCaptureBuffer(std::shared_ptr<PortAudioSession> session, PaStream* stream, double deviceRate)
-        : session_(std::move(session)), stream_(stream), memory_(kCaptureBufferBytes, 0) {
-        if (deviceRate != kCaptureSampleRate) converter_ = std::make_unique<CaptureRateConverter>(deviceRate);
-    }
+    PortAudioCaptureBuffer(std::shared_ptr<PortAudioSession> session, double deviceRate)
+        : session_(std::move(session)), ring_(deviceRate) {}
 
     ~PortAudioCaptureBuffer() override {
         if (!stream_) return;
@@ -33,94 +27,48 @@ public:
     }
 
     bool SetNotificationPositions(CaptureNotifications* notifications) override {
-        notifications_ = notifications;
+        ring_.Bind(notifications);
         return notifications != nullptr;
     }
 
     bool Start() override {
         std::lock_guard<std::mutex> control(controlLock_);
         if (Pa_IsStreamActive(stream_) == 1) return true;
-        {
-            std::lock_guard<std::mutex> memory(memoryLock_);
-            std::fill(memory_.begin(), memory_.end(), 0);
-            writePosition_ = 0;
-        }
-        return Pa_StartStream(stream_) == paNoError;
+        ring_.Begin();
+        if (Pa_StartStream(stream_) == paNoError) return true;
+        ring_.End();
+        return false;
     }
 
     bool Stop() override {
         std::lock_guard<std::mutex> control(controlLock_);
-        if (Pa_IsStreamStopped(stream_) == 1) return true;
-        return Pa_AbortStream(stream_) == paNoError;
+        const bool stopped = Pa_IsStreamStopped(stream_) == 1 || Pa_AbortStream(stream_) == paNoError;
+        if (stopped) ring_.End();  // the callback has returned for good
+        return stopped;
     }
 
     bool Lock(uint32_t offset, uint32_t bytes, CaptureRegions* regions) override {
         if (!regions || offset >= kCaptureBufferBytes || bytes > kCaptureBufferBytes) return false;
-        memoryLock_.lock();
-        *regions = CaptureRegionsOf(memory_.data(), offset, bytes);
+        *regions = ring_.Regions(offset, bytes);
         return true;
     }
 
-    bool Unlock(const CaptureRegions&) override {
-        memoryLock_.unlock();
-        return true;
-    }
+    bool Unlock(const CaptureRegions&) override { return true; }
 
     static int Callback(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
                         PaStreamCallbackFlags, void* self) {
-        static_cast<PortAudioCaptureBuffer*>(self)->Receive(static_cast<const int16_t*>(input), frames);
+        static_cast<PortAudioCaptureBuffer*>(self)->ring_.Write(static_cast<const int16_t*>(input), frames);
         return paContinue;
     }
 
-private:
-    void Receive(const int16_t* input, unsigned long frames) {
-        if (!input) {
-            silence_.assign(frames, 0);
-            input = silence_.data();
-        }
-        if (converter_) {
-            converted_.clear();
-            converter_->Convert(input, frames, &converted_);
-            input = converted_.data();
-            frames = converted_.size();
-        }
-        uint32_t passed = 0;  // bit k: notification k's position was passed
-        {
-            std::lock_guard<std::mutex> memory(memoryLock_);
-            const auto* bytes = reinterpret_cast<const uint8_t*>(input);
-            uint32_t left = static_cast<uint32_t>(frames * 2);
-            while (left > 0) {
-                const uint32_t blockEnd = (writePosition_ / kCaptureBlockBytes + 1) * kCaptureBlockBytes;
-                const uint32_t n = std::min(left, blockEnd - writePosition_);
-                std::memcpy(memory_.data() + writePosition_, bytes, n);
-                bytes += n;
-                left -= n;
-                writePosition_ += n;
-                if (writePosition_ == blockEnd) {
-                    passed |= 1u << (blockEnd / kCaptureBlockBytes - 1);
-                    if (writePosition_ == kCaptureBufferBytes) writePosition_ = 0;
-                }
-            }
-        }
-        for (int k = 0; k < kCaptureNotificationCount; ++k) {
-            if ((passed & (1u << k)) && notifications_) notifications_->Set(k);
-        }
-    }
-
-    std::shared_ptr<PortAudioSession> session_;
-    PaStream* stream_;
-    std::vector<uint8_t> memory_;
-    std::mutex memoryLock_;
-    std::mutex controlLock_;
-    uint32_t writePosition_ = 0;
-    CaptureNotifications* notifications_ = nullptr;
-    std::unique_ptr<CaptureRateConverter> converter_;
-    std::vector<int16_t> converted_;
-    std::vector<int16_t> silence_;
-
-public:
     // Opens the stream with this object as its callback's argument; null when it will not open.
     static std::unique_ptr<CaptureBuffer> Open(const std::shared_ptr<PortAudioSession>& session, PaDeviceIndex device);
+
+private:
+    std::shared_ptr<PortAudioSession> session_;
+    PaStream* stream_ = nullptr;
+    CaptureRing ring_;
+    std::mutex controlLock_;  // Start and Stop may come from two threads; never the callback
 };
 
 PaStreamParameters InputParameters(PaDeviceIndex device) {
@@ -139,10 +87,11 @@ std::unique_ptr<CaptureBuffer> PortAudioCaptureBuffer::Open(const std::shared_pt
     unsigned long frames = kFramesPerCallback;
     if (Pa_IsFormatSupported(&params, nullptr, rate) != paFormatIsSupported) {
         rate = Pa_GetDeviceInfo(device)->defaultSampleRate;
-        frames = paFramesPerBufferUnspecified;
+        frames = static_cast<unsigned long>(kFramesPerCallback * rate / kCaptureSampleRate);  // still 72 ms
     }
     // The stream needs the buffer's address for its callback, so the buffer comes first.
-    auto buffer = std::unique_ptr<PortAudioCaptureBuffer>(new PortAudioCaptureBuffer(session, nullptr, rate));
+    auto buffer = std::make_unique<PortAudioCaptureBuffer>(session, rate);
+    if (!buffer->ring_.IsReady()) return nullptr;
     PaStream* stream = nullptr;
     if (Pa_OpenStream(&stream, &params, nullptr, rate, frames, paClipOff, &PortAudioCaptureBuffer::Callback,
                       buffer.get()) != paNoError) {

@@ -4,8 +4,6 @@
 
 #include <mutex>
 
-#include "adapters/portaudio/PortAudioDevices.h"
-
 #if defined(SONOTRAP_HAVE_ALSA)
 #include <alsa/asoundlib.h>
 #endif
@@ -38,7 +36,6 @@ PortAudioSession::PortAudioSession() {
 #if defined(SONOTRAP_HAVE_ALSA)
         snd_lib_error_set_handler(&IgnoreAlsaError);
 #endif
-        QuietStderr quiet;  // JACK's client library prints while PortAudio probes for a server
         if (Pa_Initialize() != paNoError) return;
     }
     ++sessions.users;

@@ -4,8 +4,9 @@ namespace sonotrap {
 
 // One use of the PortAudio library. PortAudio is process-wide, so sessions share one
 // Pa_Initialize: the first live session initialises it and the last one to end terminates it.
-// The library's device probe floods stderr with ALSA and JACK complaints about devices that do
-// not exist; they are silenced while a session initialises.
+// The library's device probe floods stderr with ALSA complaints about devices that do not
+// exist; ALSA's error handler drops them. The process's stderr itself is never touched: other
+// threads may be writing to it.
 class PortAudioSession {
 public:
     PortAudioSession();

@@ -21,7 +21,8 @@ constexpr uint32_t kCallbackBytes = kFramesPerCallback * 2;
 
 // The looping buffer that PortAudio's output callback plays from. The callback only reads the
 // bytes from the play cursor up to the write cursor, which nobody may write, so the two sides
-// never touch the same bytes and need no lock.
+// never touch the same bytes and need no lock; each Unlock publishes what was written before
+// it, and the callback picks that up before it reads. The callback never allocates or waits.
 class PortAudioSoundBuffer : public SoundBuffer {
 public:
     explicit PortAudioSoundBuffer(std::shared_ptr<PortAudioSession> session)
@@ -99,7 +100,10 @@ public:
         return kSoundOk;
     }
 
-    SoundResult Unlock(const SoundRegions&) override { return kSoundOk; }
+    SoundResult Unlock(const SoundRegions&) override {
+        written_.fetch_add(1, std::memory_order_release);
+        return kSoundOk;
+    }
 
 private:
     static int Callback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
@@ -109,6 +113,7 @@ private:
     }
 
     void Take(uint8_t* out, uint32_t bytes) {
+        written_.load(std::memory_order_acquire);
         uint32_t play = play_.load();
         while (bytes > 0) {
             const uint32_t n = std::min(bytes, kSoundBufferBytes - play);
@@ -124,6 +129,7 @@ private:
     PaStream* stream_ = nullptr;
     std::vector<uint8_t> memory_;
     std::atomic<uint32_t> play_{0};
+    std::atomic<uint32_t> written_{0};  // Unlocks so far: the writer's release to the callback
     std::atomic<bool> playing_{false};
     std::mutex controlLock_;
 };

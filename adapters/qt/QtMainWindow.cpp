@@ -47,6 +47,10 @@ void QtCanvas::mousePressEvent(QMouseEvent* event) {
     handler_->OnLeftButtonDown(at.x(), at.y());
 }
 
+// The second press of a double click is not a click: passed on as one, a double click on
+// Start would start the run and stop it again at once.
+void QtCanvas::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
+
 QtMainWindow::QtMainWindow(QtBackScreen* screen) : canvas_(new QtCanvas(screen, this)) {
     setWindowTitle(QStringLiteral("Sonotrap"));
     setCentralWidget(canvas_);
@@ -76,7 +80,8 @@ void QtMainWindow::BuildMenus() {
     AddCommand(file, QStringLiteral("E&xit"), command::kExit);
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     AddCommand(options, QStringLiteral("File &I/O"), command::kFileIO);
-    AddCommand(options, QStringLiteral("&Recording"), command::kRecording);
+    // Available only during a capture run, so greyed from the start.
+    AddCommand(options, QStringLiteral("&Recording"), command::kRecording)->setEnabled(false);
     AddCommand(options, QStringLiteral("&Frequencies Graph"), command::kGraph);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* about = AddCommand(help, QStringLiteral("&About ..."), command::kAbout);
@@ -114,10 +119,6 @@ bool QtMainWindow::OnWindowThread() const { return QThread::currentThread() == t
 
 void QtMainWindow::PostToMainThread(std::function<void()> call) {
     QMetaObject::invokeMethod(this, [call = std::move(call)] { call(); }, Qt::QueuedConnection);
-}
-
-void QtMainWindow::DispatchPendingMessages() {
-    if (OnWindowThread()) QCoreApplication::processEvents();
 }
 
 namespace {
@@ -166,6 +167,7 @@ void QtMainWindow::ShowMessageBox(const std::string& text, const std::string& ca
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->setWindowModality(Qt::NonModal);
             connect(box, &QObject::destroyed, [pending] { pending->Finish(); });
+            std::erase_if(workerBoxes_, [](const QPointer<QMessageBox>& open) { return open.isNull(); });
             workerBoxes_.push_back(box);
             box->show();
         },

@@ -31,6 +31,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QtBackScreen* screen_;
@@ -54,13 +55,14 @@ public:
     InvalidationSink MakeInvalidationSink();
 
     void PostToMainThread(std::function<void()> call) override;
-    void DispatchPendingMessages() override;
     void ShowMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
     bool ChooseFileToOpen(const OpenFileRequest& request, std::string* path) override;
     void EnableMenuEntry(int commandId, bool enabled) override;
     void RequestClose() override;
 
     QAction* CommandAction(int commandId) const;
+    // Boxes opened for workers that are still open.
+    size_t WorkerBoxCount() const { return workerBoxes_.size(); }
     QtCanvas* Canvas() const { return canvas_; }
 
 protected:

@@ -38,7 +38,8 @@ QtRecordingOptionsDialog::QtRecordingOptionsDialog(RecordingOptionsDialogLogic& 
     PlaceControl(thresholdText_, RecordingOptionsDialogLogic::kThresholdEditId, 22, 19, 27, 12);
     thresholdText_->setReadOnly(true);
     thresholdText_->setFocusPolicy(Qt::NoFocus);
-    AddStatic(this, "Min/max trigger fequencies - (use 16 - 16000 for any)", 10, 56, 166, 11);
+    // Two lines tall and wrapped: the guidance is wider than its template's one line in this face.
+    AddStatic(this, "Min/max trigger fequencies - (use 16 - 16000 for any)", 10, 46, 166, 22)->setWordWrap(true);
     AddStatic(this, "Min", 12, 72, 21, 9, true);
     minEdit_ = AddDigitsEdit(this, RecordingOptionsDialogLogic::kMinEditId, 37, 70, 36, 12,
                              RecordingOptionsDialogLogic::kFrequencyTextMax);

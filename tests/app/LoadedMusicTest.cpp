@@ -226,9 +226,8 @@ TEST(LoadedMusicService, StopInsideATickEndsTheTickAtOnceAndLogsEachLongWait) {
     EXPECT_EQ(stopped.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
     rig.clock.Release();
     stopped.get();
-    // The second half of the tick was skipped, and no window message was handled meanwhile.
+    // The second half of the tick was skipped.
     EXPECT_EQ(rig.music.BlocksAnalysed(), 1u);
-    EXPECT_EQ(rig.window.DispatchCalls(), 0);
     EXPECT_NE(rig.LogText().find("WAIT_TIMEOUT\n"), std::string::npos);
 }
 

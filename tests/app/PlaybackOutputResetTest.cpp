@@ -102,6 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
         FillCase{22000, 19000, {}, 18432, "Error: BufferReset: Impossible values!"},
         // The device's write cursor moved on since 7000 was read: read again, no log line.
         FillCase{6000, 10000, {3, 4, 0}, 4608, nullptr, 6000, 7000},
+        // Moved on within the same free span: the same lengths, so only a fresh read tells.
+        FillCase{15000, 2000, {1, 2}, 13824, nullptr, 15000, 1000},
         // Cursors from an earlier time are read again.
         FillCase{20000, 20960, {0, 1, 2, 3}, 18432, nullptr, 6000, 7000, 3}));
 

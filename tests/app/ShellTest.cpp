@@ -36,6 +36,8 @@ TEST_F(ShellStarted, StartupEndsInMonitorIdleWithDefaultsLogged) {
     EXPECT_FALSE(s.running);
     EXPECT_TRUE(s.captureReady);
     EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
+    EXPECT_TRUE(h.window.MenuEntryEnabled(command::kLoad));
+    EXPECT_TRUE(h.window.MenuEntryEnabled(command::kGraph));
     EXPECT_TRUE(h.window.MessageBoxes().empty());
     const std::string log = h.LogText();
     EXPECT_NE(log.find("Timer initialized\n"), std::string::npos);
@@ -236,6 +238,7 @@ TEST_F(ShellStarted, MissingFileLoadsNothingQuietlyLoadWhilePlayingStopsFirstUnr
     h.shell->OnCommand(command::kLoad);
     EXPECT_FALSE(h.State().running);
     EXPECT_FALSE(h.State().fileLoaded);
+    EXPECT_EQ(h.shell->GetModeControl()->Output()->Source().bytes, nullptr);  // not the freed file's
     EXPECT_EQ(h.window.MessageBoxes().size(), 1u);
     h.ExpectBox(0, "Sorry - I can't read that file format, Bram.", "File IO Error ", MessageIcon::Exclamation);
 }
@@ -379,6 +382,46 @@ TEST(ShellWithoutCapture, FailedCaptureStartIsReportedAndLeavesTheRunStopped) {
     EXPECT_EQ(h.window.MessageBoxes()[1].caption, "DirectSound error...");
 }
 
+TEST(ShellWithoutCapture, DeviceLostMidRunEndsTheRunAndTellsTheUser) {
+    VirtualCaptureFaults faults;
+    faults.failLockAtCall = 8;
+    ShellHarness h(true, 0, faults);
+    h.Start();
+    h.Click(kRecordX, kMarkerRowY);
+    h.Click(kStartX, kStartY);
+    ASSERT_TRUE(h.State().running);
+    for (int i = 0; i < 1000 && h.window.PendingCalls() == 0; ++i) SleepMs(5);
+    ASSERT_GT(h.window.PendingCalls(), 0u) << "the failure was not reported to the window";
+    h.window.RunPostedCalls();
+    EXPECT_FALSE(h.State().running);
+    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), Rgb(10, 0, 1));  // Start again
+    EXPECT_EQ(h.Pixel(kMarkerX[1], kMarkerY), Rgb(10, 0, 6));                    // strip restored
+    EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
+    h.ExpectBox(0, "Sorry, seems there was a problem - please reinitialize the application.", "DirectSound error...",
+                MessageIcon::Hand);
+    EXPECT_NE(h.LogText().find("Capture device lost: Lock failed!\n"), std::string::npos);
+    h.Click(kStartX, kStartY);  // the user may try again
+    EXPECT_TRUE(h.State().running);
+}
+
+TEST(ShellWithoutCapture, UnreadableCurrentDirectoryRefusesToRecord) {
+    ShellHarness h;
+    const std::filesystem::path gone = h.dir.Path() / "gone";
+    std::filesystem::create_directory(gone);
+    std::filesystem::current_path(gone);
+    std::filesystem::remove(gone);
+    h.Start();
+    EXPECT_EQ(h.shell->RecordingDirectory(), "");
+    h.Click(kRecordX, kMarkerRowY);
+    h.Click(kStartX, kStartY);
+    EXPECT_FALSE(h.State().running);
+    h.ExpectBox(0, "Sorry, can't read the current directory - we can't record.", "File IO Error ",
+                MessageIcon::Exclamation);
+    h.Click(kMonitorX, kMarkerRowY);
+    h.Click(kStartX, kStartY);  // Monitor writes nothing: it runs
+    EXPECT_TRUE(h.State().running);
+}
+
 TEST(ShellStartup, ClicksAndDeviceCommandsBeforeStartupAreIgnored) {
     ShellHarness h;
     h.Click(kStartX, kStartY);
@@ -396,6 +439,8 @@ TEST(ShellStartup, ShutdownWhileStartupRunsWaitsForIt) {
     ShellHarness h(true, 150);
     h.shell->OnCreate();
     EXPECT_TRUE(h.shell->StartupRunning());
+    for (int id : {command::kLoad, command::kGraph, command::kRecording})
+        EXPECT_FALSE(h.window.MenuEntryEnabled(id)) << id;  // would be dropped: greyed
     h.shell->OnDestroy();
     EXPECT_FALSE(h.shell->StartupRunning());
     EXPECT_FALSE(h.screen.IsCreated());

@@ -84,6 +84,12 @@ TEST_F(QtOptionDialogs, RecordingControlsTextsAndTabOrder) {
     for (const char* text : {"Less", "More", "Min/max trigger fequencies - (use 16 - 16000 for any)", "Min",
                              "Hz      Max", "Hz"})
         EXPECT_TRUE(labels.contains(QString::fromLatin1(text))) << text;
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {  // every text shows whole
+        const int flags = label->wordWrap() ? Qt::TextWordWrap : 0;
+        const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 1000), flags, label->text());
+        EXPECT_LE(needed.width(), label->width()) << label->text().toStdString();
+        EXPECT_LE(needed.height(), label->height()) << label->text().toStdString();
+    }
     EXPECT_EQ(TabChain(slider, 5), (std::vector<QWidget*>{slider, minEdit, maxEdit, Control<QWidget>(dialog, 1),
                                                           Control<QWidget>(dialog, 2)}));
     // Digits only.

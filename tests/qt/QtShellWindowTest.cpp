@@ -55,6 +55,8 @@ TEST_F(QtShellWindow, FixedClientAreaTitleMenusAndAccelerators) {
         QAction* action = window.CommandAction(id);
         ASSERT_NE(action, nullptr) << id;
         EXPECT_EQ(action->text(), QString::fromLatin1(text));
+        EXPECT_EQ(action->isEnabled(), id != command::kRecording) << id;  // Recording: only during a run
+        action->setEnabled(true);
         action->trigger();
     }
     EXPECT_EQ(handler.commands, (std::vector<int>{32771, 105, 32774, 32772, 32773, 104}));
@@ -74,6 +76,9 @@ TEST_F(QtShellWindow, LeftPressesReachTheHandlerInClientCoordinates) {
     };
     press({430, 455}, Qt::LeftButton);
     press({10, 10}, Qt::RightButton);
+    QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(430, 455), QPointF(430, 455), Qt::LeftButton,
+                       Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.Canvas(), &second);  // a double click's second press is no click
     EXPECT_EQ(handler.clicks, (std::vector<std::pair<int, int>>{{430, 455}}));
     window.close();
     press({430, 455}, Qt::LeftButton);  // after close nothing is reported
@@ -138,8 +143,24 @@ TEST_F(QtShellWindow, WorkerMessageBoxLeavesTheWindowUsableAndClosesWithIt) {
     EXPECT_EQ(box->windowTitle(), QStringLiteral("DirectSound error..."));
     EXPECT_EQ(box->windowModality(), Qt::NonModal);  // no owner: the window still takes input
     EXPECT_FALSE(returned);  // the worker waits for the user
-    window.close();
+    box->close();
+    for (int i = 0; i < 200 && !returned; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const bool released = returned;
+    if (!released) window.close();
     worker.join();
+    ASSERT_TRUE(released) << "closing the box did not release the worker";
+    std::thread again([&] { window.ShowMessageBox("Sorry", "again", MessageIcon::Hand); });
+    for (int i = 0; i < 200 && window.WorkerBoxCount() != 1; ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(window.WorkerBoxCount(), 1u);  // the closed box is forgotten
+    window.close();
+    again.join();
     EXPECT_EQ(handler.destroyed, 1);
     for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<QMessageBox*>(w), nullptr);
 }

@@ -18,6 +18,7 @@
 #                           answers the box a machine without a capture device shows
 #   stop_program            closes the window, ends the program and waits for it
 #   click X Y               left click at client point X,Y of $wid ($menu px of menu bar above)
+#   double_click X Y        two left clicks there, close enough together to be a double click
 # Without gui_setup the caller's EXIT trap should kill $app_pid and $xvfb_pid and set $work.
 
 fail() {
@@ -130,3 +131,4 @@ stop_program() {
 # Client coordinates lie under the menu bar (19 px with DejaVu fonts, no window manager).
 menu=19
 click() { xdotool mousemove --window "$wid" "$1" $(($2 + menu)) click 1; sleep 0.3; }
+double_click() { xdotool mousemove --window "$wid" "$1" $(($2 + menu)) click --repeat 2 --delay 60 1; sleep 0.3; }

@@ -23,10 +23,11 @@ start_program "$work/run"
 wait_for_startup "$work/run"
 [ -z "$(xdotool search --name 'DirectSound error' 2>/dev/null || true)" ] || fail "the program found no capture device"
 
-# Feed the bursts, then Record marker and Start.
+# Feed the bursts, then Record marker and Start, the Start as a double click: its second press
+# must not stop the run again.
 feed_mic "$work/bursts.wav"
 click 283 457
-click 439 457
+double_click 439 457
 # Capture may begin up to 1.5 s late: wait for groups, not for a fixed time.
 groups=0
 for _ in $(seq 600); do

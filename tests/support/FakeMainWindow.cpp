@@ -7,11 +7,6 @@ void FakeMainWindow::PostToMainThread(std::function<void()> call) {
     posted_.push_back(std::move(call));
 }
 
-void FakeMainWindow::DispatchPendingMessages() {
-    std::lock_guard lock(mutex_);
-    ++dispatchCalls_;
-}
-
 void FakeMainWindow::ShowMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
     std::lock_guard lock(mutex_);
     boxes_.push_back({text, caption, icon});
@@ -117,11 +112,6 @@ bool FakeMainWindow::MenuEntryEnabled(int commandId) const {
 int FakeMainWindow::MenuChanges() const {
     std::lock_guard lock(mutex_);
     return menuChanges_;
-}
-
-int FakeMainWindow::DispatchCalls() const {
-    std::lock_guard lock(mutex_);
-    return dispatchCalls_;
 }
 
 bool FakeMainWindow::CloseRequested() const {

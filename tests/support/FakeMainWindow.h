@@ -25,7 +25,6 @@ public:
     };
 
     void PostToMainThread(std::function<void()> call) override;
-    void DispatchPendingMessages() override;
     void ShowMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
     bool ChooseFileToOpen(const OpenFileRequest& request, std::string* path) override;
     void EnableMenuEntry(int commandId, bool enabled) override;
@@ -49,7 +48,6 @@ public:
     // Unknown entries read as enabled, as a menu starts.
     bool MenuEntryEnabled(int commandId) const;
     int MenuChanges() const;
-    int DispatchCalls() const;
     bool CloseRequested() const;
 
 private:
@@ -62,7 +60,6 @@ private:
     std::vector<Rect> invalidations_;
     int updates_ = 0;
     int menuChanges_ = 0;
-    int dispatchCalls_ = 0;
     bool closeRequested_ = false;
 };
 
