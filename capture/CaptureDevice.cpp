@@ -17,6 +17,7 @@ CaptureDevice::CaptureDevice(CaptureServices services)
     : services_(std::move(services)),
       recorder_(*services_.log, *services_.settings, services_.analysis, services_.view, blocksCaptured_),
       alive_(std::make_shared<CaptureDevice*>(this)) {
+    recorder_.SetGroupReport(services_.groupReport);
     if (services_.batch) {
         // Long enough to cover one block's analysis on the other thread.
         constexpr uint32_t kBatchSpinMicros = 200;

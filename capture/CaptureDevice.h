@@ -30,6 +30,7 @@ struct CaptureServices {
     CaptureView* view = nullptr;           // meters, graph, banner, recording readout
     // Fills a ten-digit MMDDhhmmss text; MakeTimeStamp (local time now) when empty.
     std::function<void(char* buffer)> makeTimeStamp;
+    GroupReportFn groupReport;             // each group that went into a file, as it ends
     // Batch work over a device that answers at once (a scan in lock step): the threads'
     // hand-shakes spin briefly before they sleep. Never for a live device: it would burn CPU.
     bool batch = false;

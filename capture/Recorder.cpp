@@ -28,6 +28,8 @@ void Recorder::BeginRun(bool monitorOnly) {
     blocksWrittenMark_ = 0;
     holdCount_ = 0;
     blocksCaptured_.store(0);
+    groupOpen_ = false;
+    runBlockBase_ = 0;
 }
 
 void Recorder::ProcessCaptureBlock(const CaptureWindow& window) {
@@ -76,6 +78,12 @@ void Recorder::OnTrigger(const CaptureWindow& window, double peakHz, double peak
         ++filesOpened_;
         totals_.files.push_back(file_.Path());
     }
+    if (!groupOpen_) StartGroupReport(window, n, stamp);
+    ++group_.triggeringBlocks;
+    if (group_.triggeringBlocks == 1 || peakDb > group_.peakDb) {
+        group_.peakHz = peakHz;
+        group_.peakDb = peakDb;
+    }
     if (settings_.peakLogging.load()) {
         WritePeakLogRecord(log_, stamp, file_.Counters().blocksWritten, peakHz, peakDb);
     }
@@ -89,7 +97,25 @@ void Recorder::WriteBlocks(const CaptureWindow& window, uint32_t blocks) {
     const uint32_t bytes = blocks * kBlockBytes;
     const uint32_t before = file_.Counters().blocksWritten;
     file_.WriteRecordingBlock(window.Bytes() + CaptureWindow::kCurrentBlockEnd - bytes, bytes, false);
-    totals_.blocksKept += file_.Counters().blocksWritten - before;
+    const uint32_t written = file_.Counters().blocksWritten - before;
+    totals_.blocksKept += written;
+    if (groupOpen_) group_.blocks += written;
+}
+
+void Recorder::StartGroupReport(const CaptureWindow& window, uint32_t preRoll, const char* stamp) {
+    group_ = GroupReport{};
+    group_.file = file_.Path();
+    group_.firstTimeStamp = stamp;
+    group_.firstBlock = runBlockBase_ + window.blocksCaptured - std::min(preRoll, window.blocksCaptured);
+    group_.offsetBlocks = file_.Counters().blocksWritten;
+    groupOpen_ = true;
+}
+
+void Recorder::ReportGroup(bool finished) {
+    if (!groupOpen_) return;
+    groupOpen_ = false;
+    group_.finished = finished;
+    if (groupReport_ && group_.blocks > 0) groupReport_(group_);
 }
 
 void Recorder::EndGroup() {
@@ -97,16 +123,19 @@ void Recorder::EndGroup() {
     if (settings_.peakLogging.load()) log_.LogLine("End contiguous samples group.");
     ++totals_.groups;
     file_.CommitGroup();
+    ReportGroup(true);
     // A file that failed to write is closed too, so the next trigger starts a new one.
     const bool full = settings_.sizeLimit.load() && file_.Counters().fileBytes >= kFileSizeLimit;
     if (file_.IsOpen() && (full || file_.Failed())) CloseRecordingFile();
 }
 
 void Recorder::CloseRecordingFile() {
+    ReportGroup(false);  // a group cut short by the close, as it stands in the file
     file_.CloseRecordingFile();
     holdCount_ = 0;
     blocksWrittenMark_ = 0;
-    blocksCaptured_.store(0);
+    // Closing zeroes the count; what it had reached still counts towards the run's block index.
+    runBlockBase_ += blocksCaptured_.exchange(0);
 }
 
 void Recorder::Release() {

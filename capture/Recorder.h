@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,21 @@ struct RecorderTotals {
     std::vector<std::string> files;  // every file opened, in order
 };
 
+// One contiguous samples group as it went into a recording file, reported when the group ends
+// (finished) or when its file is closed in the middle of it (the run stopped).
+struct GroupReport {
+    std::string file;
+    std::string firstTimeStamp;  // MMDDhhmmss of the group's first block
+    uint64_t firstBlock = 0;     // blocks captured in the run before the group's first block
+    uint32_t offsetBlocks = 0;   // blocks already in the file when the group began
+    uint32_t blocks = 0;         // blocks of the group in the file
+    uint32_t triggeringBlocks = 0;
+    double peakHz = 0.0;         // the loudest triggering block
+    double peakDb = 0.0;
+    bool finished = true;        // false: cut short by the file's close
+};
+using GroupReportFn = std::function<void(const GroupReport&)>;
+
 // Trigger detection and recording runs. For each capture window ProcessCaptureBlock analyses
 // the band peak, shows the block, and in a Record run decides whether the block triggers: a
 // triggering block is written with its pre-roll (up to 7 blocks, itself included) and opens or
@@ -42,6 +58,8 @@ public:
     // StartCapture's part: fixes the run's output format and directory, zeroes the run state and,
     // for an MP3 Record run, makes a fresh encoder.
     void BeginRun(bool monitorOnly);
+    // Called on the thread that ends each group (processing, or the one closing the file).
+    void SetGroupReport(GroupReportFn report) { groupReport_ = std::move(report); }
     void ProcessCaptureBlock(const CaptureWindow& window);
     void OnTrigger(const CaptureWindow& window, double peakHz, double peakDb);
     // Finishes the open file (if any), zeroes the per-file counters, the hold count, the
@@ -62,6 +80,8 @@ public:
 
 private:
     void EndGroup();
+    void StartGroupReport(const CaptureWindow& window, uint32_t preRoll, const char* stamp);
+    void ReportGroup(bool finished);
     void WriteBlocks(const CaptureWindow& window, uint32_t blocks);
 
     DiagnosticLog& log_;
@@ -76,6 +96,11 @@ private:
     uint32_t blocksWrittenMark_ = 0;
     uint32_t filesOpened_ = 0;
     RecorderTotals totals_;
+
+    GroupReportFn groupReport_;
+    GroupReport group_;           // the group being written, when groupOpen_
+    bool groupOpen_ = false;
+    uint64_t runBlockBase_ = 0;   // blocks captured before the last zeroing of the count
 };
 
 }  // namespace sonotrap

@@ -7,6 +7,7 @@ namespace sonotrap::tool {
 
 void AddAnalyzeCommand(CLI::App& app, int& exitStatus);
 void AddScanCommand(CLI::App& app, int& exitStatus);
+void AddListenCommand(CLI::App& app, int& exitStatus);
 void AddEncodeCommand(CLI::App& app, int& exitStatus);
 void AddDecodeCommand(CLI::App& app, int& exitStatus);
 void AddRenderCommand(CLI::App& app, int& exitStatus);

@@ -28,19 +28,22 @@ int RunRender(char** argv) {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "render") == 0) return RunRender(argv);
-    CLI::App app{"sonotrap-tool: the command-line companion of Sonotrap (analyse, scan, encode, decode, render)"};
+    CLI::App app{"sonotrap-tool: the command-line companion of Sonotrap (analyse, scan, listen, encode, decode, render)"};
     app.require_subcommand(1);
     int exitStatus = 0;
     sonotrap::tool::AddAnalyzeCommand(app, exitStatus);
     sonotrap::tool::AddScanCommand(app, exitStatus);
+    sonotrap::tool::AddListenCommand(app, exitStatus);
     sonotrap::tool::AddEncodeCommand(app, exitStatus);
     sonotrap::tool::AddDecodeCommand(app, exitStatus);
     app.add_subcommand("render", "The program's screen after analysing FILE, as a PNG (see render --help)");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int rc = app.exit(e);
-        return rc == 0 ? 0 : 2;
+        if (e.get_exit_code() == 0) return app.exit(e);  // --help
+        // One line, for scripts and service logs.
+        std::fprintf(stderr, "sonotrap-tool: %s (see --help)\n", e.what());
+        return 2;
     }
     return exitStatus;
 }

@@ -167,11 +167,14 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CaptureInput> OpenPortAudioCaptureInput() {
+std::unique_ptr<CaptureInput> OpenPortAudioCaptureInput(int chosen) {
     auto session = std::make_shared<PortAudioSession>();
     if (!session->IsOpen()) return nullptr;
-    const PaDeviceIndex device = Pa_GetDefaultInputDevice();
-    if (device == paNoDevice || !Pa_GetDeviceInfo(device)) return nullptr;
+    const PaDeviceIndex device = chosen < 0 ? Pa_GetDefaultInputDevice() : static_cast<PaDeviceIndex>(chosen);
+    if (device == paNoDevice || device >= Pa_GetDeviceCount() || !Pa_GetDeviceInfo(device) ||
+        Pa_GetDeviceInfo(device)->maxInputChannels < 1) {
+        return nullptr;
+    }
     return std::make_unique<PortAudioCaptureInput>(std::move(session), device);
 }
 

@@ -2,10 +2,9 @@
 
 #include <portaudio.h>
 
-#include <cstdio>
 #include <mutex>
-#include <unistd.h>
-#include <fcntl.h>
+
+#include "adapters/portaudio/PortAudioDevices.h"
 
 #if defined(SONOTRAP_HAVE_ALSA)
 #include <alsa/asoundlib.h>
@@ -30,29 +29,6 @@ SessionCount& Sessions() {
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 #endif
 
-// JACK's client library prints straight to stderr while PortAudio probes for a server; keep
-// the probe quiet by pointing stderr at /dev/null for its duration.
-class QuietStderr {
-public:
-    QuietStderr() {
-        std::fflush(stderr);
-        saved_ = dup(STDERR_FILENO);
-        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-        if (null >= 0) close(null);
-    }
-    ~QuietStderr() {
-        std::fflush(stderr);
-        if (saved_ >= 0) {
-            dup2(saved_, STDERR_FILENO);
-            close(saved_);
-        }
-    }
-
-private:
-    int saved_ = -1;
-};
-
 }  // namespace
 
 PortAudioSession::PortAudioSession() {
@@ -62,7 +38,7 @@ PortAudioSession::PortAudioSession() {
 #if defined(SONOTRAP_HAVE_ALSA)
         snd_lib_error_set_handler(&IgnoreAlsaError);
 #endif
-        QuietStderr quiet;
+        QuietStderr quiet;  // JACK's client library prints while PortAudio probes for a server
         if (Pa_Initialize() != paNoError) return;
     }
     ++sessions.users;

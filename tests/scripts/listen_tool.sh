@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# sonotrap-tool listen on a headless PulseAudio server whose source plays tone bursts in noise:
+# bad options exit 2 creating nothing; --list-devices shows the virtual source; a run stopped by
+# SIGTERM in the middle of a group finishes a file that ffprobe reads cleanly, with one CSV row
+# per group that matches the files; a second run (WAV, --duration) appends to the same table;
+# a third loses its sound server and says so. Usage: listen_tool.sh BUILD_DIR
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+program=$(cd "${1:-build}" && pwd)/sonotrap-tool
+source "$root/tests/scripts/gui_common.bash"
+need_tools pulseaudio pactl pacat sox ffprobe
+gui_setup listen
+start_pulse mic
+# The virtual source as an ALSA device of its own name, so PortAudio lists it.
+printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\npcm.virtmic { type pulse\n device virtmic }\n' \
+  >"$work/asound.conf"
+export ALSA_CONFIG_PATH=$work/asound.conf
+header=start,file,offset_s,duration_s,triggering_blocks,peak_hz,peak_db
+
+# Bad options: exit 2, one line, nothing created.
+touch "$work/plain"
+while read -r args; do
+  extra=()
+  [[ $args == *--out* ]] || extra+=(--out "$work/bad")
+  [[ $args == *--events* ]] || extra+=(--events "$work/bad.csv")
+  set +e; $program listen "${extra[@]}" $args >/dev/null 2>"$work/err"; rc=$?; set -e
+  [ "$rc" = 2 ] || fail "listen $args: exit $rc, not 2"
+  [ "$(wc -l <"$work/err")" = 1 ] || fail "listen $args: stderr $(cat "$work/err")"
+  [ ! -e "$work/bad" ] && [ ! -e "$work/bad.csv" ] && [ ! -e "$work/none" ] || fail "listen $args created files"
+done <<EOF
+--threshold 2
+--threshold 91
+--min-freq 500 --max-freq 500
+--max-freq 1000000
+--format ogg
+--size-limit maybe
+--duration 0
+--device no-such-input
+--device 99
+--events $work/none/e.csv
+--out $work/plain
+EOF
+
+$program listen --list-devices >"$work/devices" || fail "--list-devices failed"
+grep -Eq '^ +[0-9]+ +virtmic +ALSA +[0-9]+ Hz' "$work/devices" || fail "no virtmic in: $(cat "$work/devices")"
+
+# A loud 1 kHz burst every 2 s in faint noise.
+sox -n -r 32000 -c 1 -b 16 "$work/noise.wav" synth 1.7 whitenoise vol 0.002
+sox -n -r 32000 -c 1 -b 16 "$work/tone.wav" synth 0.3 sine 1000 vol 0.3
+parts=()
+for _ in $(seq 60); do parts+=("$work/noise.wav" "$work/tone.wav"); done
+sox "${parts[@]}" "$work/bursts.wav"
+feed_mic "$work/bursts.wav"
+
+log=$work/run/Sonotrap.Log
+# True while a group is open: the last peak record comes after the last end of group.
+in_group() {
+  awk '/^Date\/time captured/ {p = NR} /^End contiguous/ {e = NR} END {exit !(p > e)}' "$log" 2>/dev/null
+}
+wait_exit() {  # PID: waits up to 10 s for it to end; its exit status in $rc
+  for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$1" 2>/dev/null && fail "listen did not stop"
+  set +e; wait "$1"; rc=$?; set -e
+}
+
+$program listen --device virtmic --out "$work/run" --events "$work/events.csv" >"$work/out1" 2>"$work/err1" &
+pid=$!; bg_pids="$bg_pids $pid"
+ended() { local n; n=$(grep -c 'End contiguous' "$log" 2>/dev/null || true); echo "${n:-0}"; }
+for _ in $(seq 600); do [ "$(ended)" -ge 3 ] && break; sleep 0.1; done
+for _ in $(seq 100); do in_group && break; sleep 0.05; done
+in_group || fail "no group open after three"
+kill -TERM "$pid"
+wait_exit "$pid"
+[ "$rc" = 0 ] || fail "SIGTERM: exit not 0: $(cat "$work/err1")"
+finished=$(ended)
+grep -q "Shutting down logging system" "$log" || fail "no log footer"
+
+# Rows: one per group (the last cut short), offsets back to back in each file, lengths adding
+# up to the file's; the same groups on stdout.
+[ "$(head -1 "$work/events.csv")" = "$header" ] || fail "header: $(head -1 "$work/events.csv")"
+rows=$(($(wc -l <"$work/events.csv") - 1))
+[ "$rows" = $((finished + 1)) ] || fail "$rows rows for $finished finished groups + 1 cut"
+[ "$(wc -l <"$work/out1")" = "$rows" ] || fail "stdout: $(cat "$work/out1")"
+grep -q 'cut short' <(tail -1 "$work/out1") || fail "last stdout line not the cut group"
+check_rows() {  # CSV: rows match the files named in them; prints the files
+  tail -n +2 "$1" | awk -F, '
+    $1 !~ /^20[0-9][0-9]-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\.[0-9][0-9][0-9]$/ {print "bad start " $1; exit 1}
+    {if ($3 + 0 != sum[$2] + 0) {print "offset " $3 " not " sum[$2] " in " $2; exit 1}
+     if ($5 < 1 || $6 < 900 || $6 > 1100 || $7 < -30) {print "odd row " $0; exit 1}
+     sum[$2] += $4}
+    END {for (f in sum) print f, sum[f]}' || fail "rows: $(cat "$1")"
+}
+while read -r f seconds; do
+  warn=$(ffprobe -v warning -i "$f" 2>&1 | grep -v "Estimating duration from bitrate" || true)
+  [ -z "$warn" ] || fail "ffprobe $f: $warn"
+  d=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$f")
+  awk -v d="$d" -v s="$seconds" 'BEGIN {exit !(d - s < 0.2 && s - d < 0.2)}' || fail "$f: $d s, rows say $s"
+done < <(check_rows "$work/events.csv")
+
+# WAV, stopped by --duration, appending to the same table: the header stays single; each WAV
+# holds exactly the blocks its rows name.
+$program listen --format wav --duration 6 --out "$work/run2" --events "$work/events.csv" >"$work/out2" 2>&1 ||
+  fail "--duration run: $(cat "$work/out2")"
+[ "$(grep -c "^$header\$" "$work/events.csv")" = 1 ] || fail "header written twice"
+grep -q '\.wav,' "$work/events.csv" || fail "no WAV group in 6 s"
+while read -r f seconds; do
+  case $f in *.wav) ;; *) continue ;; esac
+  bytes=$(od -An -tu4 -j52 -N4 "$f" | tr -d ' ')
+  [ "$bytes" = "$(awk -v s="$seconds" 'BEGIN {printf "%d", s * 64000 + 0.5}')" ] || fail "$f: $bytes data bytes, $seconds s"
+done < <(check_rows "$work/events.csv")
+
+# The sound server goes away mid-run: one line on stderr, exit not 0, the file finished.
+$program listen --format wav --out "$work/run3" >/dev/null 2>"$work/err3" &
+pid=$!; bg_pids="$bg_pids $pid"
+for _ in $(seq 100); do ls "$work/run3"/*.wav >/dev/null 2>&1 && break; sleep 0.1; done
+kill "$pulse_pid"
+wait_exit "$pid"
+[ "$rc" != 0 ] && [ "$(wc -l <"$work/err3")" = 1 ] || fail "device lost: exit $rc, stderr: $(cat "$work/err3")"
+for f in "$work/run3"/*.wav; do
+  [ "$(od -An -tu4 -j44 -N4 "$f" | tr -d ' ')" != 4294967295 ] || fail "$f not finished"
+done
+echo "ok: $rows groups (the last cut by SIGTERM) in $(ls "$work/run" | grep -c mp3) MP3 file(s), WAV run appended, device loss reported"
