@@ -94,6 +94,7 @@ ScanResult ScanRecording(CaptureSampleSource source, uint64_t inputSamples, cons
     };
     services.makeTimeStamp = [&clock](char* buffer) { clock.Next(buffer); };
     services.batch = options.blockIntervalMs <= 0.0;
+    services.groupReport = options.groupReport;
 
     CaptureDevice device(services);
     if (!device.InitCapture() || !device.StartCapture(false)) {

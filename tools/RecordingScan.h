@@ -25,6 +25,8 @@ struct ScanOptions {
     double blockIntervalMs = 0.0;   // least time between blocks (72 = real time)
     // Called now and then from the calling thread with the blocks captured so far and in all.
     std::function<void(uint64_t done, uint64_t total)> progress;
+    // Each group that went into a file, as it ends (on the run's processing thread).
+    GroupReportFn groupReport;
 };
 
 struct ScanResult {

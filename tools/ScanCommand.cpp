@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -17,6 +18,7 @@
 
 #include "tools/RecordingScan.h"
 #include "tools/Commands.h"
+#include "tools/EventCsv.h"
 #include "tools/ToolInput.h"
 
 // sonotrap-tool scan: a Record run over recordings instead of a microphone, one run per input
@@ -40,6 +42,7 @@ struct ScanArguments {
     double paceMs = 0.0;
     unsigned jobs = 0;  // 0: one per core
     std::string shard;
+    std::string events;
 };
 
 // One file to scan and the directory its recordings and log go to.
@@ -52,6 +55,7 @@ struct InputOutcome {
     bool read = false;  // the file could be read
     bool ok = false;    // and its run finished with every recording written
     ScanResult result;
+    std::vector<EventRow> events;
 };
 
 bool ParseStart(const std::string& text, std::time_t* start) {
@@ -167,6 +171,12 @@ InputOutcome ScanOne(const ScanInput& input, ScanOptions options, bool showBlock
     outcome.read = true;
     options.outputDirectory = input.out;
     if (showBlocks) options.progress = ShowProgress;
+    const auto start = std::chrono::system_clock::from_time_t(options.start);
+    options.groupReport = [&outcome, &input, start](const GroupReport& g) {
+        EventRow row = MakeEventRow(g, start + std::chrono::milliseconds(g.firstBlock * 72));
+        row.input = input.path;
+        outcome.events.push_back(std::move(row));
+    };
     const uint64_t samples = stream->TotalSamples();
     outcome.result = ScanRecording([stream](int16_t* out, size_t count) { return stream->Read(out, count); },
                                    samples, options);
@@ -207,17 +217,30 @@ int RunScan(const ScanArguments& a) {
     options.peakLogging = a.peakLog == "on";
     options.blockIntervalMs = a.paceMs;
     const bool terminal = isatty(STDERR_FILENO);
+    std::string error;
+    EventCsv events;
+    if (!a.events.empty() && !events.Open(a.events, !single, &error)) {
+        std::fprintf(stderr, "sonotrap-tool scan: %s\n", error.c_str());
+        return 2;
+    }
 
-    // Workers take the next input in list order; results are reported in that order.
+    // Workers take the next input in list order. Events go to the table in that order too:
+    // an input's rows as soon as every input before it has finished.
     std::vector<InputOutcome> outcomes(inputs.size());
-    std::atomic<size_t> next{0}, finished{0};
-    std::mutex progressLock;
+    std::vector<bool> finished(inputs.size(), false);
+    std::atomic<size_t> next{0};
+    size_t finishedCount = 0, written = 0;
+    std::mutex finishLock;
     auto work = [&] {
         for (size_t i; (i = next.fetch_add(1)) < inputs.size();) {
-            outcomes[i] = ScanOne(inputs[i], options, terminal && inputs.size() == 1);
-            const size_t done = finished.fetch_add(1) + 1;
-            std::lock_guard<std::mutex> lock(progressLock);
-            if (terminal && inputs.size() > 1) ShowProgress(done, inputs.size());
+            InputOutcome outcome = ScanOne(inputs[i], options, terminal && inputs.size() == 1);
+            std::lock_guard<std::mutex> lock(finishLock);
+            outcomes[i] = std::move(outcome);
+            finished[i] = true;
+            for (; written < inputs.size() && finished[written]; ++written) {
+                for (const EventRow& row : outcomes[written].events) events.Write(row);
+            }
+            if (terminal && inputs.size() > 1) ShowProgress(++finishedCount, inputs.size());
         }
     };
     const unsigned jobs = std::max(1u, std::min<unsigned>(a.jobs ? a.jobs : std::thread::hardware_concurrency(),
@@ -273,6 +296,9 @@ void AddScanCommand(CLI::App& app, int& exitStatus) {
     cmd->add_option("--shard", args->shard,
                     "Only every N-th input of the sorted list, starting at the K-th (K/N, 1-based): "
                     "the part of one task of a job array");
+    cmd->add_option("--events", args->events,
+                    "Append one CSV row per group to this file (with an input column first when more than one "
+                    "input is given)");
     // For crash tests: at least this many milliseconds per block (72 = real time).
     cmd->add_option("--pace-ms", args->paceMs)->group("")->check(CLI::Range(0.0, 10000.0));
     cmd->callback([args, &exitStatus] { exitStatus = RunScan(*args); });

@@ -3,7 +3,11 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 #include "display/BlockLevel.h"  // kCaptureBlockSamples
 
@@ -18,6 +22,7 @@ constexpr size_t kPage = 4096;
 // read position: a wrong estimate costs a page fault, never a wrong sample.
 constexpr size_t kReleaseStep = size_t{8} << 20;
 constexpr size_t kReleaseMargin = size_t{2} << 20;
+constexpr int kReleaseEveryMs = 20;
 constexpr int64_t kWindowLead = 6 * static_cast<int64_t>(kCaptureBlockSamples);
 
 }  // namespace
@@ -27,7 +32,27 @@ bool MonoStream::Open(const std::string& path, std::string* error) {
         *error = "cannot open '" + path + "'";
         return false;
     }
-    reader_ = MusicFileReader::Create(file_.Data(), file_.Size(), kOutputRate, nullptr, kWholeFile);
+    {
+        // Opening an MP3 file indexes every frame, reading the whole file in one call: a helper
+        // gives the pages back behind it (a page still in use is read again from the cache).
+        std::mutex lock;
+        std::condition_variable wake;
+        bool opened = false;
+        std::thread releaser([&] {
+            std::unique_lock<std::mutex> hold(lock);
+            while (!wake.wait_for(hold, std::chrono::milliseconds(kReleaseEveryMs), [&] { return opened; })) {
+                released_ = 0;
+                ReleaseReadPages(file_.Size());
+            }
+        });
+        reader_ = MusicFileReader::Create(file_.Data(), file_.Size(), kOutputRate, nullptr, kWholeFile);
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            opened = true;
+        }
+        wake.notify_one();
+        releaser.join();
+    }
     total_ = IsReady(reader_.get()) ? reader_->GetOutputSampleCount() : 0;
     if (total_ == 0) {
         *error = "'" + path + "': not a file that can be read (WAV with 16-bit PCM or MP3 data, or MP3)";

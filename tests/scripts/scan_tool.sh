@@ -53,9 +53,12 @@ echo "not audio" >arch/b/bad.wav
 scan_arch() { local status=0; "$tool" scan arch --format wav --threshold 40 --start 2026-03-14T15:26:07 "$@" \
   2>>arch-err.txt | sed 's#^\(  \).*/out-[^/]*/#\1#' || status=$?; echo "status $status"; }
 listing() { (cd "$1" && find . -type f ! -name Sonotrap.Log | sort | xargs md5sum); }
-scan_arch --out out-1 --jobs 1 >jobs1.txt
-scan_arch --out out-2 --jobs 2 >jobs2.txt
+scan_arch --out out-1 --jobs 1 --events ev1.csv >jobs1.txt
+scan_arch --out out-2 --jobs 2 --events ev2.csv >jobs2.txt
 cmp jobs1.txt jobs2.txt || fail "--jobs 2 summary differs: $(diff jobs1.txt jobs2.txt)"
+[ "$(sed 's#/out-1/#/#' ev1.csv)" = "$(sed 's#/out-2/#/#' ev2.csv)" ] || fail "--jobs 2 events differ"
+head -1 ev1.csv | grep -q "^input,start," && grep -q "^arch/b/two.mp3,2026-03-14T15:26:1" ev1.csv \
+  || fail "events table: $(cat ev1.csv)"
 grep -q "^Files: 3$" jobs1.txt && grep -q "^status 1$" jobs1.txt || fail "archive: $(cat jobs1.txt)"
 [ "$(grep -c "bad.wav" arch-err.txt)" -eq 2 ] || fail "unreadable input not reported once per run"
 [ -f out-1/b/two/Sonotrap.Log ] && [ -d out-1/b/c/three ] || fail "per-input directories: $(find out-1)"
