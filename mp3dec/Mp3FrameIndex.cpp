@@ -1,5 +1,7 @@
 #include "mp3dec/Mp3FrameIndex.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "mp3dec/Mp3HeaderTables.h"
@@ -107,8 +109,9 @@ bool Mp3FrameIndex::Run(const uint8_t* bytes, size_t count, uint32_t maxFrames) 
     if (frameCount == 0 || channels == 0) return false;
     uint64_t total = static_cast<uint64_t>(frameCount - 1) * 2304u * channels;
     if (sampleRate < 32000) total /= 2;
-    totalPcmBytes = static_cast<uint32_t>(total);
-    sampleFrames = totalPcmBytes / (channels * 2);
+    // Past the program's frame limit the byte total may not fit 32 bits; the frame count does.
+    totalPcmBytes = static_cast<uint32_t>(std::min<uint64_t>(total, UINT32_MAX));
+    sampleFrames = static_cast<uint32_t>(std::min<uint64_t>(total / (channels * 2), UINT32_MAX));
     return true;
 }
 
