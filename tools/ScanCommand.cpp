@@ -261,7 +261,7 @@ int RunScan(const ScanArguments& a) {
         totals.blocksKept += o.result.totals.blocksKept;
         totals.files.insert(totals.files.end(), o.result.totals.files.begin(), o.result.totals.files.end());
     }
-    if (single) {
+    if (single && !inputs.empty()) {
         if (!outcomes.front().read) return 2;
         PrintSummary(inputs.front().path, blocks, totals);
         return failed ? 1 : 0;
