@@ -1,6 +1,8 @@
 #include "capture/RecordingFile.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -29,6 +31,7 @@ void RecordingFile::BeginRun(bool mp3, const std::string& directory, bool makeEn
     directory_ = dir.string();
     if (!directory_.empty() && directory_.back() != '/') directory_ += '/';
     counters_ = RecordingCounters{};
+    firstFailure_.clear();
     if (makeEncoder) {
         // A fresh encoder per MP3 Record run; the previous run's goes now.
         encoder_ = std::make_unique<Mp3Encoder>();
@@ -50,12 +53,17 @@ std::string RecordingFile::MakeRecordingName(const char* timeStamp) const {
 bool RecordingFile::OpenRecordingFile(const char* timeStamp) {
     if (open_) return false;
     const std::string name = MakeRecordingName(timeStamp);
+    errno = 0;
     if (mp3_) {
         mp3Stream_ = std::fopen(name.c_str(), "wbx");
-        if (!mp3Stream_) return false;
+        if (!mp3Stream_) {
+            NoteFailure(name, errno);
+            return false;
+        }
         // Unbuffered: each frame is one write, so a crash never leaves half a frame behind.
         std::setvbuf(mp3Stream_, nullptr, _IONBF, 0);
     } else if (!wav_.OpenWavFile(name)) {
+        NoteFailure(name, errno);
         return false;
     }
     path_ = name;
@@ -99,9 +107,14 @@ uint32_t RecordingFile::BlocksBeforeLimit() const {
     return !mp3_ && wav_.IsOpen() ? wav_.RoomBytes() / kBlockBytes : UINT32_MAX;
 }
 
+void RecordingFile::NoteFailure(const std::string& path, int error) {
+    if (firstFailure_.empty()) firstFailure_ = path + ": " + (error ? std::strerror(error) : "write failed");
+}
+
 void RecordingFile::ReportWriteFailure() {
     if (failed_) return;
     failed_ = true;
+    NoteFailure(path_, errno);
     // What reached the file stays a valid recording; nothing more goes into it.
     if (mp3Stream_) {
         std::fclose(mp3Stream_);

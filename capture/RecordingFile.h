@@ -51,6 +51,8 @@ public:
 
     bool IsOpen() const { return open_; }
     bool Failed() const { return failed_; }  // a write failed since the file was opened
+    // The run's first file that could not be made or written, as "path: reason"; empty if none.
+    const std::string& FirstFailure() const { return firstFailure_; }
     bool Mp3() const { return mp3_; }
     const std::string& Path() const { return path_; }
     const RecordingCounters& Counters() const { return counters_; }
@@ -60,6 +62,7 @@ private:
     uint32_t WriteMp3(const uint8_t* p, uint32_t n, bool flush);
     uint32_t WriteWav(const uint8_t* p, uint32_t n);
     void ReportWriteFailure();
+    void NoteFailure(const std::string& path, int error);
     void CountWrite(uint32_t fileBytes, uint32_t pcmBytes);
 
     DiagnosticLog& log_;
@@ -68,6 +71,7 @@ private:
     std::string path_;
     bool open_ = false;
     bool failed_ = false;
+    std::string firstFailure_;
     WavFileWriter wav_;
     std::FILE* mp3Stream_ = nullptr;
     std::unique_ptr<Mp3Encoder> encoder_;  // the run's encoder handle (one channel)

@@ -22,11 +22,11 @@ Mp3StreamReader::~Mp3StreamReader() {
     if (decoder != nullptr) DestroyDecoder(decoder);
 }
 
-bool Mp3StreamReader::Open(const uint8_t* data, size_t count, void* shared) {
+bool Mp3StreamReader::Open(const uint8_t* data, size_t count, void* shared, uint32_t maxFrames) {
     sharedDecoder = shared;
     InitDecoderTables();
     Mp3FrameIndex index;
-    if (!index.Run(data, count) || index.frameCount == 0 || index.channels == 0) return false;
+    if (!index.Run(data, count, maxFrames) || index.frameCount == 0 || index.channels == 0) return false;
     format.channels = index.channels;
     format.sampleRate = index.sampleRate;
     format.sampleFrames = index.sampleFrames;

@@ -5,6 +5,7 @@
 
 #include "media/AudioFormat.h"
 #include "mp3dec/Mp3Decoder.h"
+#include "mp3dec/Mp3FrameIndex.h"
 
 namespace sonotrap {
 
@@ -21,8 +22,10 @@ public:
 
     // Indexes the stream and creates its decoder. False when no frame is found, when no
     // frame yields samples, or when memory is short. sharedDecoder is the program's start-up
-    // object: kept, never used.
-    bool Open(const uint8_t* data, size_t count, void* sharedDecoder);
+    // object: kept, never used. At most maxFrames frames are indexed; the rest of a longer
+    // stream is not read.
+    bool Open(const uint8_t* data, size_t count, void* sharedDecoder,
+              uint32_t maxFrames = Mp3FrameIndex::kPlaybackMaxFrames);
 
     const AudioFormat& Format() const { return format; }
     uint32_t FrameCount() const { return frameCount; }

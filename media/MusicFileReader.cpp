@@ -6,15 +6,17 @@
 namespace sonotrap {
 
 std::unique_ptr<MusicFileReader> MusicFileReader::Create(const uint8_t* bytes, size_t byteCount,
-                                                         uint32_t outputRate, void* sharedDecoder) {
+                                                         uint32_t outputRate, void* sharedDecoder,
+                                                         uint32_t maxMp3Frames) {
     std::unique_ptr<MusicFileReader> reader(new (std::nothrow) MusicFileReader);
-    if (reader) reader->Open(bytes, byteCount, outputRate, sharedDecoder);
+    if (reader) reader->Open(bytes, byteCount, outputRate, sharedDecoder, maxMp3Frames);
     return reader;
 }
 
 MusicFileReader::~MusicFileReader() = default;
 
-bool MusicFileReader::Open(const uint8_t* bytes, size_t byteCount, uint32_t outputRate, void* sharedDecoder) {
+bool MusicFileReader::Open(const uint8_t* bytes, size_t byteCount, uint32_t outputRate, void* sharedDecoder,
+                           uint32_t maxMp3Frames) {
     format = AudioFormat{};
     ratioOutIn = ratioInOut = 1.0;
     needsConversion = downmix = ready = false;
@@ -34,7 +36,7 @@ bool MusicFileReader::Open(const uint8_t* bytes, size_t byteCount, uint32_t outp
             wavReader.reset();
         }
         const size_t count = byteCount - static_cast<size_t>(data - bytes);
-        if (!OpenMp3(data, count, sharedDecoder)) return false;
+        if (!OpenMp3(data, count, sharedDecoder, maxMp3Frames)) return false;
     }
     if (format.formatTag == 0 || format.sampleFrames == 0) return false;
 
@@ -47,9 +49,9 @@ bool MusicFileReader::Open(const uint8_t* bytes, size_t byteCount, uint32_t outp
     return true;
 }
 
-bool MusicFileReader::OpenMp3(const uint8_t* data, size_t count, void* sharedDecoder) {
+bool MusicFileReader::OpenMp3(const uint8_t* data, size_t count, void* sharedDecoder, uint32_t maxMp3Frames) {
     mp3Reader.reset(new (std::nothrow) Mp3StreamReader);
-    if (!mp3Reader || !mp3Reader->Open(data, count, sharedDecoder)) {
+    if (!mp3Reader || !mp3Reader->Open(data, count, sharedDecoder, maxMp3Frames)) {
         mp3Reader.reset();
         return false;
     }

@@ -24,10 +24,12 @@ public:
     static constexpr uint32_t kModeConvert = 4;
 
     // Allocates a reader and opens it; the reader is returned even when Open failed (ask
-    // IsReady). sharedDecoder is kept for the MP3 source and never used. Null only when memory
-    // is short.
+    // IsReady). sharedDecoder is kept for the MP3 source and never used. An MP3 source is read
+    // up to maxMp3Frames frames: the program's limit unless a tool asks for whole files. Null
+    // only when memory is short.
     static std::unique_ptr<MusicFileReader> Create(const uint8_t* bytes, size_t byteCount,
-                                                   uint32_t outputRate, void* sharedDecoder);
+                                                   uint32_t outputRate, void* sharedDecoder,
+                                                   uint32_t maxMp3Frames = Mp3FrameIndex::kPlaybackMaxFrames);
     ~MusicFileReader();
     MusicFileReader(const MusicFileReader&) = delete;
     MusicFileReader& operator=(const MusicFileReader&) = delete;
@@ -52,8 +54,9 @@ public:
 
 private:
     MusicFileReader() = default;
-    bool Open(const uint8_t* bytes, size_t byteCount, uint32_t outputRate, void* sharedDecoder);
-    bool OpenMp3(const uint8_t* data, size_t count, void* sharedDecoder);
+    bool Open(const uint8_t* bytes, size_t byteCount, uint32_t outputRate, void* sharedDecoder,
+              uint32_t maxMp3Frames);
+    bool OpenMp3(const uint8_t* data, size_t count, void* sharedDecoder, uint32_t maxMp3Frames);
     void ChooseConversionMode(uint32_t outputRate);
 
     AudioFormat format;

@@ -1,5 +1,7 @@
 #include "mp3dec/Mp3FrameIndex.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "mp3dec/Mp3HeaderTables.h"
@@ -78,8 +80,9 @@ uint32_t Mp3FrameIndex::ParseLength(uint32_t word) {
                                  mp3::kSampleRateHz[lsf][f.samplingIndex], lsf != 0, f.padding);
 }
 
-bool Mp3FrameIndex::Run(const uint8_t* bytes, size_t count) {
+bool Mp3FrameIndex::Run(const uint8_t* bytes, size_t count, uint32_t maxFrames) {
     ReleaseChunks();
+    maxFrames_ = maxFrames;
     data_ = bytes;
     size_ = count > 0xFFFFFFF0u ? 0xFFFFFFF0u : count;  // offsets are 32-bit
     sampleRate = channels = sampleFrames = frameCount = totalPcmBytes = 0;
@@ -98,8 +101,9 @@ bool Mp3FrameIndex::Run(const uint8_t* bytes, size_t count) {
     if (frameCount == 0 || channels == 0) return false;
     uint64_t total = static_cast<uint64_t>(frameCount - 1) * 2304u * channels;
     if (sampleRate < 32000) total /= 2;
-    totalPcmBytes = static_cast<uint32_t>(total);
-    sampleFrames = totalPcmBytes / (channels * 2);
+    // Past the program's frame limit the byte total may not fit 32 bits; the frame count does.
+    totalPcmBytes = static_cast<uint32_t>(std::min<uint64_t>(total, UINT32_MAX));
+    sampleFrames = static_cast<uint32_t>(std::min<uint64_t>(total / (channels * 2), UINT32_MAX));
     return true;
 }
 
@@ -199,16 +203,17 @@ bool Mp3FrameIndex::Resynchronise(size_t& position) {
 bool Mp3FrameIndex::Record(uint32_t start, uint32_t length) {
     const uint32_t chunk = frameCount / kChunkEntries;
     const uint32_t entry = frameCount % kChunkEntries;
+    if (frameCount >= maxFrames_) return false;
     if (entry == 0) {
-        if (chunk >= kMaxChunks) return false;
-        startChunks_[chunk] = new (std::nothrow) uint32_t[kChunkEntries]();
-        lengthChunks_[chunk] = new (std::nothrow) uint32_t[kChunkEntries]();
-        if (startChunks_[chunk] == nullptr || lengthChunks_[chunk] == nullptr) {
-            delete[] startChunks_[chunk];
-            delete[] lengthChunks_[chunk];
-            startChunks_[chunk] = lengthChunks_[chunk] = nullptr;
+        uint32_t* starts = new (std::nothrow) uint32_t[kChunkEntries]();
+        uint32_t* lengths = new (std::nothrow) uint32_t[kChunkEntries]();
+        if (starts == nullptr || lengths == nullptr) {
+            delete[] starts;
+            delete[] lengths;
             return false;
         }
+        startChunks_.push_back(starts);
+        lengthChunks_.push_back(lengths);
         chunksInUse_ = chunk + 1;
     }
     startChunks_[chunk][entry] = start;
@@ -238,11 +243,10 @@ bool Mp3FrameIndex::CopyFrameTables(const uint8_t** frameStart, uint32_t* frameL
 }
 
 void Mp3FrameIndex::ReleaseChunks() {
-    for (uint32_t c = 0; c < kMaxChunks; ++c) {
-        delete[] startChunks_[c];
-        delete[] lengthChunks_[c];
-        startChunks_[c] = lengthChunks_[c] = nullptr;
-    }
+    for (uint32_t* chunk : startChunks_) delete[] chunk;
+    for (uint32_t* chunk : lengthChunks_) delete[] chunk;
+    startChunks_.clear();
+    lengthChunks_.clear();
     chunksInUse_ = 0;
 }
 

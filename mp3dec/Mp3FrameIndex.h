@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace sonotrap {
 
@@ -13,15 +14,18 @@ namespace sonotrap {
 class Mp3FrameIndex {
 public:
     static constexpr uint32_t kChunkEntries = 1024;
-    static constexpr uint32_t kMaxChunks = 128;
+    // The program's Playback indexes at most this many frames (about 57 minutes at 44.1 kHz);
+    // tools that read whole archives pass a larger limit to Run.
+    static constexpr uint32_t kPlaybackMaxFrames = 128 * kChunkEntries;
 
     Mp3FrameIndex() = default;
     ~Mp3FrameIndex();  // frees the chunks
     Mp3FrameIndex(const Mp3FrameIndex&) = delete;
     Mp3FrameIndex& operator=(const Mp3FrameIndex&) = delete;
 
-    // Indexes the stream; true when at least one frame with a channel count was found.
-    bool Run(const uint8_t* bytes, size_t count);
+    // Indexes the stream, at most maxFrames frames (the walk ends there); true when at least
+    // one frame with a channel count was found.
+    bool Run(const uint8_t* bytes, size_t count, uint32_t maxFrames = kPlaybackMaxFrames);
 
     // Offset of frame i's first header byte from the data start, and its length in bytes
     // (header included; a frame cut short by the end of the data has the bytes it holds).
@@ -60,8 +64,9 @@ private:
 
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
-    uint32_t* startChunks_[kMaxChunks] = {};
-    uint32_t* lengthChunks_[kMaxChunks] = {};
+    uint32_t maxFrames_ = kPlaybackMaxFrames;
+    std::vector<uint32_t*> startChunks_;
+    std::vector<uint32_t*> lengthChunks_;
     uint32_t chunksInUse_ = 0;
     uint32_t referenceHeader_ = 0;
     uint32_t referenceLength_ = 0;

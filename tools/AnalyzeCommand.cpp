@@ -26,16 +26,6 @@ struct AnalyzeOptions {
     bool csv = false;
 };
 
-// Block k's analysis window: the stream from k*2304 - 13824, zeros outside it.
-void FillWindow(const std::vector<int16_t>& stream, size_t k, std::vector<int16_t>* window) {
-    std::fill(window->begin(), window->end(), int16_t{0});
-    const long long start = static_cast<long long>(k * kBlock) - static_cast<long long>(kHistory);
-    for (size_t i = 0; i < window->size(); ++i) {
-        const long long at = start + static_cast<long long>(i);
-        if (at >= 0 && at < static_cast<long long>(stream.size())) (*window)[i] = stream[static_cast<size_t>(at)];
-    }
-}
-
 std::string OctaveNotes(const NotePeaks& notes) {
     std::string text;
     for (const char* note : notes.octaveNote) {
@@ -47,9 +37,9 @@ std::string OctaveNotes(const NotePeaks& notes) {
 }
 
 int RunAnalyze(const AnalyzeOptions& options) {
-    std::vector<int16_t> stream;
+    MonoStream stream;
     std::string error;
-    if (!LoadMonoSamples(options.file, &stream, &error)) {
+    if (!stream.Open(options.file, &error)) {
         std::fprintf(stderr, "sonotrap-tool analyze: %s\n", error.c_str());
         return 2;
     }
@@ -57,15 +47,16 @@ int RunAnalyze(const AnalyzeOptions& options) {
     analyzer->SetAveragingDepth(options.depth);
     analyzer->SetNormalize(options.normalize);
     auto notes = std::make_unique<NotePeaks>();
-    std::vector<int16_t> window(SpectrumAnalyzer::kFftSize), block(kBlock);
+    std::vector<int16_t> window(SpectrumAnalyzer::kFftSize);
+    BlockWindows windows(stream);
 
     if (options.csv)
         std::printf("block,seconds,peak_hz,peak_db,level_db,notes\n");
     else
         std::printf("%6s %9s %10s %8s %9s  %s\n", "block", "seconds", "peak Hz", "peak dB", "level dB", "notes");
-    const size_t blocks = (stream.size() + kBlock - 1) / kBlock;
+    const size_t blocks = static_cast<size_t>((stream.TotalSamples() + kBlock - 1) / kBlock);
     for (size_t k = 0; k < blocks; ++k) {
-        FillWindow(stream, k, &window);
+        windows.Fill(k, window.data(), window.size());
         PeakReading reading = PeakReading::Band(options.band[0], options.band[1]);
         analyzer->AnalyzeBlock(window.data(), reading, *notes);
         // The block itself sits at offset kHistory of its window.

@@ -1,6 +1,8 @@
 #include "tools/RecordingScan.h"
 
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 
@@ -57,10 +59,20 @@ std::string ScanTimeStamp(std::time_t start, uint64_t elapsedMs) {
 }
 
 ScanResult ScanRecording(std::vector<int16_t> samples, const ScanOptions& options) {
+    const uint64_t count = samples.size();
+    return ScanRecording(MakeSampleSource(std::move(samples)), count, options);
+}
+
+ScanResult ScanRecording(CaptureSampleSource source, uint64_t inputSamples, const ScanOptions& options) {
     ScanResult result;
-    const uint64_t inputBlocks = (samples.size() + kCaptureBlockBytes / 2 - 1) / (kCaptureBlockBytes / 2);
+    const uint64_t inputBlocks = (inputSamples + kCaptureBlockBytes / 2 - 1) / (kCaptureBlockBytes / 2);
     DiagnosticLog log;
-    log.LogOpen(options.outputDirectory);
+    errno = 0;
+    if (!log.LogOpen(options.outputDirectory)) {
+        result.failure = (std::filesystem::path(options.outputDirectory) / "Sonotrap.Log").string() + ": " +
+                         (errno ? std::strerror(errno) : "cannot be created");
+        return result;
+    }
     CaptureSettings settings;
     ApplyOptions(options, settings);
     SpectrumBlockAnalysis analysis;
@@ -70,7 +82,6 @@ ScanResult ScanRecording(std::vector<int16_t> samples, const ScanOptions& option
     pacing.lockStep = true;
     pacing.blockIntervalMs = options.blockIntervalMs;
     VirtualCaptureInput* input = nullptr;
-    auto source = MakeSampleSource(std::move(samples));
 
     CaptureServices services;
     services.log = &log;
@@ -83,20 +94,28 @@ ScanResult ScanRecording(std::vector<int16_t> samples, const ScanOptions& option
     };
     services.makeTimeStamp = [&clock](char* buffer) { clock.Next(buffer); };
     services.batch = options.blockIntervalMs <= 0.0;
+    services.groupReport = options.groupReport;
 
     CaptureDevice device(services);
-    if (!device.InitCapture() || !device.StartCapture(false)) return result;
+    if (!device.InitCapture() || !device.StartCapture(false)) {
+        result.failure = "the run could not start (see Sonotrap.Log)";
+        return result;
+    }
     VirtualCaptureBuffer* buffer = input->LastBuffer();
     const uint64_t total = inputBlocks + pacing.trailingSilentBlocks;
-    while (!buffer->WaitUntilDrained(kProgressPollMs)) {
+    // A capture thread that gave up has stopped the buffer: it will never drain.
+    bool drained = false;
+    while (!(drained = buffer->WaitUntilDrained(kProgressPollMs)) && device.IsCaptureHealthy()) {
         if (options.progress) options.progress(buffer->BlocksCaptured(), total);
     }
-    if (options.progress) options.progress(total, total);
+    if (options.progress && drained) options.progress(total, total);
     device.StopCapture();
     device.CloseRecordingFile();
     result.blocks = buffer->BlocksCaptured();
     result.totals = device.GetRecorder().Totals();
-    result.ok = true;
+    result.failure = device.GetRecorder().File().FirstFailure();
+    if (!drained) result.failure = "capture stopped after " + std::to_string(result.blocks) + " blocks";
+    result.ok = drained;
     device.ReleaseCapture();
     log.LogClose();
     return result;

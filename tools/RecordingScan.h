@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "capture/Recorder.h"
+#include "adapters/virtual/VirtualCaptureBuffer.h"
 
 namespace sonotrap {
 
@@ -24,15 +25,22 @@ struct ScanOptions {
     double blockIntervalMs = 0.0;   // least time between blocks (72 = real time)
     // Called now and then from the calling thread with the blocks captured so far and in all.
     std::function<void(uint64_t done, uint64_t total)> progress;
+    // Each group that went into a file, as it ends (on the run's processing thread).
+    GroupReportFn groupReport;
 };
 
 struct ScanResult {
-    bool ok = false;          // false when the run could not start
+    bool ok = false;          // false when the run could not start or did not finish
     uint64_t blocks = 0;      // capture blocks the input made
     RecorderTotals totals;
+    // Why the run failed, or the first recording that could not be made or written ("path:
+    // reason"); what was written before stays readable. Empty when all went well.
+    std::string failure;
     double SecondsKept() const { return static_cast<double>(totals.blocksKept) * 0.072; }
 };
 
+// source yields inputSamples samples (16-bit mono, 32000 Hz), then ends.
+ScanResult ScanRecording(CaptureSampleSource source, uint64_t inputSamples, const ScanOptions& options);
 ScanResult ScanRecording(std::vector<int16_t> samples, const ScanOptions& options);
 
 // The MMDDhhmmss stamp of the capture block that begins elapsedMs after start (local time).

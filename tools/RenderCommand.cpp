@@ -73,15 +73,6 @@ struct RenderScreen {
     }
 };
 
-// Capture block k's window: the stream from k*2304 - 13824 on, zeros outside it.
-void FillCaptureWindow(const std::vector<int16_t>& stream, size_t k, CaptureWindow* window) {
-    const long long start = static_cast<long long>(k * kBlock) - CaptureWindow::kCurrentBlockOffset / 2;
-    for (size_t i = 0; i < window->samples.size(); ++i) {
-        const long long at = start + static_cast<long long>(i);
-        window->samples[i] = at >= 0 && at < static_cast<long long>(stream.size()) ? stream[static_cast<size_t>(at)] : 0;
-    }
-}
-
 // A fresh directory of our own under the temporary directory, or empty.
 std::filesystem::path MakeScratchDirectory() {
     std::error_code ec;
@@ -97,7 +88,7 @@ std::filesystem::path MakeScratchDirectory() {
 
 // A Monitor or Record run over blocks 0..last, through the capture side's own recorder.
 // Recordings go to a scratch directory that is removed afterwards.
-bool RenderCapture(RenderScreen& r, const std::vector<int16_t>& stream, size_t last, bool record) {
+bool RenderCapture(RenderScreen& r, MonoStream& stream, size_t last, bool record) {
     std::error_code ec;
     const std::filesystem::path scratch = MakeScratchDirectory();
     if (scratch.empty()) return false;
@@ -109,10 +100,11 @@ bool RenderCapture(RenderScreen& r, const std::vector<int16_t>& stream, size_t l
     auto recorder = std::make_unique<Recorder>(log, settings, &view, &view, blocksCaptured);
     recorder->BeginRun(!record);
     auto window = std::make_unique<CaptureWindow>();
+    BlockWindows windows(stream);
     for (size_t k = 0; k <= last; ++k) {
         window->blocksCaptured = blocksCaptured.fetch_add(1) + 1;
         if (window->blocksCaptured < kFirstProcessedCapture) continue;
-        FillCaptureWindow(stream, k, window.get());
+        windows.Fill(k, window->samples.data(), window->samples.size());
         recorder->ProcessCaptureBlock(*window);
         int32_t seconds = 0;
         int32_t kilobytes = 0;
@@ -146,13 +138,13 @@ bool RenderPlayback(RenderScreen& r, const std::string& file, size_t last) {
 }
 
 int RunRender(const RenderOptions& options) {
-    std::vector<int16_t> stream;
+    MonoStream stream;
     std::string error;
-    if (!LoadMonoSamples(options.file, &stream, &error)) {
+    if (!stream.Open(options.file, &error)) {
         std::fprintf(stderr, "sonotrap-tool render: %s\n", error.c_str());
         return 2;
     }
-    const size_t blocks = std::max<size_t>((stream.size() + kBlock - 1) / kBlock, 1);
+    const size_t blocks = std::max<size_t>(static_cast<size_t>((stream.TotalSamples() + kBlock - 1) / kBlock), 1);
     if (options.block >= static_cast<long long>(blocks)) {
         std::fprintf(stderr, "sonotrap-tool render: block %lld is past the end (the file has %zu blocks)\n",
                      options.block, blocks);

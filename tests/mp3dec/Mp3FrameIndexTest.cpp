@@ -19,10 +19,10 @@ struct Indexed {
     std::vector<uint32_t> offsets, lengths;
 };
 
-Indexed Index(const Bytes& bytes) {
+Indexed Index(const Bytes& bytes, uint32_t maxFrames = Mp3FrameIndex::kPlaybackMaxFrames) {
     Mp3FrameIndex index;
     Indexed r;
-    r.ok = index.Run(bytes.data(), bytes.size());
+    r.ok = index.Run(bytes.data(), bytes.size(), maxFrames);
     r.frames = index.frameCount;
     r.channels = index.channels;
     r.rate = index.sampleRate;
@@ -195,6 +195,12 @@ TEST(Mp3FrameIndex, GrowsItsChunkTablesPastOneChunk) {
     ASSERT_TRUE(r.ok);
     EXPECT_GT(r.frames, Mp3FrameIndex::kChunkEntries);
     EXPECT_EQ(r.offsets.back() + r.lengths.back(), many.size());
+    // A frame limit ends the walk there, inside a chunk, with the totals of the frames kept.
+    const Indexed cut = Index(many, Mp3FrameIndex::kChunkEntries + 5);
+    ASSERT_TRUE(cut.ok);
+    EXPECT_EQ(cut.frames, Mp3FrameIndex::kChunkEntries + 5);
+    EXPECT_EQ(cut.offsets, std::vector<uint32_t>(r.offsets.begin(), r.offsets.begin() + cut.frames));
+    EXPECT_EQ(cut.sampleFrames, (cut.frames - 1) * 576);
 }
 
 }  // namespace

@@ -42,4 +42,43 @@ status=0; "$tool" scan input.wav --start yesterday >/dev/null 2>&1 || status=$?
 [ "$status" -eq 2 ] || fail "bad --start: status $status"
 status=0; "$tool" scan input.wav --min-freq 500 --max-freq 500 >/dev/null 2>&1 || status=$?
 [ "$status" -eq 2 ] || fail "empty band: status $status"
-echo "ok: scan summary, names, band, no overwrite, errors"
+
+# An archive: files in parallel give what one at a time gives, and so do three shards together;
+# the unreadable file is named on stderr, skipped, and makes the exit status 1.
+mkdir -p arch/a arch/b/c
+cp input.wav arch/a/one.wav
+lame --quiet input.wav arch/b/two.mp3
+sox tone.wav noise.wav arch/b/c/three.wav
+echo "not audio" >arch/b/bad.wav
+scan_arch() { local status=0; "$tool" scan arch --format wav --threshold 40 --start 2026-03-14T15:26:07 "$@" \
+  2>>arch-err.txt | sed 's#^\(  \).*/out-[^/]*/#\1#' || status=$?; echo "status $status"; }
+listing() { (cd "$1" && find . -type f ! -name Sonotrap.Log | sort | xargs md5sum); }
+scan_arch --out out-1 --jobs 1 --events ev1.csv >jobs1.txt
+scan_arch --out out-2 --jobs 2 --events ev2.csv >jobs2.txt
+cmp jobs1.txt jobs2.txt || fail "--jobs 2 summary differs: $(diff jobs1.txt jobs2.txt)"
+[ "$(sed 's#/out-1/#/#' ev1.csv)" = "$(sed 's#/out-2/#/#' ev2.csv)" ] || fail "--jobs 2 events differ"
+head -1 ev1.csv | grep -q "^input,start," && grep -q "^arch/b/two.mp3,2026-03-14T15:26:1" ev1.csv \
+  || fail "events table: $(cat ev1.csv)"
+grep -q "^Files: 3$" jobs1.txt && grep -q "^status 1$" jobs1.txt || fail "archive: $(cat jobs1.txt)"
+[ "$(grep -c "bad.wav" arch-err.txt)" -eq 2 ] || fail "unreadable input not reported once per run"
+[ -f out-1/b/two/Sonotrap.Log ] && [ -d out-1/b/c/three ] || fail "per-input directories: $(find out-1)"
+for k in 1 2 3; do scan_arch --out out-s --shard "$k/3" >/dev/null; done
+for d in out-2 out-s; do
+  [ "$(listing out-1)" = "$(listing "$d")" ] || fail "$d differs from --jobs 1: $(diff <(listing out-1) <(listing "$d"))"
+done
+
+# A full disk: one line naming the recording and the error, exit status 1, and what was written
+# before stays a readable file.
+if mkdir full && mount -t tmpfs -o size=400k tmpfs full 2>/dev/null; then
+  trap 'umount "$work/full"; rm -rf "$work"' EXIT
+  sox input.wav input.wav input.wav input.wav long.wav  # eight groups, about 530 kB
+  status=0; "$tool" scan long.wav --out full --format wav --threshold 40 --size-limit off \
+    >/dev/null 2>full-err.txt || status=$?
+  [ "$status" -eq 1 ] && [ "$(wc -l <full-err.txt)" -eq 1 ] || fail "full disk: status $status, $(cat full-err.txt)"
+  grep -q "full/.*\.wav: No space left on device" full-err.txt || fail "full disk message: $(cat full-err.txt)"
+  f=$(ls full/*.wav | head -1)
+  sox "$f" -n stat 2>&1 | grep -qiE "warn|fail" && fail "the recording on the full disk is not readable"
+else
+  echo "skip: full disk (needs root to mount a small tmpfs)"
+fi
+echo "ok: scan summary, names, band, no overwrite, errors, archive jobs and shards, full disk"
