@@ -266,8 +266,14 @@ int RunListen(const ListenArguments& a) {
         return 1;
     }
     bool ok = false;
-    ok = Listen(a, [device] { return OpenPortAudioCaptureInput(device); }, a.events.empty() ? nullptr : &events,
-                &error);
+    {
+        // PortAudio prints its internal checks straight to stderr when a device goes away (it
+        // has no hook for them), and listen promises one line. The run's threads start after
+        // this and are joined before it ends, so nothing of ours is written meanwhile.
+        QuietStderr quiet;
+        ok = Listen(a, [device] { return OpenPortAudioCaptureInput(device); }, a.events.empty() ? nullptr : &events,
+                    &error);
+    }
     if (ok) return 0;
     std::fprintf(stderr, "sonotrap-tool listen: %s\n", error.c_str());
     return 1;

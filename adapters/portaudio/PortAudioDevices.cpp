@@ -1,6 +1,8 @@
 #include "adapters/portaudio/PortAudioDevices.h"
 
+#include <fcntl.h>
 #include <portaudio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -9,6 +11,22 @@
 #include "adapters/portaudio/PortAudioSession.h"
 
 namespace sonotrap {
+
+QuietStderr::QuietStderr() {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    if (null >= 0) close(null);
+}
+
+QuietStderr::~QuietStderr() {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+    }
+}
 
 std::vector<PortAudioInput> ListPortAudioInputs() {
     std::vector<PortAudioInput> inputs;

@@ -4,6 +4,20 @@
 
 namespace sonotrap {
 
+// Points stderr at /dev/null while it lives. PortAudio and the libraries under it print their
+// complaints straight to stderr (JACK during a device probe, ALSA when a sound server goes away),
+// which mean nothing to a user; the program reports what matters itself.
+class QuietStderr {
+public:
+    QuietStderr();
+    ~QuietStderr();
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
 // The sound inputs PortAudio sees, for choosing one by name or number.
 struct PortAudioInput {
     int index = -1;  // PortAudio's device index

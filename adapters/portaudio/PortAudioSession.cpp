@@ -1,5 +1,6 @@
 #include "adapters/portaudio/PortAudioSession.h"
 
+#include <dlfcn.h>
 #include <portaudio.h>
 
 #include <mutex>
@@ -27,6 +28,18 @@ SessionCount& Sessions() {
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 #endif
 
+void IgnoreJackMessage(const char*) {}
+
+// PortAudio's JACK host probes for a server and the JACK client library prints a dozen lines
+// when none runs. Its message hooks are process-wide; the library is there only when PortAudio
+// was built with JACK, so they are looked up rather than linked.
+void QuietJack() {
+    using SetHook = void (*)(void (*)(const char*));
+    for (const char* name : {"jack_set_error_function", "jack_set_info_function"}) {
+        if (auto set = reinterpret_cast<SetHook>(dlsym(RTLD_DEFAULT, name))) set(&IgnoreJackMessage);
+    }
+}
+
 }  // namespace
 
 PortAudioSession::PortAudioSession() {
@@ -36,6 +49,7 @@ PortAudioSession::PortAudioSession() {
 #if defined(SONOTRAP_HAVE_ALSA)
         snd_lib_error_set_handler(&IgnoreAlsaError);
 #endif
+        QuietJack();
         if (Pa_Initialize() != paNoError) return;
     }
     ++sessions.users;

@@ -86,7 +86,7 @@ check_rows() {  # CSV: rows match the files named in them; prints the files
   tail -n +2 "$1" | awk -F, '
     $1 !~ /^20[0-9][0-9]-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\.[0-9][0-9][0-9]$/ {print "bad start " $1; exit 1}
     {if ($3 + 0 != sum[$2] + 0) {print "offset " $3 " not " sum[$2] " in " $2; exit 1}
-     if ($5 < 1 || $6 < 900 || $6 > 1100 || $7 < -30) {print "odd row " $0; exit 1}
+     if ($5 < 1 || $6 < 900 || $6 > 1100 || $7 < -60) {print "odd row " $0; exit 1}
      sum[$2] += $4}
     END {for (f in sum) print f, sum[f]}' || fail "rows: $(cat "$1")"
 }
