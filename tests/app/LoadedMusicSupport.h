@@ -53,7 +53,7 @@ public:
             if (hold_ && std::this_thread::get_id() != owner_ && std::this_thread::get_id() != exempt_) {
                 held_ = true;
                 cv_.notify_all();
-                cv_.wait(lock, [this] { return !hold_; });
+                cv_.wait_for(lock, kWaitLimit, [this] { return !hold_; });
             }
         }
         now_.fetch_add(ms);
@@ -66,7 +66,7 @@ public:
     }
     bool WaitHeld() {
         std::unique_lock<std::mutex> lock(mutex_);
-        return cv_.wait_for(lock, std::chrono::seconds(60), [this] { return held_; });
+        return cv_.wait_for(lock, kWaitLimit, [this] { return held_; });
     }
     // Sleeps on the calling thread are never held (for a test's helper thread).
     void Exempt() {
@@ -140,8 +140,7 @@ private:
 
 // Waits (in real time, bounded) until the loaded file has finished count ticks.
 inline bool WaitForTicks(const LoadedMusic& music, uint32_t count) {
-    for (int i = 0; i < 60000 && music.TicksCompleted() < count; ++i) SleepMs(1);
-    return music.TicksCompleted() >= count;
+    return WaitUntil([&] { return music.TicksCompleted() >= count; });
 }
 
 inline std::vector<int16_t> SlotSamples(const LoadedMusic& music, int slot) {

@@ -33,13 +33,9 @@ struct Rig : PlaybackRigBase {
         return output.StartPlaybackOutput();
     }
     std::vector<int> RunToEnd() {
-        EXPECT_TRUE(clock.WaitFinished());
+        EXPECT_TRUE(WaitRunOut());
         output.StopPlaybackOutput();
         return PlayedOutputBlocks(Buffer()->Played());
-    }
-    bool WaitStopRequested() {  // the stopping side has cleared playing
-        for (int i = 0; i < 60000 && output.IsPlaying(); ++i) SleepMs(1);
-        return !output.IsPlaying();
     }
     // Holds the thread asleep at atMs after the start and stops the output from another thread;
     // the stop must wait for the thread. True when it did; locks made meanwhile go to *locks.
@@ -47,7 +43,7 @@ struct Rig : PlaybackRigBase {
         clock.HoldAt(atMs);
         if (!Start(100000) || !clock.WaitHeld()) return false;
         auto stopped = std::async(std::launch::async, [this] { output.StopPlaybackOutput(); });
-        const bool waited = WaitStopRequested() &&
+        const bool waited = WaitUntil([this] { return !output.IsPlaying(); }) &&
                             stopped.wait_for(std::chrono::milliseconds(50)) == std::future_status::timeout;
         *locks = Buffer()->LockCount();
         clock.Release();
@@ -56,8 +52,7 @@ struct Rig : PlaybackRigBase {
     }
     // For runs where the thread leaves on its own: simulated time stops with it.
     bool WaitThreadLeft() {
-        for (int i = 0; i < 60000 && output.IsThreadRunning(); ++i) SleepMs(1);
-        return !output.IsThreadRunning();
+        return WaitUntil([this] { return !output.IsThreadRunning(); });
     }
 };
 

@@ -237,9 +237,12 @@ TEST_F(FrequencyGraphTest, TimeAndSizeDrawOnlyWhatChanged) {
         Texts timeText, sizeText;
         std::vector<Rect> rects;
     } steps[] = {{1, 0, {"00:00:01"}, {}, {time}},
-                 {1, 1536, {}, {"1.5 mb"}, {size}},
-                 {3725, 2000, {"01:02:05"}, {"1.9 mb"}, {time, size}},
-                 {3725, 2000, {}, {}, {}}};
+                 {1, 1023, {}, {"1023 kb"}, {size}},
+                 {1, 1024, {}, {"1.0 mb"}, {size}},
+                 {3725, 5119, {"01:02:05"}, {"4.9 mb"}, {time, size}},
+                 {3725, 5119, {}, {}, {}},
+                 {359999, 1536, {"99:59:59"}, {"1.5 mb"}, {time, size}},
+                 {360000, 1536, {"00:00:00"}, {}, {time}}};
     for (const auto& step : steps) {
         Clear();
         graph->UpdateTimeAndSize(step.seconds, step.kb);
