@@ -14,24 +14,13 @@
 #include "app/PlaybackClock.h"
 #include "platform/Thread.h"
 #include "support/TestSupport.h"
+#include "support/WavBytes.h"
 
 namespace sonotrap::test {
 
 // Writes a 16-bit mono 32 kHz WAV file of the given samples.
 inline bool WriteMonoWav(const std::string& path, const std::vector<int16_t>& samples) {
-    const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-    std::vector<uint8_t> bytes;
-    auto put = [&](uint32_t v, int width) {
-        for (int i = 0; i < width; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    auto text = [&](const char* t) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(t[i]));
-    };
-    text("RIFF"); put(36 + dataBytes, 4); text("WAVE"); text("fmt "); put(16, 4);
-    put(1, 2); put(1, 2); put(32000, 4); put(64000, 4); put(2, 2); put(16, 2);  // PCM mono 32 kHz 16-bit
-    text("data"); put(dataBytes, 4);
-    for (int16_t s : samples) put(static_cast<uint16_t>(s), 2);
-    return WriteFileBytes(path, bytes);
+    return WriteFileBytes(path, MakePcmWav(1, 32000, samples));
 }
 
 // Samples whose value tells where they stand: sample i of the file is (i % 30000) + 1, so no

@@ -194,11 +194,3 @@ TEST(BufferReset, GivesUpWhenTheRetryIsInconsistentToo) {
     ASSERT_NE(first, std::string::npos) << text;
     EXPECT_NE(text.find(line, first + 1), std::string::npos) << text;
 }
-
-TEST(BufferReset, FailsWithoutABuffer) {
-    TempDir dir;
-    DiagnosticLog log;
-    PlaybackOutput output(nullptr, log);
-    uint32_t play = 6000, write = 7000, writePosition = 0;
-    EXPECT_FALSE(output.BufferReset(&play, &write, &writePosition, 0));
-}
