@@ -18,6 +18,8 @@ constexpr uint32_t kAlignEnd = B + B / 4;
 
 int32_t AsLogValue(uint32_t value) { return static_cast<int32_t>(value); }
 
+uint32_t NextBlock(uint32_t position) { return position + B >= S ? position + B - S : position + B; }
+
 // A device that reports equal cursors is taken to keep one block committed.
 void ApplyEqualCursorRule(uint32_t play, uint32_t* write) {
     if (*write != play) return;
@@ -174,8 +176,7 @@ bool PlaybackOutput::Refill(uint32_t* writePosition, uint32_t* unfilled) {
         if (!regions.first || regions.firstBytes == 0) return false;
         FillBlock(regions);
         buffer_->Unlock(regions);
-        *writePosition += B;
-        if (*writePosition >= S) *writePosition = 0;
+        *writePosition = NextBlock(*writePosition);
         *unfilled -= B;
     }
     return true;
@@ -183,12 +184,26 @@ bool PlaybackOutput::Refill(uint32_t* writePosition, uint32_t* unfilled) {
 
 // A skipped block may still be written when it lies clear of the span the device has
 // committed (from the play cursor up to the write cursor).
-bool PlaybackOutput::MayWriteSkippedBlock(const Cursors& cursors, uint32_t writePosition) const {
+bool PlaybackOutput::MayWriteSkippedBlock(uint32_t play, uint32_t write, uint32_t writePosition) {
     const uint32_t start = writePosition;
     const uint32_t end = writePosition + B;
-    if (cursors.play > cursors.write) return start >= cursors.write && end <= cursors.play;
-    if (end <= cursors.play) return true;
-    return (start == cursors.play || start >= cursors.write) && end <= S;
+    if (play > write) return start >= write && end <= play;
+    if (end <= play) return true;
+    return (start == play || start >= write) && end <= S;
+}
+
+PlaybackOutput::CatchUp PlaybackOutput::ChooseCatchUp(uint32_t play, uint32_t write, uint32_t writePosition,
+                                                      uint32_t unfilled) {
+    if (unfilled < B) return CatchUp::Wait;
+    if (unfilled >= kHighWater) return CatchUp::Reset;
+    const uint32_t committed = write >= play ? write - play : write + S - play;
+    if (committed + unfilled - B > kHighWater) {
+        // Too much is committed: give up the oldest unfilled block.
+        unfilled -= B;
+        if (unfilled < B) return CatchUp::SkipThenWait;
+        return MayWriteSkippedBlock(play, write, NextBlock(writePosition)) ? CatchUp::SkipThenRefill : CatchUp::Reset;
+    }
+    return CatchUp::Refill;
 }
 
 void PlaybackOutput::RunMainLoop(Cursors cursors) {
@@ -204,29 +219,22 @@ void PlaybackOutput::RunMainLoop(Cursors cursors) {
             unfilled += cursors.play >= previousPlay ? cursors.play - previousPlay : cursors.play + S - previousPlay;
             previousPlay = cursors.play;
             next = Next::AfterSleep;
-            if (unfilled < B) {
+            const CatchUp step = ChooseCatchUp(cursors.play, cursors.write, writePosition, unfilled);
+            if (step == CatchUp::Wait) {
                 SleepForRest(B - unfilled);
                 continue;
             }
-            if (unfilled >= kHighWater) {
+            if (step == CatchUp::Reset) {
                 next = Next::Reset;
                 continue;
             }
-            const uint32_t committed =
-                cursors.write >= cursors.play ? cursors.write - cursors.play : cursors.write + S - cursors.play;
-            if (committed + unfilled - B > kHighWater) {
-                // Too much is committed: give up the oldest unfilled block.
-                writePosition += B;
-                if (writePosition >= S) writePosition -= S;
+            if (step != CatchUp::Refill) {
+                writePosition = NextBlock(writePosition);
                 unfilled -= B;
-                if (unfilled < B) {
-                    clock_.Sleep(1);
-                    continue;
-                }
-                if (!MayWriteSkippedBlock(cursors, writePosition)) {
-                    next = Next::Reset;
-                    continue;
-                }
+            }
+            if (step == CatchUp::SkipThenWait) {
+                clock_.Sleep(1);
+                continue;
             }
             if (!Refill(&writePosition, &unfilled)) return;
             SleepForRest(unfilled < B ? B - unfilled : 0);

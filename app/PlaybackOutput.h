@@ -70,6 +70,12 @@ public:
     // The playback thread's own step; call it from outside only while no thread runs.
     bool BufferReset(uint32_t* playCursor, uint32_t* writeCursor, uint32_t* writePosition, uint32_t time);
 
+    // The playback thread's choice once it has read the cursors and counted the unfilled bytes
+    // (played but not yet refilled): wait for a whole block, refill, give up the oldest unfilled
+    // block first (the device has committed too much) and then wait or refill, or reset.
+    enum class CatchUp { Wait, Refill, SkipThenWait, SkipThenRefill, Reset };
+    static CatchUp ChooseCatchUp(uint32_t play, uint32_t write, uint32_t writePosition, uint32_t unfilled);
+
 private:
     struct Cursors {
         uint32_t play = 0;
@@ -85,7 +91,7 @@ private:
     bool ReadCursors(Cursors* cursors);
     void RunMainLoop(Cursors cursors);
     bool Refill(uint32_t* writePosition, uint32_t* unfilled);
-    bool MayWriteSkippedBlock(const Cursors& cursors, uint32_t writePosition) const;
+    static bool MayWriteSkippedBlock(uint32_t play, uint32_t write, uint32_t writePosition);
     void SleepForRest(uint32_t bytes);
     void FillBlock(const SoundRegions& regions);
     bool ResetSpan(uint32_t play, uint32_t write, ResetSpaces* spaces);

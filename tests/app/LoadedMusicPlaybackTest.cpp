@@ -52,7 +52,7 @@ struct PlayingRig : PlaybackRigBase {
     }
     // Runs to the end of simulated time, stops both threads and returns the samples played.
     std::vector<int16_t> Finish() {
-        EXPECT_TRUE(clock.WaitFinished());
+        EXPECT_TRUE(WaitRunOut());
         output.StopPlaybackOutput();
         music.StopEventService();
         const std::vector<uint8_t> bytes = Buffer()->Played();

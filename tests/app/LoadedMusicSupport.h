@@ -14,24 +14,13 @@
 #include "app/PlaybackClock.h"
 #include "platform/Thread.h"
 #include "support/TestSupport.h"
+#include "support/WavBytes.h"
 
 namespace sonotrap::test {
 
 // Writes a 16-bit mono 32 kHz WAV file of the given samples.
 inline bool WriteMonoWav(const std::string& path, const std::vector<int16_t>& samples) {
-    const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-    std::vector<uint8_t> bytes;
-    auto put = [&](uint32_t v, int width) {
-        for (int i = 0; i < width; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    auto text = [&](const char* t) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(t[i]));
-    };
-    text("RIFF"); put(36 + dataBytes, 4); text("WAVE"); text("fmt "); put(16, 4);
-    put(1, 2); put(1, 2); put(32000, 4); put(64000, 4); put(2, 2); put(16, 2);  // PCM mono 32 kHz 16-bit
-    text("data"); put(dataBytes, 4);
-    for (int16_t s : samples) put(static_cast<uint16_t>(s), 2);
-    return WriteFileBytes(path, bytes);
+    return WriteFileBytes(path, MakePcmWav(1, 32000, samples));
 }
 
 // Samples whose value tells where they stand: sample i of the file is (i % 30000) + 1, so no
@@ -53,7 +42,7 @@ public:
             if (hold_ && std::this_thread::get_id() != owner_ && std::this_thread::get_id() != exempt_) {
                 held_ = true;
                 cv_.notify_all();
-                cv_.wait(lock, [this] { return !hold_; });
+                cv_.wait_for(lock, kWaitLimit, [this] { return !hold_; });
             }
         }
         now_.fetch_add(ms);
@@ -66,7 +55,7 @@ public:
     }
     bool WaitHeld() {
         std::unique_lock<std::mutex> lock(mutex_);
-        return cv_.wait_for(lock, std::chrono::seconds(60), [this] { return held_; });
+        return cv_.wait_for(lock, kWaitLimit, [this] { return held_; });
     }
     // Sleeps on the calling thread are never held (for a test's helper thread).
     void Exempt() {
@@ -140,8 +129,7 @@ private:
 
 // Waits (in real time, bounded) until the loaded file has finished count ticks.
 inline bool WaitForTicks(const LoadedMusic& music, uint32_t count) {
-    for (int i = 0; i < 60000 && music.TicksCompleted() < count; ++i) SleepMs(1);
-    return music.TicksCompleted() >= count;
+    return WaitUntil([&] { return music.TicksCompleted() >= count; });
 }
 
 inline std::vector<int16_t> SlotSamples(const LoadedMusic& music, int slot) {

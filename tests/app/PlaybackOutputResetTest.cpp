@@ -107,6 +107,41 @@ INSTANTIATE_TEST_SUITE_P(
         // Cursors from an earlier time are read again.
         FillCase{20000, 20960, {0, 1, 2, 3}, 18432, nullptr, 6000, 7000, 3}));
 
+// The main step at the edges of its rule: the committed span G = write - play (mod S) plus
+// the unfilled bytes D, less one block, may reach 18432 before the oldest block is given up;
+// the skipped block is then written only when it lies clear of the committed span.
+TEST(PlaybackCatchUp, ChoosesAtTheEdgesOfTheSkipRule) {
+    using C = PlaybackOutput::CatchUp;
+    constexpr uint32_t H = PlaybackOutput::kHighWater;
+    const struct {
+        uint32_t play, write, writePosition, unfilled;
+        C step;
+    } cases[] = {
+        {1000, 1000, 0, B - 1, C::Wait},
+        {1000, 1000, 0, H - 1, C::Refill},
+        {1000, 1000, 0, H, C::Reset},
+        // G + D - B exactly 18432, then one byte more.
+        {1000, 14824, 13824, 2 * B, C::Refill},
+        {1000, 14825, 13824, 2 * B, C::SkipThenRefill},
+        // Left with less than a block, or exactly one, after the skip.
+        {1000, 14826, 13824, 2 * B - 1, C::SkipThenWait},
+        {0, 18432, 13824, 2 * B, C::SkipThenRefill},
+        // Play cursor ahead: the block must start at or after the write cursor and end at or
+        // before the play cursor.
+        {9216, 4608, 0, 2 * B, C::SkipThenRefill},
+        {9216, 4609, 0, 2 * B, C::Reset},
+        {9215, 4608, 0, 2 * B, C::Reset},
+        // Write cursor ahead: the block ends by the play cursor, starts at it, or starts at or
+        // after the write cursor.
+        {4608, 23000, S - B, 2 * B, C::SkipThenRefill},
+        {4608, 23000, 0, 2 * B, C::SkipThenRefill},
+        {0, 18432, 9216, 2 * B, C::Reset},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PlaybackOutput::ChooseCatchUp(c.play, c.write, c.writePosition, c.unfilled), c.step)
+            << c.play << " " << c.write << " " << c.writePosition << " " << c.unfilled;
+}
+
 TEST(BufferReset, EqualCursorsAreTakenAsOneBlockApart) {
     ResetRig rig;
     rig.SetDeviceCursors(19000, 19000);
@@ -160,12 +195,4 @@ TEST(BufferReset, GivesUpWhenTheRetryIsInconsistentToo) {
     const size_t first = text.find(line);
     ASSERT_NE(first, std::string::npos) << text;
     EXPECT_NE(text.find(line, first + 1), std::string::npos) << text;
-}
-
-TEST(BufferReset, FailsWithoutABuffer) {
-    TempDir dir;
-    DiagnosticLog log;
-    PlaybackOutput output(nullptr, log);
-    uint32_t play = 6000, write = 7000, writePosition = 0;
-    EXPECT_FALSE(output.BufferReset(&play, &write, &writePosition, 0));
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "log/DiagnosticLog.h"
 #include "app/PlaybackClock.h"
 #include "app/PlaybackOutput.h"
@@ -37,8 +39,8 @@ public:
     // Blocks every sleep that begins at or after atMs until Release (the thread is then asleep).
     void HoldAt(uint32_t atMs) { Locked([&] { holdAt_ = kStart + atMs; }); }
     void Release() { Locked([&] { holdAt_ = 0; cv_.notify_all(); }); }
-    bool WaitHeld() { return WaitFor(60, held_); }
-    bool WaitFinished() { return WaitFor(120, finished_); }
+    bool WaitHeld() { return WaitFor(held_); }
+    bool Finished() { return Locked([&] { return finished_; }); }
     // Sleeps taken while time ran, and those of 0 ms among them (a busy wait).
     std::atomic<int> sleeps{0}, emptySleeps{0};
     uint32_t ElapsedMs() { return Now() - kStart; }
@@ -51,7 +53,8 @@ public:
             if (holdAt_ != 0 && now_ >= holdAt_) {
                 held_ = true;
                 cv_.notify_all();
-                cv_.wait(lock, [this] { return holdAt_ == 0 || now_ < holdAt_; });
+                // A test that failed before its Release lets the thread go on after a while.
+                cv_.wait_for(lock, kWaitLimit, [this] { return holdAt_ == 0 || now_ < holdAt_; });
             }
             if (finished_) {
                 lock.unlock();
@@ -82,9 +85,9 @@ private:
         std::lock_guard<std::mutex> lock(mutex_);
         return f();
     }
-    bool WaitFor(int seconds, const bool& flag) {
+    bool WaitFor(const bool& flag) {
         std::unique_lock<std::mutex> lock(mutex_);
-        return cv_.wait_for(lock, std::chrono::seconds(seconds), [&] { return flag; });
+        return cv_.wait_for(lock, kWaitLimit, [&] { return flag; });
     }
 
     std::mutex mutex_;
@@ -168,6 +171,14 @@ struct PlaybackRigBase {
 
     explicit PlaybackRigBase(uint32_t lead) : device(lead) { log.LogOpen(dir.Path().string()); }
     VirtualSoundBuffer* Buffer() { return device.LastBuffer(); }
+    // Waits until simulated time has run out: fails at once when the playback thread left
+    // before, and after kWaitLimit when time stands still.
+    ::testing::AssertionResult WaitRunOut() {
+        if (WaitUntil([&] { return clock.Finished() || !output.IsThreadRunning(); }) && clock.Finished())
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "simulated time stopped at " << clock.ElapsedMs() << " ms"
+                                             << (output.IsThreadRunning() ? "" : ": the playback thread left");
+    }
     std::string LogText() {
         log.LogClose();
         return ReadFileText(dir.File("Sonotrap.Log"));

@@ -14,16 +14,8 @@ namespace {
 
 // A playback output on a virtual buffer in simulated time, fed by numbered blocks.
 struct Rig : PlaybackRigBase {
-    uint32_t stallAfterMs = 0;  // hold the thread up in the first sleep after a refill from then on
-    uint32_t stallLengthMs = 0;
-
     explicit Rig(uint32_t lead = VirtualSoundBuffer::kDefaultWriteLead) : PlaybackRigBase(lead) {
-        clock.SetHook([this] {
-            if (source.Serve() && stallAfterMs != 0 && clock.ElapsedMs() >= stallAfterMs) {
-                clock.StretchNextSleep(stallLengthMs);
-                stallAfterMs = 0;
-            }
-        });
+        clock.SetHook([this] { source.Serve(); });
     }
     bool Start(uint32_t runMs, bool withSource = true) {
         if (!output.InitPlaybackOutput()) return false;
@@ -33,13 +25,9 @@ struct Rig : PlaybackRigBase {
         return output.StartPlaybackOutput();
     }
     std::vector<int> RunToEnd() {
-        EXPECT_TRUE(clock.WaitFinished());
+        EXPECT_TRUE(WaitRunOut());
         output.StopPlaybackOutput();
         return PlayedOutputBlocks(Buffer()->Played());
-    }
-    bool WaitStopRequested() {  // the stopping side has cleared playing
-        for (int i = 0; i < 60000 && output.IsPlaying(); ++i) SleepMs(1);
-        return !output.IsPlaying();
     }
     // Holds the thread asleep at atMs after the start and stops the output from another thread;
     // the stop must wait for the thread. True when it did; locks made meanwhile go to *locks.
@@ -47,7 +35,7 @@ struct Rig : PlaybackRigBase {
         clock.HoldAt(atMs);
         if (!Start(100000) || !clock.WaitHeld()) return false;
         auto stopped = std::async(std::launch::async, [this] { output.StopPlaybackOutput(); });
-        const bool waited = WaitStopRequested() &&
+        const bool waited = WaitUntil([this] { return !output.IsPlaying(); }) &&
                             stopped.wait_for(std::chrono::milliseconds(50)) == std::future_status::timeout;
         *locks = Buffer()->LockCount();
         clock.Release();
@@ -56,40 +44,15 @@ struct Rig : PlaybackRigBase {
     }
     // For runs where the thread leaves on its own: simulated time stops with it.
     bool WaitThreadLeft() {
-        for (int i = 0; i < 60000 && output.IsThreadRunning(); ++i) SleepMs(1);
-        return !output.IsThreadRunning();
+        return WaitUntil([this] { return !output.IsThreadRunning(); });
     }
 };
 
-// How a played stream after its silent lead-in went: each block is the next music (one more
-// than the highest so far), a repeat of the newest, or a stale replay of older music.
-struct StreamShape {
-    int leadIn = 0;
-    int fresh = 0;
-    int repeats = 0;
-    int stale = 0;
-    int gaps = 0;       // music skipped over
-    int malformed = 0;  // blocks that were not one whole output block
-    int tailInOrder = 0;
-};
-
-StreamShape Shape(const std::vector<int>& blocks) {
-    StreamShape shape;
-    size_t i = 0;
-    while (i < blocks.size() && blocks[i] == 0) ++i;
-    shape.leadIn = static_cast<int>(i);
-    int high = 0;
-    for (; i < blocks.size(); ++i) {
-        const int b = blocks[i];
-        if (b <= 0) ++shape.malformed;
-        else if (b == high + 1) ++shape.fresh;
-        else if (b == high) ++shape.repeats;
-        else if (b < high) ++shape.stale;
-        else ++shape.gaps;
-        high = std::max(high, b);
-    }
-    for (size_t k = blocks.size() - 1; k > 0 && blocks[k] == blocks[k - 1] + 1; --k) ++shape.tailInOrder;
-    return shape;
+// Played blocks: a silent lead-in of ten blocks, then music numbered on from first.
+void ExpectLeadInThenInOrder(const std::vector<int>& blocks, int first) {
+    ASSERT_GT(blocks.size(), 20u);
+    for (size_t k = 0; k < blocks.size(); ++k)
+        ASSERT_EQ(blocks[k], k < 10 ? 0 : first + static_cast<int>(k) - 10) << "block " << k << ": " << Describe(blocks);
 }
 
 }  // namespace
@@ -98,13 +61,9 @@ TEST(PlaybackOutputThread, SteadyStatePlaysEverySourceBlockOnceInOrderAfterASile
     Rig rig;
     ASSERT_TRUE(rig.Start(10000));
     const std::vector<int> blocks = rig.RunToEnd();
-    const StreamShape shape = Shape(blocks);
     // The buffer plays its silence once through, then block 0 again and blocks 1 to 4 while the
     // thread refills them one by one: ten blocks (720 ms) before the first music.
-    EXPECT_EQ(shape.leadIn, 10) << Describe(blocks);
-    EXPECT_EQ(blocks[10], 1);
-    EXPECT_EQ(shape.repeats + shape.stale + shape.gaps + shape.malformed, 0) << Describe(blocks);
-    EXPECT_EQ(shape.fresh, static_cast<int>(blocks.size()) - 10);
+    ExpectLeadInThenInOrder(blocks, 1);
     EXPECT_EQ(rig.output.ResetCount(), 0u);
     // Only the start-up silence was ever played without having been written since.
     EXPECT_EQ(rig.Buffer()->StaleBytesPlayed(), 5u * PlaybackOutput::kBlockBytes);
@@ -135,51 +94,6 @@ TEST(PlaybackOutputThread, SilentWithoutASourceOrWithAWriteCursorMoreThanFourBlo
     }
 }
 
-struct LateCase {
-    uint32_t lead;
-    uint32_t stallBlocks;  // the cursors move this many blocks between two reads
-    int repeats;
-    int stale;
-    uint32_t resets;
-};
-
-class PlaybackOutputLate : public ::testing::TestWithParam<LateCase> {};
-
-TEST_P(PlaybackOutputLate, RecoversWithoutLosingMusic) {
-    const LateCase c = GetParam();
-    Rig rig(c.lead);
-    rig.stallAfterMs = c.stallBlocks != 0 ? 2000 : 0;
-    rig.stallLengthMs = c.stallBlocks * PlaybackOutput::kBlockTimeMs;
-    ASSERT_TRUE(rig.Start(6000));
-    const std::vector<int> blocks = rig.RunToEnd();
-    const StreamShape shape = Shape(blocks);
-    EXPECT_EQ(shape.leadIn, 10) << Describe(blocks);
-    EXPECT_EQ(shape.gaps, 0) << Describe(blocks);
-    EXPECT_EQ(shape.malformed, 0) << Describe(blocks);
-    EXPECT_EQ(shape.repeats, c.repeats) << Describe(blocks);
-    EXPECT_EQ(shape.stale, c.stale) << Describe(blocks);
-    EXPECT_EQ(rig.output.ResetCount(), c.resets);
-    // Back in step: the last 40 blocks (2.9 s) follow one another.
-    EXPECT_GE(shape.tailInOrder, 40) << Describe(blocks);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Stalls, PlaybackOutputLate,
-    ::testing::Values(
-        // No stall, with a write cursor equal to the play cursor: counted as one block ahead.
-        LateCase{0, 0, 0, 0, 0},
-        // Two and three blocks behind: one refill catches up, writing the newest music into
-        // each block it owes (the supplier only runs between refills).
-        LateCase{960, 2, 1, 0, 0}, LateCase{960, 3, 2, 0, 0},
-        // Four blocks (288 ms) behind: BufferReset fills the four writable blocks with the
-        // newest music; nothing stale is heard.
-        LateCase{960, 4, 3, 0, 1},
-        // Six blocks: the device played two blocks of the last lap before the reset.
-        LateCase{960, 6, 3, 2, 1},
-        // A write cursor far ahead: three blocks behind, the thread gives up the oldest block
-        // (heard stale) rather than write into the committed span.
-        LateCase{10000, 3, 1, 1, 0}));
-
 TEST(PlaybackOutputThread, ResetLockFailureIsLoggedAndEndsTheThread) {
     Rig rig;
     rig.clock.SetHook([&rig] {
@@ -191,12 +105,6 @@ TEST(PlaybackOutputThread, ResetLockFailureIsLoggedAndEndsTheThread) {
     ASSERT_TRUE(rig.Start(100000));
     ASSERT_TRUE(rig.WaitThreadLeft());
     EXPECT_EQ(rig.output.ResetCount(), 0u);
-    // The buffer goes on looping what it holds; nobody refills it.
-    const int locks = rig.Buffer()->LockCount();
-    const uint64_t stale = rig.Buffer()->StaleBytesPlayed();
-    rig.Buffer()->Advance(1000);
-    EXPECT_EQ(rig.Buffer()->StaleBytesPlayed(), stale + 64000);
-    EXPECT_EQ(rig.Buffer()->LockCount(), locks);
     rig.output.StopPlaybackOutput();
     const std::string text = rig.LogText();
     EXPECT_NE(text.find("Error: DirectSoundBufferReset - Lock failed\n"
@@ -243,14 +151,10 @@ TEST(PlaybackOutputLifecycle, RestartPlaysFromTheBufferStartWithANewLeadIn) {
     const std::vector<uint8_t> played = rig.Buffer()->Played();
     const std::vector<int> second =
         PlayedOutputBlocks(std::vector<uint8_t>(played.begin() + static_cast<long>(firstRun), played.end()));
-    ASSERT_GT(second.size(), 20u);
-    const StreamShape shape = Shape(second);
     // The second run starts at the buffer start, silenced, with the same lead-in, and goes on
     // with the music where the source stands.
-    EXPECT_EQ(shape.leadIn, 10) << Describe(second);
     EXPECT_GT(second[10], 20);
-    EXPECT_EQ(shape.gaps, 1);  // from nothing to where the source stands
-    EXPECT_EQ(shape.stale + shape.repeats + shape.malformed, 0) << Describe(second);
+    ExpectLeadInThenInOrder(second, second[10]);
     EXPECT_EQ(rig.Buffer()->PlayCalls(), 2);
 }
 

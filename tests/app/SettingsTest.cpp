@@ -27,22 +27,6 @@ protected:
     Settings settings{log, active};
 };
 
-TEST_F(LoggedSettings, DefaultsAreWhatTheCaptureSideReads) {
-    active.threshold = 1.0;
-    active.sizeLimit = false;
-    Settings fresh(log, active);
-    EXPECT_EQ(fresh.Threshold(), 60u);
-    EXPECT_DOUBLE_EQ(active.threshold.load(), 60.0);
-    EXPECT_EQ(active.minTriggerHz.load(), 16);
-    EXPECT_EQ(active.maxTriggerHz.load(), 16000);
-    EXPECT_TRUE(active.outputMp3.load());
-    EXPECT_TRUE(active.peakLogging.load());
-    EXPECT_TRUE(active.sizeLimit.load());
-    EXPECT_FALSE(fresh.SizeUnlimited());
-    EXPECT_EQ(fresh.dialogMinFrequency, 16);
-    EXPECT_EQ(fresh.dialogMaxFrequency, 16000);
-}
-
 TEST_F(LoggedSettings, ApplyThresholdRefreshesCopyTellsListenerAndLogs) {
     std::vector<uint32_t> heard;
     settings.SetThresholdListener([&](uint32_t t) { heard.push_back(t); });

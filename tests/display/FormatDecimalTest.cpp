@@ -30,20 +30,5 @@ TEST(FormatDecimalTest, TruncatesTheBinaryFractionAndWritesErrPastTheLimits) {
     for (const auto& c : cases) EXPECT_EQ(FormatDecimal(c.decimals, c.value), c.text) << c.decimals << ", " << c.value;
 }
 
-TEST(FormatTimeAndSizeTest, HoursModuloHundredAndKilobytesThenMegabytes) {
-    for (auto [seconds, text] : {std::pair{3725, "01:02:05"}, {0, "00:00:00"}, {360000, "00:00:00"},
-                                 {359999, "99:59:59"}, {-5, "00:00:00"}}) {
-        std::string time;
-        FormatTimeAndSize(seconds, 0, &time, nullptr);  // a text not asked for may be null
-        EXPECT_EQ(time, text) << seconds;
-    }
-    for (auto [kb, text] : {std::pair{512, "512 kb"}, {1023, "1023 kb"}, {1024, "1.0 mb"}, {1536, "1.5 mb"},
-                            {5119, "4.9 mb"}}) {
-        std::string size;
-        FormatTimeAndSize(61, kb, nullptr, &size);
-        EXPECT_EQ(size, text) << kb;
-    }
-}
-
 }  // namespace
 }  // namespace sonotrap

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <tuple>
 #include <vector>
 
@@ -160,119 +159,6 @@ TEST_F(PeakSearchTest, EveryOctaveKeepsItsLoudestPeakInsideTheBand) {
         EXPECT_NEAR(notes.peakHz, hz, 0.01f) << low << "-" << high;
         EXPECT_EQ(notes.peakOctave == -1, hz == 0.0f);
     }
-}
-
-// The walk exactly as the algorithm reads: bin by bin, a level for every maximum.
-void ReferenceNotePeaks(const float* m, int lowBin, int highBin, NotePeaks& n) {
-    n = NotePeaks{};
-    n.peakOctave = -1;
-    n.peakDb = kFloorDb;
-    const float gate = static_cast<float>(1.0 - kFullScaleDb);
-    const double noteThreshold = 10.0 - kFullScaleDb;
-    const NoteBands& bands = GetNoteBands();
-    if (lowBin >= highBin) return;
-    int b = -1;
-    for (int k = lowBin; k < highBin;) {
-        if (!(m[k] > m[k - 1]) || !(m[k] > m[k + 1])) {
-            ++k;
-            continue;
-        }
-        const InterpolatedPeak p = InterpolatePeak(m, k);
-        if (p.hz < 1.0f) {
-            ++k;
-            continue;
-        }
-        k += 2;
-        if (p.db <= gate) continue;
-        if (b < 0) {
-            if (p.hz < bands.lowestEdge) continue;
-            if (p.hz < bands.bandEdge[1]) {
-                if (n.bandLevel[0] == 0.0f || p.db > n.bandLevel[0]) {
-                    n.bandLevel[0] = n.octavePeakDb[0] = n.peakDb = p.db;
-                    n.octavePeakHz[0] = n.peakHz = p.hz;
-                    n.peakOctave = 0;
-                    if (p.db >= noteThreshold) n.octaveNote[0] = "C0";
-                }
-                continue;
-            }
-            b = 1;
-        }
-        bool pastEnd = false;
-        while (p.hz >= bands.bandEdge[2 * b + 1])
-            if (++b > 476) pastEnd = true;
-        if (pastEnd) return;
-        if (n.bandLevel[b] != 0.0f && p.db <= n.bandLevel[b]) continue;
-        n.bandLevel[b] = p.db;
-        const int o = std::min(b / 48, 9);
-        if (n.octavePeakHz[o] != 0.0f && p.db <= n.octavePeakDb[o]) continue;
-        n.octavePeakDb[o] = p.db;
-        n.octavePeakHz[o] = p.hz;
-        if (b % 4 == 0) {
-            if (p.db >= noteThreshold) n.octaveNote[o] = NoteNames()[b / 4];
-        } else {
-            n.octaveNote[o] = nullptr;
-        }
-        if (p.db > n.peakDb) n.peakDb = p.db, n.peakHz = p.hz, n.peakOctave = o;
-    }
-}
-
-void ExpectSameNotes(const NotePeaks& a, const NotePeaks& b) {
-    for (int i = 0; i < kBandCount; ++i) ASSERT_EQ(a.bandLevel[i], b.bandLevel[i]) << "band " << i;
-    for (int o = 0; o < kOctaveCount; ++o) {
-        ASSERT_EQ(a.octavePeakHz[o], b.octavePeakHz[o]) << "octave " << o;
-        ASSERT_EQ(a.octavePeakDb[o], b.octavePeakDb[o]) << "octave " << o;
-        ASSERT_STREQ(a.octaveNote[o] ? a.octaveNote[o] : "", b.octaveNote[o] ? b.octaveNote[o] : "") << "octave " << o;
-    }
-    ASSERT_EQ(a.peakHz, b.peakHz);
-    ASSERT_EQ(a.peakDb, b.peakDb);
-    ASSERT_EQ(a.peakOctave, b.peakOctave);
-}
-
-// Spectra that stress the shortcuts: noise spread over the gate, plateaus, levels near 1.0,
-// and each with random bands.
-TEST(NotePeakWalkTest, AgreesWithTheBinByBinWalk) {
-    std::mt19937 random(11);
-    std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    const double gateAmplitude = std::exp((1.0 - kFullScaleDb) / kDbPerLn);
-    for (int trial = 0; trial < 300; ++trial) {
-        std::vector<float> m(kSpectrumBins);
-        const int kind = trial % 4;
-        for (int k = 0; k < kSpectrumBins; ++k) {
-            const double u = uniform(random);
-            switch (kind) {
-                case 0: m[k] = static_cast<float>(gateAmplitude * std::exp(6.0 * (u - 0.6))); break;
-                case 1: m[k] = static_cast<float>(std::pow(10.0, -5.0 * u)); break;
-                case 2: m[k] = static_cast<float>(0.9 + 0.2 * u); break;
-                default: m[k] = static_cast<float>(std::floor(u * 4.0) * gateAmplitude); break;  // plateaus
-            }
-        }
-        int low = 2 + static_cast<int>(uniform(random) * 100), high = 8191;
-        if (trial % 3 == 1) high = low + static_cast<int>(uniform(random) * 3000);
-        if (trial % 7 == 3) low = 2;
-        NotePeaks fast{}, reference{};
-        LocateNotePeaks(m.data(), low, high, fast);
-        ReferenceNotePeaks(m.data(), low, high, reference);
-        ExpectSameNotes(fast, reference);
-        if (HasFatalFailure()) {
-            ADD_FAILURE() << "trial " << trial;
-            return;
-        }
-    }
-}
-
-TEST(NoteTablesTest, NamesAndBands) {
-    for (auto [i, name] : {std::pair{0, "C0"}, {1, "C#0/Db"}, {57, "A4"}, {70, "A#5/Bb"}, {118, "A#9/Bb"}, {119, "B9"}})
-        EXPECT_STREQ(NoteNames()[i], name);
-    const NoteBands& bands = GetNoteBands();
-    EXPECT_NEAR(bands.bandCentre[0], 16.3516f, 1e-4f);
-    EXPECT_EQ(bands.bandCentre[228], 440.0f);
-    EXPECT_NEAR(bands.lowestEdge, 16.23396f, 1e-5f);
-    for (int b = 0; b < kBandTableSize; ++b) {
-        EXPECT_EQ(bands.bandEdge[2 * b], bands.bandCentre[b]);
-        EXPECT_GT(bands.bandEdge[2 * b + 1], bands.bandCentre[b]);
-    }
-    EXPECT_GT(bands.bandEdge[2 * 476 + 1], 15900.0f);
-    EXPECT_LT(bands.bandEdge[2 * 476 + 1], 16000.0f);
 }
 
 }  // namespace

@@ -3,21 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 #include "display/TestBitmaps.h"
+#include "support/WavBytes.h"
 
 namespace sonotrap {
 namespace {
-
-std::vector<int16_t> Sine(double hz, double amplitude, size_t count) {
-    std::vector<int16_t> samples(count);
-    for (size_t i = 0; i < count; ++i) {
-        samples[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2.0 * M_PI * hz * i / 32000.0)));
-    }
-    return samples;
-}
 
 class SpectrumDisplayTest : public ::testing::Test {
 protected:
@@ -48,7 +40,7 @@ TEST_F(SpectrumDisplayTest, NotReadyAndEmptyUntilCreated) {
 
 TEST_F(SpectrumDisplayTest, A440SineShowsItsBarNoteAndLevelsAndSilenceNone) {
     display.CreateSpectrumDisplay();
-    const auto samples = Sine(440.0, 3277.0, 16384);
+    const auto samples = test::Sine(440.0, 32000, 16384, 0.1);
     PeakReading reading{16.0f, 16000.0f};
     display.AnalyzeBlock(samples.data(), reading);
     EXPECT_NEAR(reading.hz, 440.0, 0.05);

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "adapters/virtual/MemoryBackScreen.h"
 
 namespace sonotrap {
@@ -121,27 +119,6 @@ TEST_F(BackScreenTest, TextIsRecordedWithItsCellFilledInTheBackground) {
     ExpectPixels({{99, 10, 0x00FF00}, {100 - 3 * MemoryBackScreen::kCharWidth, 10, 0x00FF00}, {100, 10, 0}});
     ASSERT_EQ(screen.TextCalls().size(), 1u);
     EXPECT_EQ(screen.TextCalls()[0].text, "abc");
-}
-
-// Painters on several threads and a reader copying: every operation sees a whole fill.
-TEST_F(BackScreenTest, DrawingFromSeveralThreadsIsSerialised) {
-    std::atomic<bool> torn{false};
-    std::vector<std::thread> painters;
-    for (uint32_t colour = 1; colour <= 3; ++colour) {
-        painters.emplace_back([&, colour] {
-            for (int i = 0; i < 200; ++i) screen.Lock().FillRect(Rect{0, 0, 640, 40}, colour);
-        });
-    }
-    std::thread reader([&] {
-        for (int i = 0; i < 200; ++i) {
-            auto canvas = screen.Lock();
-            const uint32_t first = canvas.Pixel(0, 0);
-            if (canvas.Pixel(639, 39) != first) torn = true;
-        }
-    });
-    for (auto& t : painters) t.join();
-    reader.join();
-    EXPECT_FALSE(torn);
 }
 
 }  // namespace

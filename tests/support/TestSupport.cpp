@@ -7,6 +7,7 @@
 #include <iterator>
 #include <random>
 #include <sys/wait.h>
+#include <thread>
 
 namespace sonotrap::test {
 
@@ -32,6 +33,12 @@ ScopedCurrentDir::ScopedCurrentDir(const std::filesystem::path& dir)
 ScopedCurrentDir::~ScopedCurrentDir() {
     std::error_code ec;
     std::filesystem::current_path(previous_, ec);
+}
+
+bool WaitUntil(const std::function<bool()>& ready) {
+    const auto end = std::chrono::steady_clock::now() + kWaitLimit;
+    while (!ready() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return ready();
 }
 
 std::string DataPath(const std::string& name) { return std::string(SONOTRAP_TEST_DATA) + "/" + name; }

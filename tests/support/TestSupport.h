@@ -1,10 +1,17 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace sonotrap::test {
+
+// How long a test waits for another thread before it fails.
+inline constexpr std::chrono::seconds kWaitLimit{10};
+// Polls ready() every millisecond until it holds or kWaitLimit has passed; returns ready().
+bool WaitUntil(const std::function<bool()>& ready);
 
 // A fresh directory under the system's temporary directory, removed with the object.
 class TempDir {
