@@ -1,6 +1,7 @@
 // The FFT loops for processors with 256-bit vectors (x86-64 with AVX2), chosen at run time;
-// everywhere else the portable loops serve alone. Only this file is compiled for AVX2, and
-// nothing here runs unless the processor reports it.
+// everywhere else the portable loops serve alone. Only the loops themselves are compiled for
+// AVX2: the chooser and the table of loops use the base instruction set, so a processor
+// without AVX2 never meets one of its instructions.
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -8,6 +9,9 @@
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && \
     !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
 #define SONOTRAP_WIDE_FFT 1
+#endif
+
+#if defined(SONOTRAP_WIDE_FFT)
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
 #else
@@ -18,10 +22,9 @@
 
 #include "display/FftKernels.h"
 
-namespace sonotrap {
-
 #if defined(SONOTRAP_WIDE_FFT)
 
+namespace sonotrap {
 namespace {
 
 using Vec4 = double __attribute__((vector_size(32)));
@@ -48,25 +51,34 @@ struct FourLanes {
 };
 
 }  // namespace
-
-const FftKernelSet* WideFftKernels() {
-    static const FftKernelSet kernels = KernelSetFor<FourLanes>();
-    static const bool available = __builtin_cpu_supports("avx2");
-    return available ? &kernels : nullptr;
-}
-
-#else
-
-const FftKernelSet* WideFftKernels() { return nullptr; }
-
-#endif
-
 }  // namespace sonotrap
 
-#if defined(SONOTRAP_WIDE_FFT)
 #if defined(__clang__)
 #pragma clang attribute pop
 #else
 #pragma GCC pop_options
 #endif
+
+namespace sonotrap {
+namespace {
+
+// Addresses only: a constant table, built without running any code.
+constexpr FftKernelSet kWideKernels{&Radix4StageLoop<FourLanes>, &FinalPairsLoop<FourLanes>,
+                                    &SplitPairsLoop<FourLanes>, &MagnitudesLoop<FourLanes>};
+
+}  // namespace
+
+const FftKernelSet* WideFftKernels() {
+    __builtin_cpu_init();  // may run before the run-time library's own start-up has done it
+    return __builtin_cpu_supports("avx2") ? &kWideKernels : nullptr;
+}
+
+}  // namespace sonotrap
+
+#else
+
+namespace sonotrap {
+const FftKernelSet* WideFftKernels() { return nullptr; }
+}  // namespace sonotrap
+
 #endif

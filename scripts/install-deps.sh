@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev portaudio19-dev libasound2-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev clang
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
-  pulseaudio pulseaudio-utils libasound2-plugins sox ffmpeg lame procps)
+  pulseaudio pulseaudio-utils libasound2-plugins sox ffmpeg lame procps
+  qemu-user g++-aarch64-linux-gnu)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
