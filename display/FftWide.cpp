@@ -4,6 +4,7 @@
 // without AVX2 never meets one of its instructions.
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && \
@@ -50,6 +51,56 @@ struct FourLanes {
     }
 };
 
+using Vec2 = double __attribute__((vector_size(16)));
+using Short8 = short __attribute__((vector_size(16)));
+using Int4 = int __attribute__((vector_size(16)));
+
+// The first stage two quads at a time, q and q + 1: each vector holds value j of both, as
+// (re, im) of q then of q + 1; the results are turned round into four values of each row.
+template <bool kWindowed>
+void FirstStagePairs(const FirstStageInput& in, size_t q, size_t end, double* re, double* im) {
+    const auto z = [&](size_t j) {
+        const size_t n0 = in.firstIndex[q] + j * in.quarter, n1 = in.firstIndex[q + 1] + j * in.quarter;
+        if constexpr (kWindowed) {
+            int32_t v0, v1;
+            std::memcpy(&v0, in.samples + 2 * n0, sizeof v0);
+            std::memcpy(&v1, in.samples + 2 * n1, sizeof v1);
+            // Each sample doubled into a 32-bit lane and shifted back down: sign-extended.
+            const Short8 s = reinterpret_cast<Short8>(Int4{v0, v1, 0, 0});
+            const Int4 wide = reinterpret_cast<Int4>(__builtin_shufflevector(s, s, 0, 0, 1, 1, 2, 2, 3, 3)) >> 16;
+            return __builtin_ia32_cvtdq2pd256(wide) * FourLanes::Get(in.window, WindowSlot(q, j));
+        } else {
+            Vec2 v0, v1;
+            std::memcpy(&v0, in.packed + 2 * n0, sizeof v0);
+            std::memcpy(&v1, in.packed + 2 * n1, sizeof v1);
+            return Vec4(__builtin_shufflevector(v0, v1, 0, 1, 2, 3));
+        }
+    };
+    const Vec4 conjugateSign{1.0, -1.0, 1.0, -1.0};
+    for (; q + 2 <= end; q += 2) {
+        const Vec4 d0 = z(0), d1 = z(1), d2 = z(2), d3 = z(3);
+        const Vec4 a0 = d0 + d2, a1 = d0 - d2, a2 = d1 + d3, a3 = d1 - d3;
+        const Vec4 minusIa3 = __builtin_shufflevector(a3, a3, 1, 0, 3, 2) * conjugateSign;  // -i a3, exact
+        const Vec4 y0 = a0 + a2, y1 = a1 + minusIa3, y2 = a0 - a2, y3 = a1 - minusIa3;
+        const Vec4 re01 = __builtin_shufflevector(y0, y1, 0, 4, 2, 6), im01 = __builtin_shufflevector(y0, y1, 1, 5, 3, 7);
+        const Vec4 re23 = __builtin_shufflevector(y2, y3, 0, 4, 2, 6), im23 = __builtin_shufflevector(y2, y3, 1, 5, 3, 7);
+        FourLanes::Put(re, 4 * q, __builtin_shufflevector(re01, re23, 0, 1, 4, 5));
+        FourLanes::Put(re, 4 * q + 4, __builtin_shufflevector(re01, re23, 2, 3, 6, 7));
+        FourLanes::Put(im, 4 * q, __builtin_shufflevector(im01, im23, 0, 1, 4, 5));
+        FourLanes::Put(im, 4 * q + 4, __builtin_shufflevector(im01, im23, 2, 3, 6, 7));
+    }
+}
+
+void WideFirstStage(const FirstStageInput& in, size_t begin, size_t end, double* re, double* im) {
+    const size_t pairedEnd = begin + (end - begin) / 2 * 2;
+    if (in.packed)
+        FirstStagePairs<false>(in, begin, pairedEnd, re, im);
+    else
+        FirstStagePairs<true>(in, begin, pairedEnd, re, im);
+    // A lone quad (transforms of 8 values) takes the portable loop.
+    if (pairedEnd < end) PortableFftKernels().firstStage(in, pairedEnd, end, re, im);
+}
+
 }  // namespace
 }  // namespace sonotrap
 
@@ -63,7 +114,7 @@ namespace sonotrap {
 namespace {
 
 // Addresses only: a constant table, built without running any code.
-constexpr FftKernelSet kWideKernels{&Radix4StageLoop<FourLanes>, &FinalPairsLoop<FourLanes>,
+constexpr FftKernelSet kWideKernels{&WideFirstStage, &Radix4StageLoop<FourLanes>, &FinalPairsLoop<FourLanes>,
                                     &SplitPairsLoop<FourLanes>, &MagnitudesLoop<FourLanes>};
 
 }  // namespace
