@@ -45,27 +45,44 @@ uint32_t ReverseBits(uint32_t value, int bits) {
 double TwiddleRe(size_t k, size_t n) { return std::cos(-2.0 * kPi * static_cast<double>(k) / static_cast<double>(n)); }
 double TwiddleIm(size_t k, size_t n) { return std::sin(-2.0 * kPi * static_cast<double>(k) / static_cast<double>(n)); }
 
-// The first stage's input: packed value n (x[2n], x[2n+1]) as one vector; position is where
-// the stage is in its reading order.
-struct PackedReals {
-    const double* in;
-    simd::Vec2 operator()(size_t n, size_t) const { return simd::Load(in + 2 * n); }
-};
-
-struct WindowedSamples {
-    const int16_t* samples;
-    const double* loadWindow;  // the window in reading order
-    simd::Vec2 operator()(size_t n, size_t position) const {
-        return simd::LoadSamples(samples + 2 * n) * simd::Load(loadWindow + position);
+// The first stage two values at a time: each vector holds one complex value.
+template <bool kWindowed>
+void FirstStageLoop(const FirstStageInput& in, size_t begin, size_t end, double* re, double* im) {
+    using simd::Vec2;
+    const Vec2 conjugateSign{1.0, -1.0};
+    const auto z = [&](size_t q, size_t j) {
+        const size_t n = in.firstIndex[q] + j * in.quarter;
+        if constexpr (kWindowed)
+            return simd::LoadSamples(in.samples + 2 * n) * simd::Load(in.window + WindowSlot(q, j));
+        else
+            return simd::Load(in.packed + 2 * n);
+    };
+    for (size_t q = begin; q < end; ++q) {
+        const Vec2 d0 = z(q, 0), d1 = z(q, 1), d2 = z(q, 2), d3 = z(q, 3);
+        const Vec2 a0 = d0 + d2, a1 = d0 - d2, a2 = d1 + d3, a3 = d1 - d3;
+        const Vec2 minusIa3 = simd::Swap(a3) * conjugateSign;  // -i a3, exact
+        const Vec2 y0 = a0 + a2, y1 = a1 + minusIa3, y2 = a0 - a2, y3 = a1 - minusIa3;
+        simd::Store(re + 4 * q, simd::Lows(y0, y1));
+        simd::Store(re + 4 * q + 2, simd::Lows(y2, y3));
+        simd::Store(im + 4 * q, simd::Highs(y0, y1));
+        simd::Store(im + 4 * q + 2, simd::Highs(y2, y3));
     }
-};
+}
+
+void PortableFirstStage(const FirstStageInput& in, size_t begin, size_t end, double* re, double* im) {
+    if (in.packed)
+        FirstStageLoop<false>(in, begin, end, re, im);
+    else
+        FirstStageLoop<true>(in, begin, end, re, im);
+}
 
 int ClampedBits(int log2Size) { return std::clamp(log2Size, 3, 24); }
 
 }  // namespace
 
 const FftKernelSet& PortableFftKernels() {
-    static const FftKernelSet kernels = KernelSetFor<TwoLanes>();
+    static constexpr FftKernelSet kernels{&PortableFirstStage, &Radix4StageLoop<TwoLanes>, &FinalPairsLoop<TwoLanes>,
+                                          &SplitPairsLoop<TwoLanes>, &MagnitudesLoop<TwoLanes>};
     return kernels;
 }
 
@@ -98,36 +115,38 @@ RealFft::RealFft(int log2Size, bool allowWideVectors)
 }
 
 void RealFft::SetWindow(const double* window) {
-    loadWindow_.resize(size_);
+    // Room for a whole pair of quads even when there is only one.
+    loadWindow_.assign(std::max<size_t>(size_, 16), 0.0);
     const size_t quarter = half_ / 4;
     for (size_t q = 0; q < quarter; ++q) {
         for (size_t j = 0; j < 4; ++j) {
             const size_t n = firstIndex_[q] + j * quarter;
-            loadWindow_[8 * q + 2 * j] = window[2 * n];
-            loadWindow_[8 * q + 2 * j + 1] = window[2 * n + 1];
+            loadWindow_[WindowSlot(q, j)] = window[2 * n];
+            loadWindow_[WindowSlot(q, j) + 1] = window[2 * n + 1];
         }
     }
 }
 
-void RealFft::Forward(const double* in, double* re, double* im) const { Transform(PackedReals{in}, re, im); }
+void RealFft::Forward(const double* in, double* re, double* im) const {
+    Transform({in, nullptr, nullptr, firstIndex_.data(), half_ / 4}, re, im);
+}
 
 void RealFft::ForwardWindowed(const int16_t* samples, double* re, double* im) const {
-    if (loadWindow_.size() != size_) return;
-    Transform(WindowedSamples{samples, loadWindow_.data()}, re, im);
+    if (loadWindow_.empty()) return;
+    Transform({nullptr, samples, loadWindow_.data(), firstIndex_.data(), half_ / 4}, re, im);
 }
 
 void RealFft::Magnitudes(const double* re, const double* im, double scale, float* out) const {
     kernels_->magnitudes(re, im, half_, scale, out);
 }
 
-template <typename Input>
-void RealFft::Transform(const Input& input, double* re, double* im) const {
+void RealFft::Transform(const FirstStageInput& input, double* re, double* im) const {
     // The stages that fit a chunk run chunk by chunk, the rest over the whole array.
     size_t stage = 0;
     while (stage < stages_.size() && 4 * stages_[stage].sub <= chunk_) ++stage;
     const double* twiddles = radix4Twiddles_.data();
     for (size_t begin = 0; begin < half_; begin += chunk_) {
-        LoadFirstStage(input, begin / 4, (begin + chunk_) / 4, re, im);
+        kernels_->firstStage(input, begin / 4, (begin + chunk_) / 4, re, im);
         for (size_t s = 0; s < stage; ++s)
             kernels_->radix4Stage(re, im, begin, begin + chunk_, stages_[s].sub, twiddles + stages_[s].twiddles);
     }
@@ -137,28 +156,6 @@ void RealFft::Transform(const Input& input, double* re, double* im) const {
         FinalRadix2AndSplit(re, im);
     else
         Split(re, im);
-}
-
-// Reads the packed values z[n] in bit-reversed order and does the first 4-point butterflies
-// (all twiddles 1) on the way; each vector holds one complex value.
-template <typename Input>
-void RealFft::LoadFirstStage(const Input& z, size_t firstQuad, size_t endQuad, double* re, double* im) const {
-    using simd::Vec2;
-    const size_t quarter = half_ / 4;
-    const Vec2 conjugateSign{1.0, -1.0};
-    for (size_t q = firstQuad; q < endQuad; ++q) {
-        const size_t n0 = firstIndex_[q];
-        const size_t p = 8 * q;
-        const Vec2 d0 = z(n0, p), d1 = z(n0 + quarter, p + 2), d2 = z(n0 + 2 * quarter, p + 4);
-        const Vec2 d3 = z(n0 + 3 * quarter, p + 6);
-        const Vec2 a0 = d0 + d2, a1 = d0 - d2, a2 = d1 + d3, a3 = d1 - d3;
-        const Vec2 minusIa3 = simd::Swap(a3) * conjugateSign;  // -i a3, exact
-        const Vec2 y0 = a0 + a2, y1 = a1 + minusIa3, y2 = a0 - a2, y3 = a1 - minusIa3;
-        simd::Store(re + 4 * q, simd::Lows(y0, y1));
-        simd::Store(re + 4 * q + 2, simd::Lows(y2, y3));
-        simd::Store(im + 4 * q, simd::Highs(y0, y1));
-        simd::Store(im + 4 * q + 2, simd::Highs(y2, y3));
-    }
 }
 
 namespace {

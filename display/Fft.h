@@ -11,6 +11,7 @@
 namespace sonotrap {
 
 struct FftKernelSet;
+struct FirstStageInput;
 
 class RealFft {
 public:
@@ -37,10 +38,7 @@ private:
         size_t sub;        // length of the sub-transforms combined four at a time
         size_t twiddles;   // offset of its w^k, w^2k, w^3k tables (re and im, sub values each)
     };
-    template <typename Input>
-    void Transform(const Input& input, double* re, double* im) const;
-    template <typename Input>
-    void LoadFirstStage(const Input& z, size_t firstQuad, size_t endQuad, double* re, double* im) const;
+    void Transform(const FirstStageInput& input, double* re, double* im) const;
     void FinalRadix2AndSplit(double* re, double* im) const;
     void Split(double* re, double* im) const;
 
@@ -53,7 +51,7 @@ private:
     std::vector<double> radix4Twiddles_;
     std::vector<double> radix2Re_, radix2Im_;  // e^(-2 pi i k / M)
     std::vector<double> splitRe_, splitIm_;    // e^(-2 pi i k / N)
-    std::vector<double> loadWindow_;           // the window in the order the first stage reads it
+    std::vector<double> loadWindow_;           // the window in the order the first stage reads it (WindowSlot)
     const FftKernelSet* kernels_;              // the stage loops for this processor (FftKernels.h)
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 // The FFT's inner loops, written once over a lane type L that handles L::kWidth adjacent
 // indices at a time (L::T is double or a small vector). Each translation unit that includes
@@ -9,8 +10,25 @@
 // All arithmetic is plain IEEE double per lane: every lane type gives identical results.
 namespace sonotrap {
 
+// What the first stage reads: the packed input z[n] = x[2n] + i x[2n+1] (packed), or
+// windowed samples (samples[m] * the window; window in reading order, see WindowSlot), in
+// bit-reversed order: quad q reads n = firstIndex[q] + j * quarter for j = 0 .. 3.
+struct FirstStageInput {
+    const double* packed;
+    const int16_t* samples;
+    const double* window;
+    const uint32_t* firstIndex;
+    size_t quarter;
+};
+
+// Where the window values of quad q, value j (two doubles) sit in reading order: quads in
+// pairs, so that a pair's values j lie side by side.
+constexpr size_t WindowSlot(size_t q, size_t j) { return 16 * (q / 2) + 4 * j + 2 * (q % 2); }
+
 // The loops of one instruction set, as the transform calls them.
 struct FftKernelSet {
+    // The first stage (bit-reversed reading and 4-point butterflies) for quads [begin, end).
+    void (*firstStage)(const FirstStageInput& input, size_t begin, size_t end, double* re, double* im);
     // Radix-4 steps of sub-length sub over [begin, end) (see Fft.cpp for the layout).
     void (*radix4Stage)(double* re, double* im, size_t begin, size_t end, size_t sub, const double* twiddles);
     // The fused last radix-2 step and split for k in [kBegin, kEnd), h = M / 2.
@@ -28,6 +46,14 @@ const FftKernelSet& PortableFftKernels();
 const FftKernelSet* WideFftKernels();
 
 namespace {  // NOLINT: deliberately one copy per translation unit, see above
+
+// The loops' bodies are inlined whatever the compiler's size estimate says: a call per
+// vector of four bins, with its arguments in vector registers, costs as much as the work.
+#if defined(__GNUC__) || defined(__clang__)
+#define SONOTRAP_FFT_INLINE inline __attribute__((always_inline))
+#else
+#define SONOTRAP_FFT_INLINE inline
+#endif
 
 template <typename T>
 struct Cx {
@@ -72,7 +98,7 @@ inline void PutCxDown(double* re, double* im, size_t i, Cx<typename L::T> v) {
 // From Z[k] and Z[M-k] of the half-size transform and w = e^(-2 pi i k / N):
 // X[k] = E + w O and X[M-k] = conj(E - w O), E and O the transforms of the even and odd values.
 template <typename T>
-inline void SplitPair(Cx<T> zk, Cx<T> zm, T wr, T wi, Cx<T>* xk, Cx<T>* xm) {
+SONOTRAP_FFT_INLINE void SplitPair(Cx<T> zk, Cx<T> zm, T wr, T wi, Cx<T>* xk, Cx<T>* xm) {
     const T er = 0.5 * (zk.r + zm.r), ei = 0.5 * (zk.i - zm.i);
     const T orr = 0.5 * (zk.i + zm.i), oi = -0.5 * (zk.r - zm.r);
     const T pr = wr * orr - wi * oi, pi = wr * oi + wi * orr;
@@ -83,7 +109,7 @@ inline void SplitPair(Cx<T> zk, Cx<T> zm, T wr, T wi, Cx<T>* xk, Cx<T>* xm) {
 // Four sub-transforms at k, in blocks holding residues 0, 2, 1, 3, into one of four times the
 // length. Twiddles: w^k, w^2k, w^3k as (re, im) tables of sub values each.
 template <typename L>
-inline void Radix4Butterfly(double* const r[4], double* const i[4], size_t k, const double* w, size_t sub) {
+SONOTRAP_FFT_INLINE void Radix4Butterfly(double* const r[4], double* const i[4], size_t k, const double* w, size_t sub) {
     using T = typename L::T;
     const Cx<T> d0 = GetCx<L>(r[0], i[0], k);
     const Cx<T> t2 = Mul(GetCx<L>(r[1], i[1], k), L::Get(w + 2 * sub, k), L::Get(w + 3 * sub, k));
@@ -112,7 +138,7 @@ void Radix4StageLoop(double* re, double* im, size_t begin, size_t end, size_t su
 // and (j, M - j) the split needs, so everything stays in place. The twiddles of j follow from
 // those of k: e^(-2 pi i j / M) = -conj(w2), e^(-2 pi i j / N) = (-Im ws, -Re ws).
 template <typename L>
-inline void FinalPair(double* re, double* im, size_t k, size_t h, typename L::T w2r, typename L::T w2i,
+SONOTRAP_FFT_INLINE void FinalPair(double* re, double* im, size_t k, size_t h, typename L::T w2r, typename L::T w2i,
                       typename L::T wsr, typename L::T wsi) {
     using T = typename L::T;
     const size_t j = h - k;
@@ -137,7 +163,7 @@ void FinalPairsLoop(double* re, double* im, size_t k, size_t end, size_t h, cons
 }
 
 template <typename L>
-inline void SplitPairAt(double* re, double* im, size_t k, size_t m, typename L::T wsr, typename L::T wsi) {
+SONOTRAP_FFT_INLINE void SplitPairAt(double* re, double* im, size_t k, size_t m, typename L::T wsr, typename L::T wsi) {
     Cx<typename L::T> xk, xm;
     SplitPair(GetCx<L>(re, im, k), GetCxDown<L>(re, im, m - k), wsr, wsi, &xk, &xm);
     PutCx<L>(re, im, k, xk);
@@ -160,10 +186,6 @@ void MagnitudesLoop(const double* re, const double* im, size_t count, double sca
     for (; k < count; ++k) out[k] = static_cast<float>(scale * OneLane::Sqrt(re[k] * re[k] + im[k] * im[k]));
 }
 
-template <typename L>
-FftKernelSet KernelSetFor() {
-    return {&Radix4StageLoop<L>, &FinalPairsLoop<L>, &SplitPairsLoop<L>, &MagnitudesLoop<L>};
-}
 
 }  // namespace
 }  // namespace sonotrap

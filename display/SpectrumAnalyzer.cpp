@@ -63,23 +63,37 @@ void SpectrumAnalyzer::AverageAndNormalize() {
     std::memcpy(Slot(0), m, sizeof(float) * kSpectrumBins);
     if (filledCount_ < averagingDepth_) ++filledCount_;
 
-    // The mean of the slots, summed newest first in double.
+    // The mean of the slots, summed newest first in double, a run of bins at a time: one
+    // slot after the other through a sum that stays in the first-level cache (the slots lie
+    // 32 KB apart, so reading all of them bin by bin would keep evicting each other).
     const float* slots[kMaxAveragingDepth];
     for (uint32_t s = 0; s < filledCount_; ++s) slots[s] = Slot(s);
     const simd::Vec2 count{static_cast<double>(filledCount_), static_cast<double>(filledCount_)};
-    for (int k = 0; k < kSpectrumBins; k += 2) {
-        simd::Vec2 sum = simd::LoadFloats(m + k);
-        for (uint32_t s = 1; s < filledCount_; ++s) sum = sum + simd::LoadFloats(slots[s] + k);
-        const simd::Vec2 mean = sum / count;
-        m[k] = static_cast<float>(mean[0]);
-        m[k + 1] = static_cast<float>(mean[1]);
+    constexpr int kRun = 512;
+    double* sum = work_.data() + kFftSize;  // the transform's scratch half
+    for (int base = 0; base < kSpectrumBins; base += kRun) {
+        for (int k = 0; k < kRun; k += 2) simd::Store(sum + k, simd::LoadFloats(m + base + k));
+        for (uint32_t s = 1; s < filledCount_; ++s) {
+            const float* slot = slots[s] + base;
+            for (int k = 0; k < kRun; k += 2) simd::Store(sum + k, simd::Load(sum + k) + simd::LoadFloats(slot + k));
+        }
+        for (int k = 0; k < kRun; k += 2) {
+            const simd::Vec2 mean = simd::Load(sum + k) / count;
+            m[base + k] = static_cast<float>(mean[0]);
+            m[base + k + 1] = static_cast<float>(mean[1]);
+        }
     }
 
     if (!normalize_.load(std::memory_order_relaxed)) return;
-    float largest = 0.0f;
-    for (int k = 0; k < kSpectrumBins; ++k) largest = std::max(largest, m[k]);
-    if (largest > 0.0f)
-        for (int k = 0; k < kSpectrumBins; ++k) m[k] /= largest;
+    // Four running maxima side by side (the largest value is the same in any order), then
+    // the division four bins at a time.
+    simd::Float4 largest4 = simd::Splat4(0.0f);
+    for (int k = 0; k < kSpectrumBins; k += 4) largest4 = simd::Max(largest4, simd::Load4(m + k));
+    const float largest = std::max(std::max(largest4[0], largest4[1]), std::max(largest4[2], largest4[3]));
+    if (largest > 0.0f) {
+        const simd::Float4 divisor = simd::Splat4(largest);
+        for (int k = 0; k < kSpectrumBins; k += 4) simd::Store4(m + k, simd::Load4(m + k) / divisor);
+    }
 }
 
 bool SpectrumAnalyzer::SetAveragingDepth(uint32_t depth) {

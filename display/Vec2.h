@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -49,6 +50,8 @@ inline unsigned Bits(Mask4 m) {
 #endif
 }
 inline Float4 Splat4(float v) { return Float4{v, v, v, v}; }
+// max(a, b) lane by lane, a where they are equal.
+inline Float4 Max(Float4 a, Float4 b) { return a < b ? b : a; }
 // Bits(a) | Bits(b) << 4 | Bits(c) << 8 | Bits(d) << 12, with one mask move where SSE2 has it.
 inline unsigned Bits16(Mask4 a, Mask4 b, Mask4 c, Mask4 d) {
 #if defined(__SSE2__)
@@ -79,7 +82,15 @@ inline Vec2 Sqrt(Vec2 v) { return {{std::sqrt(v.lane[0]), std::sqrt(v.lane[1])}}
 
 struct Float4 {
     float lane[4];
+    float operator[](int i) const { return lane[i]; }
 };
+inline Float4 operator/(Float4 a, Float4 b) {
+    return {{a.lane[0] / b.lane[0], a.lane[1] / b.lane[1], a.lane[2] / b.lane[2], a.lane[3] / b.lane[3]}};
+}
+inline Float4 Max(Float4 a, Float4 b) {
+    return {{std::max(a.lane[0], b.lane[0]), std::max(a.lane[1], b.lane[1]), std::max(a.lane[2], b.lane[2]),
+             std::max(a.lane[3], b.lane[3])}};
+}
 struct Mask4 {
     bool lane[4];
 };
@@ -110,5 +121,6 @@ inline Float4 Load4(const float* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
+inline void Store4(float* p, Float4 v) { std::memcpy(p, &v, sizeof v); }
 
 }  // namespace sonotrap::simd

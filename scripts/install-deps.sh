@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev portaudio19-dev libasound2-dev libsoxr-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev clang
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
-  pulseaudio pulseaudio-utils libasound2-plugins sox ffmpeg lame procps strace qemu-user libsoxr-dev)
+  pulseaudio pulseaudio-utils libasound2-plugins sox ffmpeg lame procps strace qemu-user)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
