@@ -262,20 +262,10 @@ TEST_F(RecorderTest, LogLinesOfAGroupByteForByte) {
     analysis.Push(1000.25f, -3.0f);
     Run(10, 17);
     recorder.CloseRecordingFile();
-    EXPECT_EQ(LogBody(), dir.File("0101000001.wav") + "\n"
-                                                     "\n"
-                                                     "Date/time captured: 01/01 00:00:01\n"
-                                                     "File offset: 00:00:00 \n"
-                                                     "Peak frequency: 440.500hz, -21.5 dB\n"
-                                                     "\n"
-                                                     "Date/time captured: 01/01 00:00:10\n"
-                                                     "File offset: 00:00:01 \n"
-                                                     "Peak frequency: 1000.250hz, -3.0 dB\n"
-                                                     "\n"
-                                                     "End contiguous samples group.\n"
-                                                     "\n"
-                                                     "File length: 00:00:01 \n"
-                                                     "Total KBytes recorded: 76\n");
+    EXPECT_EQ(LogBody(), dir.File("0101000001.wav") + "\n\n"
+              "Date/time captured: 01/01 00:00:01\nFile offset: 00:00:00 \nPeak frequency: 440.500hz, -21.5 dB\n\n"
+              "Date/time captured: 01/01 00:00:10\nFile offset: 00:00:01 \nPeak frequency: 1000.250hz, -3.0 dB\n\n"
+              "End contiguous samples group.\n\nFile length: 00:00:01 \nTotal KBytes recorded: 76\n");
 }
 
 TEST_F(RecorderTest, WithoutPeakLoggingOnlyTheFileLinesAreWritten) {

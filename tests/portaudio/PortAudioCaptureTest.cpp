@@ -123,9 +123,8 @@ TEST(PortAudioSession, LeavesStderrToTheOtherThreads) {
     EXPECT_EQ(marks, written);
 }
 
-// With no sound device (the usual case on a build machine) the capture side must take its
-// failure path; with one, the buffer must deliver blocks with their notifications in order.
-TEST(PortAudioCapture, OpensTheDefaultInputOrFailsCleanly) {
+// With no sound device (the usual case on a build machine) the capture side takes its failure path.
+TEST(PortAudioCapture, FailsCleanlyWithoutADevice) {
     TempDir dir;
     DiagnosticLog log;
     ASSERT_TRUE(log.LogOpen(dir.Path().string()));
@@ -137,19 +136,11 @@ TEST(PortAudioCapture, OpensTheDefaultInputOrFailsCleanly) {
     const bool haveDevice = OpenPortAudioCaptureInput() != nullptr;
     CaptureDevice device(services);
     const bool ready = device.InitCapture();
-    if (!haveDevice) {
-        EXPECT_FALSE(ready);
-        const std::string text = ReadFileText(dir.File("Sonotrap.Log"));
-        EXPECT_NE(text.find("Can't initialize DirectSound Capture!\nInitDSound failed!\n"), std::string::npos);
-        EXPECT_FALSE(device.StartCapture(true));
-        return;
-    }
-    if (!ready) GTEST_SKIP() << "the default input refused a 16-bit mono stream";
-    ASSERT_TRUE(device.StartCapture(true));
-    for (int i = 0; i < 200 && device.BlocksCaptured() < 10; ++i) SleepMs(20);
-    EXPECT_GE(device.BlocksCaptured(), 10u);
-    device.StopCapture();
-    device.ReleaseCapture();
+    if (haveDevice) GTEST_SKIP() << "a capture device is there: record_real_audio.sh records from it";
+    EXPECT_FALSE(ready);
+    EXPECT_NE(ReadFileText(dir.File("Sonotrap.Log")).find("Can't initialize DirectSound Capture!\nInitDSound failed!\n"),
+              std::string::npos);
+    EXPECT_FALSE(device.StartCapture(true));
 }
 
 }  // namespace
