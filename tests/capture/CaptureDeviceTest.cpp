@@ -112,6 +112,25 @@ CaptureInputOpener FaultyVirtualInput(bool refuseNotifications, bool refuseStart
     return [faults] { return std::make_unique<VirtualCaptureInput>(MakeSampleSource({}), VirtualCapturePacing{}, faults); };
 }
 
+TEST(CaptureNotifications, WaitHandsThemOutInTheOrderSet) {
+    CaptureNotifications n;
+    EXPECT_EQ(n.WaitAny(0), CaptureNotifications::kTimedOut);
+    n.Set(15);
+    n.Set(0);
+    n.Set(15);  // already set: stays in its place, counted once
+    EXPECT_EQ(n.WaitAny(0), 15);
+    EXPECT_EQ(n.WaitAny(0), 0);
+    EXPECT_EQ(n.WaitAny(0), CaptureNotifications::kTimedOut);
+    n.SetAll();
+    int seen = 0;
+    while (n.WaitAny(0) != CaptureNotifications::kTimedOut) ++seen;
+    EXPECT_EQ(seen, 16);
+    n.Set(3);
+    n.ResetAll();
+    n.Set(99);  // out of range: ignored
+    EXPECT_EQ(n.WaitAny(0), CaptureNotifications::kTimedOut);
+}
+
 // Every way the device can refuse gives a log line and a failed start, never a running thread.
 TEST(CaptureDeviceFailures, EachRefusalLogsAndFailsTheStart) {
     const struct {
