@@ -13,9 +13,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A capture buffer the test drives by hand: it fires notifications on request, records every
-// Lock offset and counts BlockConsumed calls. Lock can be made to fail, or to wait at a gate
-// that Stop opens.
+// A capture buffer the test drives by hand: it fires notifications, records every Lock offset
+// and counts BlockConsumed calls. Lock can be made to fail, or to wait at a gate that Stop opens.
 class SpyCaptureBuffer : public CaptureBuffer {
 public:
     bool SetNotificationPositions(CaptureNotifications* n) override { return (notifications_ = n) != nullptr; }
@@ -34,7 +33,7 @@ public:
         if (failLocks) return false;
         insideLock_ = true;
         changed_.notify_all();
-        changed_.wait(lock, [this] { return gateOpen_; });
+        EXPECT_TRUE(changed_.wait_for(lock, 5s, [this] { return gateOpen_; })) << "the gate was never opened";
         *r = CaptureRegionsOf(memory_.data(), offset, bytes);
         return true;
     }
@@ -50,20 +49,17 @@ public:
     }
 
     void Fire(int k) { notifications_->Set(k); }
-    // Fires k and waits until the block has been consumed.
     void FireAndWait(int k) {
         std::unique_lock<std::mutex> lock(mutex_);
         const size_t before = consumed_;
         Fire(k);
-        ASSERT_TRUE(changed_.wait_for(lock, 5s, [&] { return consumed_ > before; }));
+        ASSERT_TRUE(changed_.wait_for(lock, 5s, [&] { return consumed_ > before; })) << "block " << k << " not consumed";
     }
-    void CloseGate() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        gateOpen_ = false;
-    }
-    bool WaitInsideLock() {
+    void CloseGateAndFire(int k) {
         std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, 5s, [this] { return insideLock_; });
+        gateOpen_ = false;
+        Fire(k);
+        ASSERT_TRUE(changed_.wait_for(lock, 5s, [this] { return insideLock_; })) << "the capture thread never locked";
     }
     std::vector<uint32_t> Offsets() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -116,6 +112,25 @@ CaptureInputOpener FaultyVirtualInput(bool refuseNotifications, bool refuseStart
     return [faults] { return std::make_unique<VirtualCaptureInput>(MakeSampleSource({}), VirtualCapturePacing{}, faults); };
 }
 
+TEST(CaptureNotifications, WaitHandsThemOutInTheOrderSet) {
+    CaptureNotifications n;
+    EXPECT_EQ(n.WaitAny(0), CaptureNotifications::kTimedOut);
+    n.Set(15);
+    n.Set(0);
+    n.Set(15);  // already set: stays in its place, counted once
+    EXPECT_EQ(n.WaitAny(0), 15);
+    EXPECT_EQ(n.WaitAny(0), 0);
+    EXPECT_EQ(n.WaitAny(0), CaptureNotifications::kTimedOut);
+    n.SetAll();
+    int seen = 0;
+    while (n.WaitAny(0) != CaptureNotifications::kTimedOut) ++seen;
+    EXPECT_EQ(seen, 16);
+    n.Set(3);
+    n.ResetAll();
+    n.Set(99);  // out of range: ignored
+    EXPECT_EQ(n.WaitAny(0), CaptureNotifications::kTimedOut);
+}
+
 // Every way the device can refuse gives a log line and a failed start, never a running thread.
 TEST(CaptureDeviceFailures, EachRefusalLogsAndFailsTheStart) {
     const struct {
@@ -147,25 +162,6 @@ TEST(CaptureDeviceFailures, EachRefusalLogsAndFailsTheStart) {
     }
 }
 
-TEST_F(CaptureDeviceTest, InitOnceAndReleaseInAnyStateIsHarmless) {
-    int opened = 0;
-    CaptureDevice device(Services([&, open = Spy()] {
-        ++opened;
-        return open();
-    }));
-    device.ReleaseCapture();
-    ASSERT_TRUE(device.InitCapture());
-    ASSERT_TRUE(device.InitCapture());  // a second init changes nothing
-    EXPECT_EQ(opened, 1);
-    device.ReleaseCapture();
-    ASSERT_TRUE(device.InitCapture());
-    ASSERT_TRUE(device.StartCapture(false));
-    for (int k = 0; k < 8; ++k) spy->FireAndWait(k);
-    device.ReleaseCapture();  // stops the run and frees the buffer with no thread left
-    EXPECT_FALSE(device.IsInitialised());
-    EXPECT_FALSE(device.HasCaptureThread());
-}
-
 // Notification k reads the 35072 bytes ending at block k, wrapping at the buffer end; the first
 // six only fill the window, the seventh wakes the processing thread.
 TEST_F(CaptureDeviceTest, NotificationsReadTheNewestWindowAndTheFirstSixWakeNothing) {
@@ -180,9 +176,10 @@ TEST_F(CaptureDeviceTest, NotificationsReadTheNewestWindowAndTheFirstSixWakeNoth
     spy->FireAndWait(7);
     EXPECT_EQ(analysis.Bands().size(), 2u);
     spy->FireAndWait(15);
-    device.StopCapture();
-    EXPECT_FALSE(device.HasCaptureThread());
     const auto offsets = spy->Offsets();
+    device.ReleaseCapture();  // stops the run and frees the buffer with no thread left
+    EXPECT_FALSE(device.IsInitialised());
+    EXPECT_FALSE(device.HasCaptureThread());
     ASSERT_EQ(offsets.size(), 9u);
     EXPECT_EQ(offsets[0], 43264u);
     EXPECT_EQ(offsets[7], 1792u);
@@ -196,7 +193,7 @@ TEST_F(CaptureDeviceTest, FailedLockStopsTheBufferAndTheRunAndANewStartTriesAgai
     spy->failLocks = true;
     spy->Fire(0);
     for (int i = 0; i < 500 && device.IsCaptureHealthy(); ++i) std::this_thread::sleep_for(2ms);
-    EXPECT_FALSE(device.IsCaptureHealthy());
+    ASSERT_FALSE(device.IsCaptureHealthy()) << "a failed lock left the run healthy after 1 s";
     EXPECT_GE(spy->stops, 1);
     device.StopCapture();
     spy->failLocks = false;
@@ -210,9 +207,7 @@ TEST_F(CaptureDeviceTest, StoppingWhileTheCaptureThreadIsBusyStopsTheBufferFirst
     CaptureDevice device(Services(Spy()));
     ASSERT_TRUE(device.InitCapture());
     ASSERT_TRUE(device.StartCapture(true));
-    spy->CloseGate();
-    spy->Fire(3);
-    ASSERT_TRUE(spy->WaitInsideLock());
+    spy->CloseGateAndFire(3);
     device.StopCapture();  // the spy's Stop opens the gate
     EXPECT_TRUE(spy->stoppedWhileLocked);
     EXPECT_FALSE(device.HasCaptureThread());

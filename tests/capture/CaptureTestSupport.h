@@ -126,15 +126,11 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         banner.push_back(on);
     }
-    void UpdateTimeAndSize(int32_t seconds, int32_t kilobytes) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        sizes.emplace_back(seconds, kilobytes);
-    }
+    void UpdateTimeAndSize(int32_t, int32_t) override {}
     std::mutex mutex_;
     int blocks = 0;
     bool lastShowVuText = false;
     std::vector<bool> banner;
-    std::vector<std::pair<int32_t, int32_t>> sizes;
 };
 
 // What a capture run writes into and reports to: an open log and WAV recordings in a fresh

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <tuple>
 
+#include "capture/PeakLog.h"
 #include "capture/Recorder.h"
 #include "CaptureTestSupport.h"
 
@@ -178,6 +179,12 @@ TEST_F(RecorderTest, SizeLimitClosesTheFileOnlyAtTheEndOfAGroup) {
         if (limit) {
             EXPECT_EQ(blocksCaptured.load(), 0u);
             EXPECT_EQ(ReadFileBytes(first).size(), 56u + 1157u * 4608u);
+            // A window taken before the close was seen: its pre-roll holds only blocks after it.
+            CaptureWindow stale = StreamWindow(1159);
+            stale.fileGeneration = recorder.FileGeneration() - 1;
+            analysis.Push(1000.0f, -10.0f);
+            recorder.ProcessCaptureBlock(stale);
+            EXPECT_EQ(recorder.File().Counters().blocksWritten, 2u);
         }
         Trigger(1170, 1170);
         EXPECT_TRUE(recorder.File().IsOpen());
@@ -185,24 +192,6 @@ TEST_F(RecorderTest, SizeLimitClosesTheFileOnlyAtTheEndOfAGroup) {
         EXPECT_EQ(recorder.FilesOpened(), limit ? 2u : 1u);
         recorder.CloseRecordingFile();
     }
-}
-
-// Windows taken before a size-limit close still count their blocks from the run's start: their
-// pre-roll may hold only blocks after the close, never blocks already in the closed file.
-TEST_F(RecorderTest, WindowFromBeforeACloseRepeatsNothing) {
-    settings.sizeLimit = true;
-    recorder.BeginRun(false);
-    analysis.Push(1000.0f, -10.0f, 1144);
-    Run(7, 1157);  // the file closes at 1157
-    ASSERT_FALSE(recorder.File().IsOpen());
-    CaptureWindow stale = StreamWindow(1159);  // taken before the close was seen
-    stale.fileGeneration = recorder.FileGeneration() - 1;
-    analysis.Push(1000.0f, -10.0f);
-    recorder.ProcessCaptureBlock(stale);
-    EXPECT_EQ(recorder.File().Counters().blocksWritten, 2u);
-    recorder.CloseRecordingFile();
-    ASSERT_EQ(recorder.Totals().files.size(), 2u);
-    EXPECT_EQ(FileData(recorder.Totals().files[1]), CurrentBlocks(1158, 1159));
 }
 
 // A WAV file at its data limit finishes and the group goes on in a new file named after the
@@ -262,20 +251,10 @@ TEST_F(RecorderTest, LogLinesOfAGroupByteForByte) {
     analysis.Push(1000.25f, -3.0f);
     Run(10, 17);
     recorder.CloseRecordingFile();
-    EXPECT_EQ(LogBody(), dir.File("0101000001.wav") + "\n"
-                                                     "\n"
-                                                     "Date/time captured: 01/01 00:00:01\n"
-                                                     "File offset: 00:00:00 \n"
-                                                     "Peak frequency: 440.500hz, -21.5 dB\n"
-                                                     "\n"
-                                                     "Date/time captured: 01/01 00:00:10\n"
-                                                     "File offset: 00:00:01 \n"
-                                                     "Peak frequency: 1000.250hz, -3.0 dB\n"
-                                                     "\n"
-                                                     "End contiguous samples group.\n"
-                                                     "\n"
-                                                     "File length: 00:00:01 \n"
-                                                     "Total KBytes recorded: 76\n");
+    EXPECT_EQ(LogBody(), dir.File("0101000001.wav") + "\n\n"
+              "Date/time captured: 01/01 00:00:01\nFile offset: 00:00:00 \nPeak frequency: 440.500hz, -21.5 dB\n\n"
+              "Date/time captured: 01/01 00:00:10\nFile offset: 00:00:01 \nPeak frequency: 1000.250hz, -3.0 dB\n\n"
+              "End contiguous samples group.\n\nFile length: 00:00:01 \nTotal KBytes recorded: 76\n");
 }
 
 TEST_F(RecorderTest, WithoutPeakLoggingOnlyTheFileLinesAreWritten) {
@@ -329,6 +308,18 @@ TEST_F(RecorderTest, Mp3RecordingHoldsWholeFramesAndEachFileStartsFromAFreshEnco
     }
     EXPECT_EQ(ReadFileBytes(second), a);
     EXPECT_NE(LogBody().find("Total KBytes recorded: 8\n"), std::string::npos);
+}
+
+TEST(PeakLog, TimeTexts) {
+    EXPECT_EQ(CaptureTimeText("0314152607"), "03/14 15:26:07");
+    const std::pair<uint32_t, const char*> durations[] = {
+        {0, "00:00:00 "},    {14, "00:00:01 "},  // 1.008 s
+        {7, "00:00:01 "},                         // 0.504 s rounds up
+        {6, "00:00:00 "},                         // 0.432 s
+        {1000, "00:01:12 "}, {50000, "01:00:00 "},
+        {5000000, "00:00:00 "},  // 100 hours wrap the two-digit hours
+    };
+    for (const auto& [blocks, text] : durations) EXPECT_EQ(DurationText(blocks), text) << blocks << " blocks";
 }
 
 }  // namespace

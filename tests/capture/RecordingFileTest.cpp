@@ -25,15 +25,6 @@ TEST(WavFileWriter, HeaderHasTheRecordingLayoutWithPlaceholdersUntilCommitted) {
     wav.FinishWavFile();
 }
 
-TEST(WavFileWriter, NeverReplacesAnExistingFile) {
-    TempDir dir;
-    ASSERT_TRUE(WriteFileBytes(dir.File("taken.wav"), {1, 2, 3}));
-    WavFileWriter wav;
-    EXPECT_FALSE(wav.OpenWavFile(dir.File("taken.wav")));
-    EXPECT_EQ(ReadFileBytes(dir.File("taken.wav")).size(), 3u);
-    EXPECT_FALSE(wav.OpenWavFile(dir.File("missing-dir/x.wav")));
-}
-
 class RecordingFileTest : public ::testing::Test, protected CaptureRig {
 protected:
     void SetUp() override { file.BeginRun(false, dir.Path().string(), false); }
@@ -54,21 +45,6 @@ TEST_F(RecordingFileTest, ClosingWithNothingWrittenLogsNothing) {
     file.CloseRecordingFile();
     EXPECT_EQ(LogBody(), "");
     EXPECT_EQ(file.Counters().fileBytes, 0u);
-}
-
-TEST_F(RecordingFileTest, AWriteErrorFinishesTheFileLogsItAndIsNotCounted) {
-    ASSERT_TRUE(file.OpenRecordingFile("0101000000"));
-    const std::vector<uint8_t> b = StreamBytes(0, 2304);
-    {
-        ScopedFileSizeLimit limit(56 + 3 * 4608 + 100);
-        for (int i = 0; i < 5; ++i) file.WriteRecordingBlock(b.data(), 4608, false);
-    }
-    EXPECT_TRUE(file.Failed());
-    EXPECT_TRUE(file.IsOpen());  // until the recorder closes it
-    EXPECT_EQ(file.Counters().blocksWritten, 3u);
-    EXPECT_EQ(file.Counters().fileBytes, 3u * 4608u + 100u);
-    ExpectWavSizes(ReadFileBytes(file.Path()), 3u * 4608u + 100u);
-    EXPECT_NE(LogBody().find("Write error, recording file finished early: " + file.Path() + "\n"), std::string::npos);
 }
 
 }  // namespace

@@ -37,35 +37,6 @@ TEST(Mp3Encoder, FramesWrittenForInputAndFlush) {
     }
 }
 
-TEST(Mp3Encoder, EveryFrameHasTheRecordingHeaderAndSize) {
-    Mp3Encoder encoder;
-    ASSERT_TRUE(encoder.Initialise(64, 1));
-    const std::vector<uint8_t> bytes = EncodeAll(encoder, enctest::LogSweep(50, 15000, -3, 1.0));
-    ASSERT_EQ(bytes.size() % 288, 0u);
-    ASSERT_GT(bytes.size(), 20u * 288);
-    for (size_t at = 0; at < bytes.size(); at += 288) {
-        ASSERT_EQ(std::vector<uint8_t>(bytes.begin() + at, bytes.begin() + at + 4),
-                  (std::vector<uint8_t>{0xFF, 0xFB, 0x58, 0xC4})) << at;
-    }
-}
-
-TEST(Mp3Encoder, SilentFrameIsAllStuffing) {
-    Mp3Encoder encoder;
-    ASSERT_TRUE(encoder.Initialise(64, 1));
-    const std::vector<uint8_t> bytes = EncodeAll(encoder, {});
-    ASSERT_EQ(bytes.size(), 576u);
-    enctest::DecodedFrame frame;
-    ASSERT_TRUE(enctest::DecodeFrameLines(bytes.data(), 288, frame));
-    EXPECT_EQ(frame.side.main_data_begin, 0u);
-    EXPECT_EQ(frame.side.granule[0][0].part2_3_length, 2136u);
-    EXPECT_EQ(frame.side.granule[1][0].part2_3_length, 0u);
-    EXPECT_EQ(frame.side.granule[0][0].big_values, 0u);
-    EXPECT_TRUE(frame.granules[0][0].cleanEnd);
-    EXPECT_EQ(std::count(std::begin(frame.granules[0][0].values), std::end(frame.granules[0][0].values), 0), 576);
-    for (size_t i = 288 - 267; i < 288; ++i) ASSERT_EQ(bytes[i], 0xFF) << i;
-    EXPECT_NE(bytes[288 - 268], 0xFF);
-}
-
 TEST(Mp3Encoder, ResetDropsHeldAudioSoTheNextFileIsLikeTheFirst) {
     Mp3Encoder encoder;
     ASSERT_TRUE(encoder.Initialise(64, 1));
@@ -92,27 +63,6 @@ TEST(Mp3Encoder, RefusesBadSettingsAndWritesNothingUninitialisedOrDestroyed) {
     EXPECT_EQ(encoder.Encode(nullptr, 0, true, sink), 0u);
     ASSERT_TRUE(encoder.Initialise(64));
     EXPECT_EQ(encoder.Encode(nullptr, 0, true, sink), 576u);
-}
-
-TEST(Mp3Encoder, EveryTableBitrateGivesWholeUnpaddedFrames) {
-    const int rates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-    for (int index = 1; index <= 14; ++index) {
-        const int kbps = rates[index - 1];
-        Mp3Encoder encoder;
-        ASSERT_TRUE(encoder.Initialise(kbps));
-        const size_t expected = static_cast<size_t>(kbps) * 9 / 2;
-        EXPECT_EQ(static_cast<size_t>(encoder.FrameBytes()), expected);
-        const std::vector<uint8_t> bytes = EncodeAll(encoder, enctest::LogSweep(100, 12000, -3, 0.2));
-        const std::vector<enctest::DecodedFrame> frames = enctest::DecodeStreamLines(bytes, expected);
-        ASSERT_EQ(frames.size() * expected, bytes.size()) << kbps;
-        for (const enctest::DecodedFrame& f : frames) {
-            EXPECT_EQ((f.header >> 12) & 15, static_cast<uint32_t>(index));
-            EXPECT_EQ((f.header >> 9) & 1, 0u);  // padding
-            // Main data never claims more than the frame holds.
-            EXPECT_LE(f.side.granule[0][0].part2_3_length + f.side.granule[1][0].part2_3_length, expected * 8 - 168) << kbps;
-            for (const auto& g : f.granules) EXPECT_TRUE(g[0].cleanEnd) << kbps;
-        }
-    }
 }
 
 TEST(Mp3Encoder, TwoChannelsMakeDualChannelFrames) {
@@ -142,15 +92,6 @@ TEST(Mp3Encoder, FailedWritesAreReportedNotHidden) {
     EXPECT_TRUE(refusing.Failed());
     EXPECT_EQ(refusing.FailedWrites(), 1u);
     EXPECT_EQ(encoder.FramesWritten(), 1u);
-
-    test::TempDir dir;
-    std::FILE* file = std::fopen(dir.File("out.mp3").c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    Mp3Sink fileSink(file);
-    EXPECT_EQ(encoder.Encode(nullptr, 0, true, fileSink), 576u);
-    std::fclose(file);
-    EXPECT_EQ(test::ReadFileBytes(dir.File("out.mp3")).size(), 576u);
-    EXPECT_FALSE(fileSink.Failed());
 
     std::FILE* full = std::fopen("/dev/full", "wb");
     if (full == nullptr) GTEST_SKIP() << "no /dev/full";

@@ -56,9 +56,9 @@ double SnrDb(const std::vector<int16_t>& input, const std::vector<int16_t>& deco
     return 10 * std::log10(signal / std::max(noise, 1e-9));
 }
 
-// Every signal decodes through the project's own decoder (always) and FFmpeg (when there),
-// both delayed by kDecodedDelay (the best alignment, checked on the sweep); FFmpeg must not
-// complain and the project's decoder leaves out the last frame. Measured (own / FFmpeg):
+// Every signal decodes through the project's own decoder and FFmpeg (when there), both delayed
+// by kDecodedDelay (the best alignment, checked on the sweep), every granule ending at its
+// length; FFmpeg must not complain. Measured (own / FFmpeg):
 // sweep 51.5 / 51.5 dB, sine 60.6 / 60.6, white noise 6.1 / 6.1 (1.85 bits a line and no
 // psychoacoustic model), clipped square 44.5 / 44.4 (the case that met stale magnitudes),
 // own click 6.0, own quiet tone 139; each floor about 1 dB below. Silence with a lone click
@@ -89,6 +89,9 @@ TEST(EncoderRoundTrip, SignalToNoiseOfEachSignal) {
         const std::vector<uint8_t> mp3 = enctest::EncodeAll(encoder, c.input);
         const std::vector<int16_t> own = enctest::DecodePcm(mp3);
         EXPECT_EQ(own.size(), (mp3.size() / 288 - 1) * 1152);
+        for (const enctest::DecodedFrame& f : enctest::DecodeStreamLines(mp3, 288)) {
+            for (const auto& g : f.granules) ASSERT_TRUE(g[0].cleanEnd) << "a granule ends inside a code";
+        }
         const double snr = SnrDb(c.input, own, kDecodedDelay);
         EXPECT_GT(snr, c.minOwnSnrDb);
         if (&c == &cases[0]) {

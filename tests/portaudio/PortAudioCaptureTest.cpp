@@ -14,10 +14,12 @@
 #include "log/DiagnosticLog.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureSettings.h"
+#include "app/PlaybackOutput.h"
 #include "adapters/portaudio/CaptureRateConverter.h"
 #include "adapters/portaudio/CaptureRing.h"
 #include "adapters/portaudio/PortAudioCaptureBuffer.h"
 #include "adapters/portaudio/PortAudioSession.h"
+#include "adapters/portaudio/PortAudioSoundBuffer.h"
 #include "support/TestSupport.h"
 
 namespace sonotrap::test {
@@ -123,9 +125,9 @@ TEST(PortAudioSession, LeavesStderrToTheOtherThreads) {
     EXPECT_EQ(marks, written);
 }
 
-// With no sound device (the usual case on a build machine) the capture side must take its
-// failure path; with one, the buffer must deliver blocks with their notifications in order.
-TEST(PortAudioCapture, OpensTheDefaultInputOrFailsCleanly) {
+// With no sound device (the usual case on a build machine) capture and playback take their
+// failure paths; the end-to-end scripts record and play on a sound server.
+TEST(PortAudio, FailsCleanlyWithoutADevice) {
     TempDir dir;
     DiagnosticLog log;
     ASSERT_TRUE(log.LogOpen(dir.Path().string()));
@@ -137,19 +139,19 @@ TEST(PortAudioCapture, OpensTheDefaultInputOrFailsCleanly) {
     const bool haveDevice = OpenPortAudioCaptureInput() != nullptr;
     CaptureDevice device(services);
     const bool ready = device.InitCapture();
-    if (!haveDevice) {
-        EXPECT_FALSE(ready);
-        const std::string text = ReadFileText(dir.File("Sonotrap.Log"));
-        EXPECT_NE(text.find("Can't initialize DirectSound Capture!\nInitDSound failed!\n"), std::string::npos);
-        EXPECT_FALSE(device.StartCapture(true));
-        return;
-    }
-    if (!ready) GTEST_SKIP() << "the default input refused a 16-bit mono stream";
-    ASSERT_TRUE(device.StartCapture(true));
-    for (int i = 0; i < 200 && device.BlocksCaptured() < 10; ++i) SleepMs(20);
-    EXPECT_GE(device.BlocksCaptured(), 10u);
-    device.StopCapture();
-    device.ReleaseCapture();
+    const std::unique_ptr<SoundOutput> output = OpenPortAudioSoundOutput();
+    ASSERT_NE(output, nullptr);
+    std::unique_ptr<SoundBuffer> probe;
+    if (haveDevice || output->CreateSoundBuffer(&probe) != kSoundNoDevice) GTEST_SKIP() << "a sound device is there";
+    EXPECT_FALSE(ready);
+    EXPECT_FALSE(device.StartCapture(true));
+    PlaybackOutput playback(output.get(), log);
+    EXPECT_FALSE(playback.InitPlaybackOutput());
+    EXPECT_FALSE(playback.StartPlaybackOutput());
+    log.LogClose();
+    const std::string text = ReadFileText(dir.File("Sonotrap.Log"));
+    EXPECT_NE(text.find("Can't initialize DirectSound Capture!\nInitDSound failed!\n"), std::string::npos);
+    EXPECT_NE(text.find("Failed: DirectSoundCreate!\n"), std::string::npos);
 }
 
 }  // namespace
