@@ -1,6 +1,7 @@
 #include "tools/RecordingScan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +17,10 @@
 #include "capture/CaptureSettings.h"
 #include "capture/SpectrumBlockAnalysis.h"
 #include "adapters/virtual/VirtualCaptureBuffer.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace sonotrap {
 
@@ -46,8 +51,9 @@ private:
 // the analysis is a pure function of the window, so a reading made ahead is the one the capture
 // would make; it is used only for the very window (compared sample for sample) and band it was
 // made for. The worker leaves the next block to the capture thread, which analyses it itself
-// when nobody has started it: both cores share the analyses. Waits spin briefly before they
-// sleep, since the partner answers within microseconds.
+// when nobody has started it: both cores share the analyses. Waits spin, since the partner
+// answers within microseconds; the capture thread analyses a block itself rather than wait long
+// for a worker put off its core, and the worker sleeps when it is far enough ahead.
 class LookaheadAnalysis : public BlockAnalysis {
 public:
     LookaheadAnalysis(CaptureSampleSource source, float lowHz, float highHz)
@@ -59,8 +65,8 @@ public:
         {
             std::lock_guard<std::mutex> lock(lock_);
             stop_ = true;
+            Changed();
         }
-        changed_.notify_all();
         worker_.join();
     }
     LookaheadAnalysis(const LookaheadAnalysis&) = delete;
@@ -96,7 +102,7 @@ private:
     static constexpr uint64_t kSlots = 8;
     static constexpr uint64_t kAheadBlocks = 5;  // below kSlots: a slot is reused only once consumed
     static constexpr auto kSpin = std::chrono::microseconds(200);
-    static constexpr auto kStealAfter = std::chrono::microseconds(40);
+    static constexpr auto kStealAfter = std::chrono::microseconds(1000);
 
     enum class State { Free, Claimed, Done };
     struct Slot {
@@ -123,16 +129,32 @@ private:
         }
     }
 
-    // Spins (lock_ released between looks) until ready or spin has passed; true when ready.
+    // Spins until ready (checked under lock_) or spin has passed; true when ready. Between looks
+    // it watches changes_ with lock_ released, so the partner is never held up.
     template <typename Ready>
-    static bool SpinFor(std::unique_lock<std::mutex>& lock, Ready ready, std::chrono::microseconds spin) {
+    bool SpinFor(std::unique_lock<std::mutex>& lock, Ready ready, std::chrono::microseconds spin) {
         const auto until = std::chrono::steady_clock::now() + spin;
-        while (!ready() && std::chrono::steady_clock::now() < until) {
+        while (!ready()) {
+            if (std::chrono::steady_clock::now() >= until) return false;
+            const uint64_t seen = changes_.load(std::memory_order_relaxed);
             lock.unlock();
-            std::this_thread::yield();
+            for (int i = 0; i < 256 && changes_.load(std::memory_order_relaxed) == seen; ++i) Pause();
             lock.lock();
         }
-        return ready();
+        return true;
+    }
+
+    static void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+        _mm_pause();
+#else
+        std::this_thread::yield();
+#endif
+    }
+
+    void Changed() {  // lock_ held
+        changes_.fetch_add(1, std::memory_order_relaxed);
+        changed_.notify_all();
     }
 
     // The reading made ahead for the block the capture read last, if its window is this one.
@@ -141,7 +163,7 @@ private:
         if (blocksRead_ == 0) return false;
         const uint64_t block = blocksRead_ - 1;
         consumer_ = block;
-        changed_.notify_all();
+        Changed();
         Slot& slot = slots_[block % kSlots];
         if (slot.block != block || slot.state == State::Free) return false;  // not started: do it here
         // A worker that was put off the core must not hold the capture up: past a short spin the
@@ -172,21 +194,24 @@ private:
             ReadUpTo(static_cast<uint64_t>(std::max<int64_t>(0, start + static_cast<int64_t>(kAnalysed))));
             const uint64_t have = base_ + stream_.size();
             if (ended_ && start > static_cast<int64_t>(have)) return;  // past the input: nothing left
-            if (start >= 0 && static_cast<uint64_t>(start) < base_) continue;  // already dropped
+            if (static_cast<uint64_t>(std::max<int64_t>(start, 0)) < base_) continue;  // already dropped
             Slot& slot = slots_[block % kSlots];
             slot.block = block;
             slot.state = State::Claimed;
-            for (uint64_t i = 0; i < kAnalysed; ++i) {
-                const int64_t at = start + static_cast<int64_t>(i);
-                slot.window[i] = at >= 0 && static_cast<uint64_t>(at) < have ? stream_[static_cast<size_t>(at) - base_] : 0;
-            }
+            // Zeros before the input and after its end, as the capture buffer holds them.
+            const int64_t end = start + static_cast<int64_t>(kAnalysed);
+            const int64_t from = std::max<int64_t>(start, 0);
+            const int64_t to = std::max(from, std::min(end, static_cast<int64_t>(have)));
+            std::fill(slot.window.begin(), slot.window.end(), int16_t{0});
+            std::copy(stream_.begin() + (from - static_cast<int64_t>(base_)), stream_.begin() + (to - static_cast<int64_t>(base_)),
+                      slot.window.begin() + (from - start));
             slot.hz = lowHz_;
             slot.db = highHz_;
             lock.unlock();
             analysis.AnalyzeBlock(slot.window.data(), &slot.hz, &slot.db);
             lock.lock();
             slot.state = State::Done;
-            changed_.notify_all();
+            Changed();
         }
     }
 
@@ -196,6 +221,7 @@ private:
     SpectrumBlockAnalysis direct_;
     std::mutex lock_;
     std::condition_variable changed_;
+    std::atomic<uint64_t> changes_{0};  // counts Changed calls, for spinning waits
     std::vector<int16_t> stream_;  // input samples from base_ on
     uint64_t base_ = 0;
     uint64_t capturePos_ = 0;  // samples the capture has read
