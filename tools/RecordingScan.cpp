@@ -102,7 +102,7 @@ private:
     static constexpr uint64_t kSlots = 8;
     static constexpr uint64_t kAheadBlocks = 5;  // below kSlots: a slot is reused only once consumed
     static constexpr auto kSpin = std::chrono::microseconds(200);
-    static constexpr auto kStealAfter = std::chrono::microseconds(1000);
+    static constexpr auto kStealAfter = std::chrono::microseconds(100);  // about two analyses
 
     enum class State { Free, Claimed, Done };
     struct Slot {
