@@ -19,10 +19,9 @@ CaptureDevice::CaptureDevice(CaptureServices services)
       alive_(std::make_shared<CaptureDevice*>(this)) {
     recorder_.SetGroupReport(services_.groupReport);
     if (services_.batch) {
-        // Long enough to cover one block's analysis on the other thread.
+        // The device answers a consumed block at once, on the thread that consumed it.
         constexpr uint32_t kBatchSpinMicros = 200;
         notifications_.SetSpin(kBatchSpinMicros);
-        processingWake_.SetSpin(kBatchSpinMicros);
     }
 }
 
@@ -166,7 +165,12 @@ bool CaptureDevice::OnCaptureNotification(int index) {
     window.fileGeneration = recorder_.FileGeneration();
     window.blocksCaptured = blocksCaptured_.fetch_add(1) + 1;
     windows_.Publish();
-    if (window.blocksCaptured >= kFirstProcessedBlock) {
+    if (window.blocksCaptured >= kFirstProcessedBlock && services_.batch) {
+        // In batch work the hand-off to the processing thread would only make one thread wait
+        // for the other: the block is processed here, which leaves the other core free.
+        ProcessLatestWindow();
+        buffer_->BlockConsumed();
+    } else if (window.blocksCaptured >= kFirstProcessedBlock) {
         processingWake_.Set();
     } else {
         buffer_->BlockConsumed();
@@ -178,15 +182,19 @@ void CaptureDevice::ProcessingThreadProc() {
     while (!processingStop_.load()) {
         processingWake_.Wait();
         if (processingStop_.load()) break;
-        if (const CaptureWindow* window = windows_.TakeLatest()) {
-            recorder_.ProcessCaptureBlock(*window);
-            int32_t seconds = 0;
-            int32_t kilobytes = 0;
-            if (recorder_.TakeCountersChanged(&seconds, &kilobytes) && services_.view) {
-                services_.view->UpdateTimeAndSize(seconds, kilobytes);
-            }
-        }
+        ProcessLatestWindow();
         buffer_->BlockConsumed();
+    }
+}
+
+void CaptureDevice::ProcessLatestWindow() {
+    const CaptureWindow* window = windows_.TakeLatest();
+    if (!window) return;
+    recorder_.ProcessCaptureBlock(*window);
+    int32_t seconds = 0;
+    int32_t kilobytes = 0;
+    if (recorder_.TakeCountersChanged(&seconds, &kilobytes) && services_.view) {
+        services_.view->UpdateTimeAndSize(seconds, kilobytes);
     }
 }
 

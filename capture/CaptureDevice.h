@@ -31,8 +31,9 @@ struct CaptureServices {
     // Fills a ten-digit MMDDhhmmss text; MakeTimeStamp (local time now) when empty.
     std::function<void(char* buffer)> makeTimeStamp;
     GroupReportFn groupReport;             // each group that went into a file, as it ends
-    // Batch work over a device that answers at once (a scan in lock step): the threads'
-    // hand-shakes spin briefly before they sleep. Never for a live device: it would burn CPU.
+    // Batch work over a device that answers at once (a scan in lock step): the capture thread
+    // processes each block itself and its waits spin briefly before they sleep. Never for a
+    // live device: it would burn CPU and could make the capture miss notifications.
     bool batch = false;
     // Called on the capture thread when it ends on a device failure during a run (the failure
     // is in the log by then). The run's threads are still to be stopped by the window's thread.
@@ -81,6 +82,7 @@ private:
     void CaptureThreadProc();
     bool OnCaptureNotification(int index);
     void ProcessingThreadProc();
+    void ProcessLatestWindow();  // the newest published window, if any, through the recorder
     void StopProcessingThread();
     void StopCaptureThread();
     void TakeTimeStamp(char* buffer);
