@@ -153,12 +153,6 @@ inline std::vector<int> PlayedOutputBlocks(const std::vector<uint8_t>& played) {
     return blocks;
 }
 
-inline std::string Describe(const std::vector<int>& numbers) {
-    std::string text;
-    for (int n : numbers) text += std::to_string(n) + " ";
-    return text;
-}
-
 // A playback output on a virtual device in simulated time, with a numbered source and a
 // diagnostic log in a temporary directory.
 struct PlaybackRigBase {
