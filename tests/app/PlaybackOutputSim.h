@@ -165,6 +165,14 @@ struct PlaybackRigBase {
 
     explicit PlaybackRigBase(uint32_t lead) : device(lead) { log.LogOpen(dir.Path().string()); }
     VirtualSoundBuffer* Buffer() { return device.LastBuffer(); }
+    // Starts the output on a fresh buffer that simulated time drives for runMs.
+    bool Begin(uint32_t runMs, const PlaybackSource* playing) {
+        if (!output.InitPlaybackOutput()) return false;
+        clock.Attach(Buffer());
+        clock.SetEnd(runMs);
+        if (playing) output.SetSource(*playing);
+        return output.StartPlaybackOutput();
+    }
     // Waits until simulated time has run out: fails at once when the playback thread left
     // before, and after kWaitLimit when time stands still.
     ::testing::AssertionResult WaitRunOut() {

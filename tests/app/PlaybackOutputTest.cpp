@@ -15,11 +15,8 @@ struct Rig : PlaybackRigBase {
         clock.SetHook([this] { source.Serve(); });
     }
     bool Start(uint32_t runMs, bool withSource = true) {
-        if (!output.InitPlaybackOutput()) return false;
-        clock.Attach(Buffer());
-        clock.SetEnd(runMs);
-        if (withSource) output.SetSource(source.Source());
-        return output.StartPlaybackOutput();
+        const PlaybackSource numbered = source.Source();
+        return Begin(runMs, withSource ? &numbered : nullptr);
     }
     std::vector<int> RunToEnd() {
         EXPECT_TRUE(WaitRunOut());

@@ -10,9 +10,7 @@
 #include <thread>
 
 #include "display/ScreenLayout.h"
-#include "display/StaticScreen.h"
 #include "qt/QtTestApplication.h"
-#include "support/TestSupport.h"
 
 namespace sonotrap {
 namespace {
@@ -96,19 +94,6 @@ TEST_F(QtBackScreenTest, PaintCopiesTheScreenAndBlackBeforeItExists) {
     window = Painted(QRect(5, 5, 10, 10));
     EXPECT_EQ(window.pixel(5, 5) & 0xFFFFFFu, 0u);
     EXPECT_EQ(window.pixel(15, 15) & 0xFFFFFFu, 0xFFFFFFu);
-}
-
-TEST_F(QtBackScreenTest, SavedPngHoldsTheScreen) {
-    std::atomic<int32_t> modeIndex{0};
-    DrawStaticScreen(*screen, modeIndex);
-    test::TempDir dir;
-    const std::string path = dir.File("screen.png");
-    ASSERT_TRUE(screen->SavePng(QString::fromStdString(path)));
-    QImage loaded(QString::fromStdString(path));
-    ASSERT_EQ(loaded.size(), QSize(640, 480));
-    for (int y = 0; y < 480; y += 7) {
-        for (int x = 0; x < 640; x += 5) ASSERT_EQ(loaded.pixel(x, y) & 0xFFFFFFu, Pixel(x, y)) << x << "," << y;
-    }
 }
 
 // A worker thread writes text while the GUI thread paints: the adapter serialises them, and
