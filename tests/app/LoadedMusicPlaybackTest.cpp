@@ -42,13 +42,9 @@ struct PlayingRig : PlaybackRigBase {
         return WriteMonoWav(path, file) && music.MapMusicFile(path) && music.OpenMusic() != nullptr;
     }
     bool Play(uint32_t runMs) {
-        if (!output.InitPlaybackOutput()) return false;
-        clock.Attach(Buffer());
-        clock.SetEnd(runMs);
-        PlaybackSource source = music.Source();
-        source.wake = &refilled;
-        output.SetSource(source);
-        return output.StartPlaybackOutput();
+        PlaybackSource playing = music.Source();
+        playing.wake = &refilled;
+        return Begin(runMs, &playing);
     }
     // Runs to the end of simulated time, stops both threads and returns the samples played.
     std::vector<int16_t> Finish() {

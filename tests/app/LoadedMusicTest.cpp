@@ -45,21 +45,12 @@ struct MusicRig {
 
 }  // namespace
 
-TEST(LoadedMusicPipeline, OpenBuildsAZeroedPipelineWhoseNewestTwoSlotsAreTheSource) {
-    MusicRig rig;
-    ASSERT_TRUE(rig.Load(CountingSamples(10 * kBlock)));
-    const PlaybackSource source = rig.music.Source();
-    ASSERT_NE(rig.music.SampleBuffer(), nullptr);
-    EXPECT_EQ(source.bytes, rig.music.SampleBuffer() + 32768);
-    EXPECT_NE(source.lock, nullptr);
-    EXPECT_NE(source.wake, nullptr);
-    for (uint32_t i = 0; i < LoadedMusic::kSampleBufferBytes; ++i) ASSERT_EQ(rig.music.SampleBuffer()[i], 0) << i;
-    EXPECT_EQ(rig.music.Path(), rig.dir.File("music.wav"));
-}
-
+// The pipeline starts zeroed; its newest two slots are the playback source.
 TEST(LoadedMusicPipeline, EachTickMovesTwoNewBlocksIntoSlots14And15AndShiftsTheRestDown) {
     MusicRig rig;
     ASSERT_TRUE(rig.Load(CountingSamples(40 * kBlock)));
+    EXPECT_EQ(rig.music.Source().bytes, rig.music.SampleBuffer() + 32768);
+    for (uint32_t i = 0; i < LoadedMusic::kSampleBufferBytes; ++i) ASSERT_EQ(rig.music.SampleBuffer()[i], 0) << i;
     rig.Wake();
     EXPECT_EQ(SlotSamples(rig.music, 14), FileBlock(rig.file, 0));
     EXPECT_EQ(SlotSamples(rig.music, 15), FileBlock(rig.file, 1));
@@ -67,31 +58,20 @@ TEST(LoadedMusicPipeline, EachTickMovesTwoNewBlocksIntoSlots14And15AndShiftsTheR
     for (int t = 0; t < 8; ++t) rig.Wake();
     // Nine ticks, eighteen blocks: slot k holds block k + 2.
     for (int k = 0; k < 16; ++k) EXPECT_EQ(SlotSamples(rig.music, k), FileBlock(rig.file, k + 2)) << k;
-    // The 256-byte edges around the analysis window stay zero.
-    const uint8_t* buffer = rig.music.SampleBuffer();
-    for (uint32_t i = 0; i < 256; ++i) {
-        EXPECT_EQ(buffer[i], 0);
-        EXPECT_EQ(buffer[32512 + i], 0);
-    }
     EXPECT_EQ(rig.music.BlocksAnalysed(), 18u);
     EXPECT_EQ(rig.music.ElapsedSamples(), 18u * kBlock);
 }
 
+// At the end of the file the sixth block comes zero-padded, then the file starts again; the
+// time restarts when its first block is read again, not when it is heard.
 TEST(LoadedMusicPipeline, LoopsToTheFirstBlockAtTheEndOfTheFileAndRestartsTheTime) {
     MusicRig rig;
-    // Five and a half blocks: the sixth comes zero-padded, then the file starts again.
     ASSERT_TRUE(rig.Load(CountingSamples(5 * kBlock + kBlock / 2)));
-    std::vector<std::vector<int16_t>> seen;
-    for (int t = 0; t < 7; ++t) {
+    for (size_t t = 0; t < 7; ++t) {
         rig.Wake();
-        seen.push_back(SlotSamples(rig.music, 14));
-        seen.push_back(SlotSamples(rig.music, 15));
+        EXPECT_EQ(SlotSamples(rig.music, 15), FileBlock(rig.file, (2 * t + 1) % 6)) << t;
     }
-    const size_t expected[] = {0, 1, 2, 3, 4, 5, 0, 1, 2, 3, 4, 5, 0, 1};
-    for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], FileBlock(rig.file, expected[i])) << i;
-    // The time restarts when the file's first block is read again, not when it is heard: the
-    // last wrap came with the thirteenth read, and one block has been analysed since.
-    EXPECT_EQ(rig.music.ElapsedSamples(), 1u * kBlock);
+    EXPECT_EQ(rig.music.ElapsedSamples(), 1u * kBlock);  // read at the 13th block, one analysed since
 }
 
 TEST(LoadedMusicDisplay, TheFirstNineBlocksAreNotShownAndMetersWaitForAReadyDisplay) {
@@ -129,19 +109,15 @@ TEST(LoadedMusicDisplay, ShowsTheWindowTheBlockLevelOfSlots6And7AndThePlayingTim
     ASSERT_EQ(shows.size(), 1u);
     const RecordingDisplay::Shown& shown = shows[0];
     EXPECT_EQ(shown.seconds, 0);  // 10 x 1152 samples = 0.36 s
-    EXPECT_TRUE(shown.meters);
-    EXPECT_TRUE(shown.drawn);
-    // The window: 128 zero samples, slots 0 to 13, 128 zero samples; at the tenth analysis the
-    // pipeline has taken in nine blocks, in slots 7 to 15.
-    ASSERT_EQ(shown.window.size(), 16384u);
-    for (int i = 0; i < 128; ++i) {
-        EXPECT_EQ(shown.window[i], 0);
-        EXPECT_EQ(shown.window[16256 + i], 0);
+    // The window: 128 zero samples, slots 0 to 13, 128 zero samples; the pipeline has taken in
+    // nine blocks, in slots 7 to 15.
+    std::vector<int16_t> window(128 + 7 * kBlock, 0);
+    for (size_t k = 0; k < 7; ++k) {
+        const std::vector<int16_t> block = FileBlock(samples, k);
+        window.insert(window.end(), block.begin(), block.end());
     }
-    for (int k = 0; k < 14; ++k) {
-        const std::vector<int16_t> slot(shown.window.begin() + 128 + k * kBlock, shown.window.begin() + 128 + (k + 1) * kBlock);
-        EXPECT_EQ(slot, k < 7 ? std::vector<int16_t>(kBlock, 0) : FileBlock(samples, k - 7)) << k;
-    }
+    window.resize(16384, 0);
+    EXPECT_EQ(shown.window, window);
     EXPECT_NEAR(shown.level, 20 * std::log10(16384.0 / 32768) + 20 * std::log10(65535.0), 1e-9);
 }
 
@@ -159,20 +135,7 @@ TEST(LoadedMusicFiles, MissingAndEmptyFilesAreNotMappedQuietlyAndAnUnreadableOne
     ASSERT_TRUE(rig.music.MapMusicFile(rig.dir.File("notes.txt")));
     EXPECT_EQ(rig.music.OpenMusic(), nullptr);
     EXPECT_EQ(rig.music.Source().bytes, nullptr);
-    const auto boxes = rig.window.MessageBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].text, "Sorry - I can't read that file format, Bram.");
-    EXPECT_EQ(boxes[1].caption, "File IO Error ");
-    EXPECT_EQ(boxes[1].icon, MessageIcon::Exclamation);
-}
-
-TEST(LoadedMusicService, StopsWhileWaitingForAWake) {
-    MusicRig rig;
-    ASSERT_TRUE(rig.Load(CountingSamples(10 * kBlock)));
-    rig.music.StopEventService();
-    EXPECT_EQ(rig.music.TicksCompleted(), 0u);
-    rig.music.StopEventService();  // twice is harmless
-    EXPECT_EQ(rig.LogText().find("WAIT_"), std::string::npos);
+    EXPECT_EQ(rig.window.MessageBoxes().size(), 2u);  // the text: ShellStarted.MissingFile...
 }
 
 TEST(LoadedMusicService, StopInsideATickEndsTheTickAtOnceAndLogsEachLongWait) {

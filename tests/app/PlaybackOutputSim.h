@@ -153,12 +153,6 @@ inline std::vector<int> PlayedOutputBlocks(const std::vector<uint8_t>& played) {
     return blocks;
 }
 
-inline std::string Describe(const std::vector<int>& numbers) {
-    std::string text;
-    for (int n : numbers) text += std::to_string(n) + " ";
-    return text;
-}
-
 // A playback output on a virtual device in simulated time, with a numbered source and a
 // diagnostic log in a temporary directory.
 struct PlaybackRigBase {
@@ -171,6 +165,14 @@ struct PlaybackRigBase {
 
     explicit PlaybackRigBase(uint32_t lead) : device(lead) { log.LogOpen(dir.Path().string()); }
     VirtualSoundBuffer* Buffer() { return device.LastBuffer(); }
+    // Starts the output on a fresh buffer that simulated time drives for runMs.
+    bool Begin(uint32_t runMs, const PlaybackSource* playing) {
+        if (!output.InitPlaybackOutput()) return false;
+        clock.Attach(Buffer());
+        clock.SetEnd(runMs);
+        if (playing) output.SetSource(*playing);
+        return output.StartPlaybackOutput();
+    }
     // Waits until simulated time has run out: fails at once when the playback thread left
     // before, and after kWaitLimit when time stands still.
     ::testing::AssertionResult WaitRunOut() {

@@ -3,9 +3,6 @@
 #include <future>
 
 #include "PlaybackOutputSim.h"
-#include "log/DiagnosticLog.h"
-#include "app/PlaybackOutput.h"
-#include "support/TestSupport.h"
 
 using namespace sonotrap;
 using namespace sonotrap::test;
@@ -18,11 +15,8 @@ struct Rig : PlaybackRigBase {
         clock.SetHook([this] { source.Serve(); });
     }
     bool Start(uint32_t runMs, bool withSource = true) {
-        if (!output.InitPlaybackOutput()) return false;
-        clock.Attach(Buffer());
-        clock.SetEnd(runMs);
-        if (withSource) output.SetSource(source.Source());
-        return output.StartPlaybackOutput();
+        const PlaybackSource numbered = source.Source();
+        return Begin(runMs, withSource ? &numbered : nullptr);
     }
     std::vector<int> RunToEnd() {
         EXPECT_TRUE(WaitRunOut());
@@ -42,7 +36,6 @@ struct Rig : PlaybackRigBase {
         stopped.get();
         return waited;
     }
-    // For runs where the thread leaves on its own: simulated time stops with it.
     bool WaitThreadLeft() {
         return WaitUntil([this] { return !output.IsThreadRunning(); });
     }
@@ -52,7 +45,7 @@ struct Rig : PlaybackRigBase {
 void ExpectLeadInThenInOrder(const std::vector<int>& blocks, int first) {
     ASSERT_GT(blocks.size(), 20u);
     for (size_t k = 0; k < blocks.size(); ++k)
-        ASSERT_EQ(blocks[k], k < 10 ? 0 : first + static_cast<int>(k) - 10) << "block " << k << ": " << Describe(blocks);
+        ASSERT_EQ(blocks[k], k < 10 ? 0 : first + static_cast<int>(k) - 10) << "block " << k;
 }
 
 }  // namespace
@@ -61,8 +54,7 @@ TEST(PlaybackOutputThread, SteadyStatePlaysEverySourceBlockOnceInOrderAfterASile
     Rig rig;
     ASSERT_TRUE(rig.Start(10000));
     const std::vector<int> blocks = rig.RunToEnd();
-    // The buffer plays its silence once through, then block 0 again and blocks 1 to 4 while the
-    // thread refills them one by one: ten blocks (720 ms) before the first music.
+    // The buffer's silence once through, then blocks 0 to 4 again while the thread refills them.
     ExpectLeadInThenInOrder(blocks, 1);
     EXPECT_EQ(rig.output.ResetCount(), 0u);
     // Only the start-up silence was ever played without having been written since.
@@ -70,8 +62,7 @@ TEST(PlaybackOutputThread, SteadyStatePlaysEverySourceBlockOnceInOrderAfterASile
     // Every block written asked for the next one, and the writer stays 4 blocks ahead.
     EXPECT_GE(rig.source.Serves(), static_cast<int>(blocks.size()) - 10 + 4);
     EXPECT_LE(rig.source.Serves(), static_cast<int>(blocks.size()) - 10 + 5);
-    // Each sleep is half of what is left of the block (at least 1 ms): 36, 18, 9, 4, 2, 1, 1,
-    // 1 ms, so about eight wakes per 72 ms block, and never a sleep of nothing.
+    // Each sleep is half of what is left of the block, at least 1 ms: about eight per block.
     EXPECT_EQ(rig.clock.emptySleeps.load(), 0);
     const double perBlock = static_cast<double>(rig.clock.sleeps.load()) / static_cast<double>(blocks.size());
     EXPECT_GT(perBlock, 4.0);
@@ -106,12 +97,8 @@ TEST(PlaybackOutputThread, ResetLockFailureIsLoggedAndEndsTheThread) {
     ASSERT_TRUE(rig.WaitThreadLeft());
     EXPECT_EQ(rig.output.ResetCount(), 0u);
     rig.output.StopPlaybackOutput();
-    const std::string text = rig.LogText();
-    EXPECT_NE(text.find("Error: DirectSoundBufferReset - Lock failed\n"
-                        "Error: lock buffer: DSERR_BUFFERLOST\n"
-                        "dwCurrentWriteCursor: "),
-              std::string::npos)
-        << text;  // the rest of the report: BufferReset.LockFailuresLogTheirNameAndTheSpaces
+    EXPECT_NE(rig.LogText().find("Error: DirectSoundBufferReset - Lock failed\nError: lock buffer: DSERR_BUFFERLOST\n"),
+              std::string::npos);
 }
 
 TEST(PlaybackOutputThread, ACursorReadFailureEndsTheThreadQuietly) {
@@ -126,24 +113,16 @@ TEST(PlaybackOutputThread, ACursorReadFailureEndsTheThreadQuietly) {
     rig.output.StopPlaybackOutput();
     EXPECT_FALSE(rig.output.IsPlaying());
     EXPECT_TRUE(rig.output.HasDevice());
-    const std::string text = rig.LogText();
-    EXPECT_EQ(text.find("Error"), std::string::npos) << text;
-    EXPECT_EQ(text.find("Failed"), std::string::npos) << text;
+    EXPECT_EQ(rig.LogText().find("Error"), std::string::npos);
 }
 
-TEST(PlaybackOutputLifecycle, StopWhileTheThreadSleepsReturnsOnlyAfterItLeft) {
-    Rig rig;
-    int locks = 0;
-    EXPECT_TRUE(rig.StopWhileAsleep(1000, &locks));
-    // The thread saw the stop when it woke and wrote nothing more.
-    EXPECT_EQ(rig.Buffer()->LockCount(), locks);
-    EXPECT_FALSE(rig.Buffer()->IsPlaying());
-}
-
-TEST(PlaybackOutputLifecycle, RestartPlaysFromTheBufferStartWithANewLeadIn) {
+// The stop waits for the sleeping thread, which writes nothing more; a restart plays from the
+// buffer start, silenced, with the same lead-in, and the music goes on where the source stands.
+TEST(PlaybackOutputLifecycle, StopWhileTheThreadSleepsWaitsForItAndARestartBeginsAnew) {
     Rig rig;
     int locks = 0;
     ASSERT_TRUE(rig.StopWhileAsleep(2000, &locks));
+    EXPECT_EQ(rig.Buffer()->LockCount(), locks);
     const size_t firstRun = rig.Buffer()->Played().size();
     rig.clock.SetEnd(6000);
     ASSERT_TRUE(rig.output.StartPlaybackOutput());
@@ -151,11 +130,8 @@ TEST(PlaybackOutputLifecycle, RestartPlaysFromTheBufferStartWithANewLeadIn) {
     const std::vector<uint8_t> played = rig.Buffer()->Played();
     const std::vector<int> second =
         PlayedOutputBlocks(std::vector<uint8_t>(played.begin() + static_cast<long>(firstRun), played.end()));
-    // The second run starts at the buffer start, silenced, with the same lead-in, and goes on
-    // with the music where the source stands.
     EXPECT_GT(second[10], 20);
     ExpectLeadInThenInOrder(second, second[10]);
-    EXPECT_EQ(rig.Buffer()->PlayCalls(), 2);
 }
 
 TEST(PlaybackOutputLifecycle, StartTwiceKeepsOneThread) {
@@ -190,40 +166,9 @@ TEST(PlaybackOutputLifecycle, InitFailuresAreLoggedReleaseTheBufferAndStartFails
         EXPECT_FALSE(rig.output.StartPlaybackOutput());
         EXPECT_FALSE(rig.output.IsPlaying());
         const std::string text = rig.LogText();
-        if (c.line) {
-            EXPECT_NE(text.find(std::string(c.line) + "\n"), std::string::npos) << text;
-        } else {
+        EXPECT_NE(text.find(c.line ? std::string(c.line) + "\n" : "Shutting"), std::string::npos) << text;
+        if (!c.line) {
             EXPECT_EQ(text.find("Failed"), std::string::npos) << text;
         }
     }
-    TempDir dir;
-    DiagnosticLog log;
-    log.LogOpen(dir.Path().string());
-    PlaybackOutput noDevice(nullptr, log);
-    EXPECT_FALSE(noDevice.InitPlaybackOutput());
-    EXPECT_FALSE(noDevice.StartPlaybackOutput());
-    log.LogClose();
-    EXPECT_NE(ReadFileText(dir.File("Sonotrap.Log")).find("Failed: DirectSoundCreate!\n"), std::string::npos);
-}
-
-TEST(PlaybackOutputLifecycle, StartSilencesTheBufferAndRewinds) {
-    Rig rig;
-    ASSERT_TRUE(rig.output.InitPlaybackOutput());
-    VirtualSoundBuffer* buffer = rig.Buffer();
-    SoundRegions regions;
-    ASSERT_EQ(buffer->Lock(0, kSoundBufferBytes, false, &regions), kSoundOk);
-    std::memset(regions.first, 0x55, regions.firstBytes);
-    buffer->Unlock(regions);
-    buffer->SetCurrentPosition(12345);
-    rig.clock.Attach(buffer);
-    rig.clock.HoldAt(1);
-    ASSERT_TRUE(rig.output.StartPlaybackOutput());
-    ASSERT_TRUE(rig.clock.WaitHeld());
-    uint32_t play = 1, write = 0;
-    buffer->GetCurrentPosition(&play, &write);
-    const std::vector<uint8_t> contents = buffer->Contents();
-    rig.clock.Release();
-    rig.output.StopPlaybackOutput();
-    EXPECT_EQ(play, 72u * 64u);  // one start-up sleep from position 0
-    EXPECT_EQ(std::count(contents.begin(), contents.end(), 0), static_cast<long>(kSoundBufferBytes));
 }

@@ -13,12 +13,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(log.LogOpen(dir.Path().string())); }
     std::string LogBody() {
         log.LogClose();
-        std::string text = test::ReadFileText(dir.File("Sonotrap.Log"));
-        size_t start = text.find("Timer initialized\n");
-        size_t end = text.find("\n\nShutting down");
-        if (start == std::string::npos || end == std::string::npos) return text;
-        start += std::string("Timer initialized\n").size();
-        return text.substr(start, end - start);
+        const std::string text = test::ReadFileText(dir.File("Sonotrap.Log"));
+        const size_t start = text.find("Timer initialized\n") + 18;
+        return text.substr(start, text.find("\n\nShutting down") - start);
     }
 
     test::TempDir dir;

@@ -14,8 +14,9 @@
 namespace sonotrap {
 namespace {
 
-using test::ShellHarness;
 using namespace test;
+
+constexpr uint32_t kStartPixel = Rgb(10, 0, 1);
 
 class ShellStarted : public ::testing::Test {
 protected:
@@ -28,54 +29,32 @@ protected:
 };
 
 TEST_F(ShellStarted, StartupEndsInMonitorIdleWithDefaultsLogged) {
-    ShellState& s = h.State();
-    EXPECT_TRUE(h.shell->DisplayReady());
     EXPECT_FALSE(h.shell->StartupRunning());
-    EXPECT_EQ(s.modeIndex, 0);
-    EXPECT_TRUE(s.captureSide);
-    EXPECT_FALSE(s.running);
-    EXPECT_TRUE(s.captureReady);
+    EXPECT_EQ(h.State().modeIndex, 0);
+    EXPECT_TRUE(h.State().captureReady);
     EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
     EXPECT_TRUE(h.window.MenuEntryEnabled(command::kLoad));
-    EXPECT_TRUE(h.window.MenuEntryEnabled(command::kGraph));
-    EXPECT_TRUE(h.window.MessageBoxes().empty());
-    const std::string log = h.LogText();
-    EXPECT_NE(log.find("Timer initialized\n"), std::string::npos);
-    EXPECT_NE(log.find("Min Trigger Freq: 16, Max Trigger Freq: 16000\nThreshold DBs: 60\n"), std::string::npos);
+    EXPECT_NE(h.LogText().find("Min Trigger Freq: 16, Max Trigger Freq: 16000\nThreshold DBs: 60\n"), std::string::npos);
     EXPECT_EQ(h.shell->RecordingDirectory(), std::filesystem::current_path().string() + "/");
-    EXPECT_EQ(h.screen.Snapshot().At(5, 5), kBackgroundColour);
-    EXPECT_EQ(h.shell->PeakMeterRect(), (Rect{561, 43, 576, 431}));
 }
 
-TEST_F(ShellStarted, ThresholdClicksOnlyStrictlyInsideTheMeterDuringACaptureRun) {
+// Only clicks strictly inside the meter during a capture run move the threshold; the trigger's
+// copy, the meter's line (drawn at its next update) and the log follow.
+TEST_F(ShellStarted, ThresholdClicksInsideTheMeterDuringACaptureRunMoveTriggerLineAndLog) {
     Settings& settings = h.shell->GetSettings();
     h.Click(kMeterX, 285);  // stopped: nothing
     EXPECT_EQ(settings.Threshold(), 60u);
-    h.Click(kMeterX, 100);
-    EXPECT_EQ(settings.Threshold(), 60u);
     StartRun();
-    for (auto [y, threshold] : {std::pair{44, 0u}, {430, 96u}, {285, 60u}}) {
-        h.Click(kMeterX, y);
-        EXPECT_EQ(settings.Threshold(), threshold) << y;
-    }
-    for (auto [x, y] : {std::pair{561, 100}, {576, 100}, {kMeterX, 43}, {kMeterX, 431}}) {
+    for (auto [x, y, threshold] : {std::tuple{kMeterX, 44, 0u}, {kMeterX, 430, 96u}, {561, 100, 96u}, {576, 100, 96u},
+                                   {kMeterX, 43, 96u}, {kMeterX, 431, 96u}, {kMeterX, 150, 27u}}) {
         h.Click(x, y);
-        EXPECT_EQ(settings.Threshold(), 60u) << x << "," << y;
+        EXPECT_EQ(settings.Threshold(), threshold) << x << "," << y;
     }
-    EXPECT_TRUE(h.State().running);
-}
-
-// A threshold click reaches the trigger's copy, the meter's line (drawn at its next update)
-// and the log.
-TEST_F(ShellStarted, ThresholdClickMovesTheTriggerTheMeterLineAndLogsIt) {
-    StartRun();
-    h.Click(kMeterX, 150);  // floor(96.32947 * 107 / 388 + 0.5) = 27
-    EXPECT_EQ(h.shell->GetSettings().ThresholdLevel(), 27.0);
     EXPECT_EQ(h.shell->Display()->Graph()->PeakMeter().Threshold(), 27.0);
     const std::string log = h.LogText();
     EXPECT_EQ(log.substr(log.rfind("Threshold DBs")), "Threshold DBs: 27\n");
     const int row = 43 + static_cast<int>(27 * 388 / 96.32947);
-    WaitFor([&] { return h.Pixel(kMeterX, row) == 0xFFFFFFu; }, 5000, "the threshold line on row " + std::to_string(row));
+    WaitFor([&] { return h.Pixel(kMeterX, row) == 0xFFFFFFu; }, 5000, "the threshold line");
 }
 
 // Any other click restarts the averaging: a silent block after a click is not mixed with the
@@ -98,7 +77,7 @@ TEST_F(ShellStarted, OtherClicksRestartAveraging) {
     EXPECT_LT(peakAfterTone(true), mixed - 40.0f);
 }
 
-TEST_F(ShellStarted, StartStopRegionBoundsAreInclusive) {
+TEST_F(ShellStarted, StartStopAndMarkerRegionsAreInclusive) {
     for (auto [x, y] : {std::pair{419, 450}, {459, 450}, {430, 443}, {430, 472}}) {
         h.Click(x, y);
         EXPECT_FALSE(h.State().running) << x << "," << y;
@@ -109,109 +88,57 @@ TEST_F(ShellStarted, StartStopRegionBoundsAreInclusive) {
         h.Click(x, y);
         EXPECT_FALSE(h.State().running) << x << "," << y;
     }
-}
-
-TEST_F(ShellStarted, StaticScreenAndRunningStripShowTheSelectedMode) {
-    const uint32_t start = Rgb(10, 0, 1), stop = Rgb(10, 0, 2), running = Rgb(10, 0, 3), idle = Rgb(10, 0, 4);
-    const uint32_t empty = Rgb(10, 0, 5), selected = Rgb(10, 0, 6), no = Rgb(10, 0, 7);
-    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), start);
-    EXPECT_EQ(h.Pixel(kMarkerX[0], kMarkerY), selected);
-    EXPECT_EQ(h.Pixel(kModeStripRect.left, kModeStripRect.top), idle);
-    EXPECT_EQ(h.Pixel(130, 20), Rgb(10, 0, 9));  // the title
-    h.window.ClearInvalidations();
-    h.Click(kMonitorX, kMarkerRowY);  // the selected mode again: nothing drawn
-    EXPECT_TRUE(h.window.Invalidations().empty());
-    h.Click(kRecordX, kMarkerRowY);
-    EXPECT_EQ(h.window.Invalidations(), (std::vector<Rect>{kMarkerRowRect}));
-    EXPECT_EQ(h.Pixel(kMarkerX[0], kMarkerY), empty);
-    EXPECT_EQ(h.Pixel(kMarkerX[1], kMarkerY), selected);
-    StartRun();
-    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), stop);
-    EXPECT_EQ(h.Pixel(kModeStripRect.left, kModeStripRect.top), running);
-    EXPECT_EQ(h.Pixel(kMarkerX[1], kMarkerY), no);
-    h.Click(kStartX, kStartY);
-    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), start);
-    EXPECT_EQ(h.Pixel(kMarkerX[1], kMarkerY), selected);
-    EXPECT_EQ(h.Pixel(kMarkerX[0], kMarkerY), empty);
-}
-
-TEST_F(ShellStarted, MonitorRunEnablesRecordingOptionsAndRecordMarkerThenStartMakesARecordRun) {
-    StartRun();
-    EXPECT_TRUE(h.State().monitorOnly);
-    EXPECT_TRUE(h.window.MenuEntryEnabled(command::kRecording));
-    h.Click(kStartX, kStartY);
-    EXPECT_FALSE(h.State().running);
-    EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
-    h.Click(kRecordX, kMarkerRowY);
-    EXPECT_EQ(h.State().modeIndex, 1);
-    EXPECT_TRUE(h.State().captureSide);
-    StartRun();
-    EXPECT_FALSE(h.State().monitorOnly);
-    h.Click(kMonitorX, kMarkerRowY);  // markers are ignored while running
-    EXPECT_EQ(h.State().modeIndex, 1);
-    h.Click(kPlaybackX, kMarkerRowY);
-    EXPECT_TRUE(h.State().captureSide);
-    h.Click(kStartX, kStartY);
-    EXPECT_FALSE(h.State().running);
-    EXPECT_EQ(h.State().modeIndex, 1);
-}
-
-TEST_F(ShellStarted, MarkerBoundsAndRowOnlyAreHandled) {
-    for (auto [x, y] : {std::pair{217, kMarkerRowY}, {276, kMarkerRowY}, {290, kMarkerRowY}, {341, kMarkerRowY},
-                        {355, kMarkerRowY}, {kRecordX, 450}, {kRecordX, 464}}) {
-        h.Click(x, y);
-        EXPECT_EQ(h.State().modeIndex, 0) << x << "," << y;
-    }
-    for (auto [x, y, mode] : {std::tuple{289, 463, 1}, {204, 451, 0}, {277, 451, 1}, {216, 463, 0}}) {
+    for (auto [x, y, mode] : {std::tuple{217, kMarkerRowY, 0}, {276, kMarkerRowY, 0}, {341, kMarkerRowY, 0},
+                              {kRecordX, 450, 0}, {kRecordX, 464, 0}, {289, 463, 1}, {204, 451, 0}, {277, 451, 1},
+                              {290, kMarkerRowY, 1}, {355, kMarkerRowY, 1}, {216, 463, 0}}) {
         h.Click(x, y);
         EXPECT_EQ(h.State().modeIndex, mode) << x << "," << y;
     }
 }
 
-TEST_F(ShellStarted, PlaybackMarkerSwitchesSidesAndBack) {
-    h.Click(kPlaybackX, kMarkerRowY);
-    EXPECT_EQ(h.State().modeIndex, 2);
-    EXPECT_FALSE(h.State().captureSide);
-    ModeControl* control = h.shell->GetModeControl();
-    EXPECT_TRUE(control->HasPlaybackOutput());
+TEST_F(ShellStarted, MonitorRunEnablesRecordingOptionsAndMarkersWaitForTheStop) {
+    StartRun();
+    EXPECT_TRUE(h.State().monitorOnly);
+    EXPECT_TRUE(h.window.MenuEntryEnabled(command::kRecording));
+    h.Click(kStartX, kStartY);
     EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
+    h.Click(kRecordX, kMarkerRowY);
+    StartRun();
+    EXPECT_FALSE(h.State().monitorOnly);
     h.Click(kMonitorX, kMarkerRowY);
-    EXPECT_EQ(h.State().modeIndex, 0);
+    h.Click(kPlaybackX, kMarkerRowY);
+    EXPECT_EQ(h.State().modeIndex, 1);
     EXPECT_TRUE(h.State().captureSide);
-    EXPECT_FALSE(control->HasPlaybackOutput());
-    EXPECT_TRUE(h.State().captureReady);
-    StartRun();  // the capture device was opened again
 }
 
-TEST_F(ShellStarted, PlaybackStartWithCancelledDialogStaysIdle) {
+TEST_F(ShellStarted, PlaybackStartWithCancelledDialogStaysIdleThenMonitorOpensCaptureAgain) {
     h.Click(kPlaybackX, kMarkerRowY);
+    EXPECT_FALSE(h.State().captureSide);
+    EXPECT_TRUE(h.shell->GetModeControl()->HasPlaybackOutput());
     h.Click(kStartX, kStartY);  // no answer scripted: Cancel
     EXPECT_FALSE(h.State().running);
-    EXPECT_FALSE(h.State().fileLoaded);
     auto requests = h.window.FileDialogRequests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].title, "Load music...");
-    ASSERT_EQ(requests[0].filters.size(), 2u);
-    EXPECT_EQ(requests[0].filters[0], (std::pair<std::string, std::string>{"Audio types", "*.mp3;*.wav;"}));
-    EXPECT_EQ(requests[0].filters[1], (std::pair<std::string, std::string>{"All types", "*.*"}));
+    EXPECT_EQ(requests[0].filters, (std::vector<std::pair<std::string, std::string>>{{"Audio types", "*.mp3;*.wav;"},
+                                                                                     {"All types", "*.*"}}));
+    h.Click(kMonitorX, kMarkerRowY);
+    EXPECT_FALSE(h.shell->GetModeControl()->HasPlaybackOutput());
+    StartRun();
 }
 
-TEST_F(ShellStarted, PlaybackRunLoadsIgnoresMeterAndMarkersAndAsksAgainAfterTheCaptureSide) {
+TEST_F(ShellStarted, PlaybackRunIgnoresMeterAndMarkersAndAsksAgainAfterTheCaptureSide) {
     const std::string wav = h.MusicFile();
     h.PlayFile(wav);
     ASSERT_TRUE(h.State().running);
-    EXPECT_TRUE(h.State().fileLoaded);
-    EXPECT_TRUE(h.State().playbackPrepared);
     EXPECT_TRUE(h.shell->GetModeControl()->Output()->IsPlaying());
     h.Click(kMeterX, 44);
     EXPECT_EQ(h.shell->GetSettings().Threshold(), 60u);
     h.Click(kMonitorX, kMarkerRowY);
     EXPECT_EQ(h.State().modeIndex, 2);
     h.Click(kStartX, kStartY);
-    EXPECT_FALSE(h.State().running);
     EXPECT_FALSE(h.shell->GetModeControl()->Output()->IsPlaying());
     EXPECT_TRUE(h.State().fileLoaded);  // kept for the next Start
-    EXPECT_EQ(h.shell->GetModeControl()->MusicFilePath(), wav);
     // Back from the capture side the file is gone: Start asks again, from the last choice.
     h.Click(kMonitorX, kMarkerRowY);
     h.Click(kPlaybackX, kMarkerRowY);
@@ -220,7 +147,6 @@ TEST_F(ShellStarted, PlaybackRunLoadsIgnoresMeterAndMarkersAndAsksAgainAfterTheC
     h.Click(kStartX, kStartY);
     ASSERT_EQ(h.window.FileDialogRequests().size(), 2u);
     EXPECT_EQ(h.window.FileDialogRequests()[1].initialPath, wav);
-    EXPECT_TRUE(h.State().running);
     EXPECT_TRUE(h.State().playbackPrepared);
 }
 
@@ -229,7 +155,6 @@ TEST_F(ShellStarted, MissingFileLoadsNothingQuietlyLoadWhilePlayingStopsFirstUnr
     h.shell->OnCommand(command::kLoad);
     EXPECT_FALSE(h.State().fileLoaded);
     EXPECT_TRUE(h.window.MessageBoxes().empty());
-    EXPECT_EQ(h.shell->GetModeControl()->Music(), nullptr);
     const std::string text = h.dir.File("notes.txt");
     test::WriteFileBytes(text, std::vector<uint8_t>(400, 'x'));
     h.PlayFile(h.MusicFile());
@@ -239,7 +164,6 @@ TEST_F(ShellStarted, MissingFileLoadsNothingQuietlyLoadWhilePlayingStopsFirstUnr
     EXPECT_FALSE(h.State().running);
     EXPECT_FALSE(h.State().fileLoaded);
     EXPECT_EQ(h.shell->GetModeControl()->Output()->Source().bytes, nullptr);  // not the freed file's
-    EXPECT_EQ(h.window.MessageBoxes().size(), 1u);
     h.ExpectBox(0, "Sorry - I can't read that file format, Bram.", "File IO Error ", MessageIcon::Exclamation);
 }
 
@@ -248,35 +172,26 @@ TEST_F(ShellStarted, FileLoadedDuringMonitorRunIsReleasedByTheCaptureSide) {
     h.window.ScriptFileDialog(h.MusicFile());
     h.shell->OnCommand(command::kLoad);
     EXPECT_TRUE(h.State().running);  // the run goes on
-    EXPECT_TRUE(h.State().fileLoaded);
     h.Click(kStartX, kStartY);
     h.Click(kPlaybackX, kMarkerRowY);
     EXPECT_TRUE(h.State().fileLoaded);  // Playback will play it
     h.Click(kRecordX, kMarkerRowY);
-    EXPECT_FALSE(h.State().fileLoaded);  // back on the capture side: released
+    EXPECT_FALSE(h.State().fileLoaded);
 }
 
-TEST_F(ShellStarted, CommandsReachTheirDialogs) {
+TEST_F(ShellStarted, CommandsReachTheirDialogsAndTheRecordingSliderMovesTheThreshold) {
     h.shell->OnCommand(command::kAbout);
     h.shell->OnCommand(command::kFileIO);
     h.shell->OnCommand(12345);
     EXPECT_EQ(h.dialogs.about, 1);
     EXPECT_EQ(h.dialogs.fileIO, 1);
-    h.dialogs.graphScript = [](GraphOptionsDialogLogic& logic, GraphOptionsDialogLogic::Choice* choice) {
-        EXPECT_EQ(logic.PendingSpeed(), 1);
+    h.dialogs.graphScript = [](GraphOptionsDialogLogic&, GraphOptionsDialogLogic::Choice* choice) {
         *choice = {5, true};
         return true;
     };
     h.shell->OnCommand(command::kGraph);
-    SpectrumAnalyzer* analyzer = h.shell->Display()->Analyzer();
-    EXPECT_EQ(analyzer->GetAveragingDepth(), 5u);
-    EXPECT_TRUE(analyzer->GetNormalize());
-    EXPECT_FALSE(h.window.CloseRequested());
-    h.shell->OnCommand(command::kExit);
-    EXPECT_TRUE(h.window.CloseRequested());
-}
-
-TEST_F(ShellStarted, RecordingDialogSliderMovesThresholdDuringRun) {
+    EXPECT_EQ(h.shell->Display()->Analyzer()->GetAveragingDepth(), 5u);
+    EXPECT_TRUE(h.shell->Display()->Analyzer()->GetNormalize());
     StartRun();
     h.dialogs.recordingScript = [](RecordingOptionsDialogLogic& logic) {
         logic.OnSliderScroll(kTrackbarThumbTrack, 0, 33);
@@ -284,8 +199,9 @@ TEST_F(ShellStarted, RecordingDialogSliderMovesThresholdDuringRun) {
     };
     h.shell->OnCommand(command::kRecording);
     EXPECT_EQ(h.shell->GetSettings().Threshold(), 33u);
-    EXPECT_EQ(h.shell->GetSettings().MinTriggerFrequency(), 100);
     EXPECT_EQ(h.shell->GetSettings().MaxTriggerFrequency(), 5000);
+    h.shell->OnCommand(command::kExit);
+    EXPECT_TRUE(h.window.CloseRequested());
 }
 
 TEST_F(ShellStarted, ShutdownClosesLogAndReleasesTheScreen) {
@@ -297,10 +213,9 @@ TEST_F(ShellStarted, ShutdownClosesLogAndReleasesTheScreen) {
     h.shell->OnDestroy();       // and a second destroy does nothing
 }
 
-// A Record run over two tone bursts, stopped and then closed with the window: the file is
-// finished (WAV sizes; MP3 whole frames, two of them flushed silence) and the log gives its
-// length and size.
-TEST(ShellRecordRun, StopThenWindowCloseFinishesTheFileAndLogsItsLength) {
+// A Record run over two tone bursts, stopped: the file is finished at once (WAV sizes; MP3
+// whole frames, two of them flushed silence) and the log gives its length and size.
+TEST(ShellRecordRun, StopFinishesTheFileAndLogsItsLength) {
     std::vector<int16_t> input(32000 * 5);
     for (size_t i = 0; i < input.size(); ++i) {
         const bool burst = (i >= 32000 && i < 41600) || (i >= 96000 && i < 105600);
@@ -313,14 +228,12 @@ TEST(ShellRecordRun, StopThenWindowCloseFinishesTheFileAndLogsItsLength) {
         h.shell->GetSettings().SetOutputMp3(mp3);
         h.Click(kRecordX, kMarkerRowY);
         h.Click(kStartX, kStartY);
-        ASSERT_TRUE(h.State().running);
         const std::string end = "End contiguous samples group.\n";
         WaitFor([&] {
             const std::string log = h.LogText();
             return log.find(end) != log.rfind(end);
         }, 30000, "two groups");
         h.Click(kStartX, kStartY);
-        h.shell->OnDestroy();
         std::vector<std::string> files;
         for (const auto& e : std::filesystem::directory_iterator(h.dir.Path())) {
             if (e.path().extension() == (mp3 ? ".mp3" : ".wav")) files.push_back(e.path().string());
@@ -353,15 +266,12 @@ TEST(ShellRecordRun, StopThenWindowCloseFinishesTheFileAndLogsItsLength) {
 TEST(ShellWithoutCapture, DeviceFailureIsReportedAndStartFails) {
     ShellHarness h(false);
     h.Start();
-    EXPECT_EQ(h.window.MessageBoxes().size(), 1u);
     h.ExpectBox(0, "Sorry, seems there was a problem - please reinitialize the application.", "DirectSound error...",
                 MessageIcon::Hand);
-    EXPECT_TRUE(h.State().captureSide);
     EXPECT_FALSE(h.State().captureReady);
     h.Click(kStartX, kStartY);
     EXPECT_FALSE(h.State().running);
     EXPECT_EQ(h.window.MessageBoxes().size(), 2u);
-    EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
 }
 
 TEST(ShellWithoutCapture, FailedCaptureStartIsReportedAndLeavesTheRunStopped) {
@@ -369,17 +279,12 @@ TEST(ShellWithoutCapture, FailedCaptureStartIsReportedAndLeavesTheRunStopped) {
     faults.refuseStart = true;
     ShellHarness h(true, 0, faults);
     h.Start();
-    ASSERT_TRUE(h.State().captureReady);
     h.Click(kStartX, kStartY);
     EXPECT_FALSE(h.State().running);
     EXPECT_FALSE(h.State().captureReady);
     EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
-    EXPECT_EQ(h.window.MessageBoxes().size(), 1u);
     h.ExpectBox(0, "Sorry, seems there was a problem - we can't record.", "Capture error...", MessageIcon::Hand);
-    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), Rgb(10, 0, 1));  // still Start
-    h.Click(kStartX, kStartY);  // the device is now known to be broken
-    ASSERT_EQ(h.window.MessageBoxes().size(), 2u);
-    EXPECT_EQ(h.window.MessageBoxes()[1].caption, "DirectSound error...");
+    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), kStartPixel);
 }
 
 TEST(ShellWithoutCapture, DeviceLostMidRunEndsTheRunAndTellsTheUser) {
@@ -390,12 +295,11 @@ TEST(ShellWithoutCapture, DeviceLostMidRunEndsTheRunAndTellsTheUser) {
     h.Click(kRecordX, kMarkerRowY);
     h.Click(kStartX, kStartY);
     ASSERT_TRUE(h.State().running);
-    for (int i = 0; i < 1000 && h.window.PendingCalls() == 0; ++i) SleepMs(5);
-    ASSERT_GT(h.window.PendingCalls(), 0u) << "the failure was not reported to the window";
+    ASSERT_TRUE(WaitFor([&] { return h.window.PendingCalls() > 0; }, 5000, "the failure report to the window"));
     h.window.RunPostedCalls();
     EXPECT_FALSE(h.State().running);
-    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), Rgb(10, 0, 1));  // Start again
-    EXPECT_EQ(h.Pixel(kMarkerX[1], kMarkerY), Rgb(10, 0, 6));                    // strip restored
+    EXPECT_EQ(h.Pixel(kStartStopRect.left, kStartStopRect.top), kStartPixel);
+    EXPECT_EQ(h.Pixel(kMarkerX[1], kMarkerY), Rgb(10, 0, 6));  // strip restored
     EXPECT_FALSE(h.window.MenuEntryEnabled(command::kRecording));
     h.ExpectBox(0, "Sorry, seems there was a problem - please reinitialize the application.", "DirectSound error...",
                 MessageIcon::Hand);
@@ -411,7 +315,6 @@ TEST(ShellWithoutCapture, UnreadableCurrentDirectoryRefusesToRecord) {
     std::filesystem::current_path(gone);
     std::filesystem::remove(gone);
     h.Start();
-    EXPECT_EQ(h.shell->RecordingDirectory(), "");
     h.Click(kRecordX, kMarkerRowY);
     h.Click(kStartX, kStartY);
     EXPECT_FALSE(h.State().running);
@@ -422,8 +325,10 @@ TEST(ShellWithoutCapture, UnreadableCurrentDirectoryRefusesToRecord) {
     EXPECT_TRUE(h.State().running);
 }
 
-TEST(ShellStartup, ClicksAndDeviceCommandsBeforeStartupAreIgnored) {
-    ShellHarness h;
+TEST(ShellStartup, ClicksAndCommandsBeforeStartupAreIgnoredAndShutdownWaitsForIt) {
+    ShellHarness h(true, 150);
+    h.shell->OnCreate();
+    EXPECT_TRUE(h.shell->StartupRunning());
     h.Click(kStartX, kStartY);
     h.Click(kPlaybackX, kMarkerRowY);
     h.shell->OnCommand(command::kLoad);
@@ -432,29 +337,11 @@ TEST(ShellStartup, ClicksAndDeviceCommandsBeforeStartupAreIgnored) {
     EXPECT_EQ(h.State().modeIndex, 0);
     EXPECT_TRUE(h.window.FileDialogRequests().empty());
     EXPECT_EQ(h.dialogs.graph, 0);
-    EXPECT_TRUE(h.State().clicksEnabled);
-}
-
-TEST(ShellStartup, ShutdownWhileStartupRunsWaitsForIt) {
-    ShellHarness h(true, 150);
-    h.shell->OnCreate();
-    EXPECT_TRUE(h.shell->StartupRunning());
     for (int id : {command::kLoad, command::kGraph, command::kRecording})
         EXPECT_FALSE(h.window.MenuEntryEnabled(id)) << id;  // would be dropped: greyed
     h.shell->OnDestroy();
     EXPECT_FALSE(h.shell->StartupRunning());
     EXPECT_FALSE(h.screen.IsCreated());
-    EXPECT_NE(h.LogText().find("Shutting down logging system..."), std::string::npos);
-}
-
-TEST(ShellStartup, ShutdownRightAfterCreateLeavesNothingRunning) {
-    for (int i = 0; i < 3; ++i) {
-        ShellHarness h;
-        h.shell->OnCreate();
-        h.shell->OnDestroy();
-        EXPECT_FALSE(h.shell->StartupRunning());
-        EXPECT_FALSE(h.screen.IsCreated());
-    }
 }
 
 }  // namespace

@@ -32,15 +32,13 @@ class FakeDialogHost : public DialogHost {
 public:
     bool RunAboutDialog() override { return ++about, true; }
     bool RunRecordingOptionsDialog(RecordingOptionsDialogLogic& logic) override {
-        ++recording;
         logic.OnInitDialog();
-        return recordingScript ? recordingScript(logic) : false;
+        return recordingScript && recordingScript(logic);
     }
     bool RunGraphOptionsDialog(GraphOptionsDialogLogic& logic, GraphOptionsDialogLogic::Choice* choice) override {
         ++graph;
         logic.OnInitDialog();
-        if (!graphScript) return false;
-        return graphScript(logic, choice);
+        return graphScript && graphScript(logic, choice);
     }
     bool RunFileIOOptionsDialog(FileIOOptionsDialogLogic& logic) override {
         ++fileIO;
@@ -48,7 +46,7 @@ public:
         return false;
     }
 
-    int about = 0, recording = 0, graph = 0, fileIO = 0;
+    int about = 0, graph = 0, fileIO = 0;
     std::function<bool(RecordingOptionsDialogLogic&)> recordingScript;
     std::function<bool(GraphOptionsDialogLogic&, GraphOptionsDialogLogic::Choice*)> graphScript;
 };
@@ -108,13 +106,11 @@ public:
     ShellState& State() { return shell->State(); }
     uint32_t Pixel(int x, int y) { return screen.Snapshot().At(x, y); }
     std::string LogText() { return ReadFileText(dir.File("Sonotrap.Log")); }
-    // A playable WAV file of the given length in the test's directory.
-    std::string MusicFile(size_t samples = 32000) {
+    std::string MusicFile() {
         const std::string path = dir.File("music.wav");
-        EXPECT_TRUE(WriteMonoWav(path, CountingSamples(samples)));
+        EXPECT_TRUE(WriteMonoWav(path, CountingSamples(32000)));
         return path;
     }
-    // Playback marker, then Start with path chosen in the file dialog.
     void PlayFile(const std::string& path) {
         Click(kPlaybackX, kMarkerRowY);
         window.ScriptFileDialog(path);
