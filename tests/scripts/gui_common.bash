@@ -1,25 +1,20 @@
-# Shared by the scripts that drive the real program on a virtual X display. Source it after
-# setting $program (the sonotrap binary); it defines:
-#   fail MESSAGE            print (with the tail of $work/run's log, if any) and exit 1
-#   need_tools TOOL...      exit 1 naming the first tool that is missing (and without $program)
-#   gui_setup NAME          a scratch $work (/tmp/sonotrap-NAME.*) with its own XDG_RUNTIME_DIR,
-#                           Qt on X, and an EXIT trap that ends $app_pid, $xvfb_pid, $pulse_pid
-#                           and $bg_pids and removes $work (kept when SONOTRAP_KEEP is set)
-#   start_pulse [mic]       a headless PulseAudio server whose default output is the null sink
-#                           "speaker" (32 kHz mono); with "mic", the monitor of a second null sink
-#                           "micfeed" is the default source; sets $pulse_pid
-#   feed_mic WAV            plays WAV into "micfeed" in the background (pid in $bg_pids)
-#   start_xvfb [FIRST]      a virtual display on a free number from FIRST (91) on; sets DISPLAY
-#                           and $xvfb_pid
-#   find_window PATTERN     waits up to 10 s for a window whose name matches; prints its id
-#   start_program DIR       runs the program in DIR; sets $app_pid and $wid (its window)
-#   wait_for_startup DIR [dismiss]
-#                           waits for the start-up sequence's last log line; with "dismiss",
-#                           answers the box a machine without a capture device shows
-#   stop_program            closes the window, ends the program and waits for it
-#   click X Y               left click at client point X,Y of $wid ($menu px of menu bar above)
-#   double_click X Y        two left clicks there, close enough together to be a double click
-# Without gui_setup the caller's EXIT trap should kill $app_pid and $xvfb_pid and set $work.
+# Shared by the end-to-end scripts. Source it after setting $program (the binary they run):
+#   fail MESSAGE          print (with the tail of $work/run's log, if any) and exit 1
+#   need_tools TOOL...    exit 1 naming the first tool that is missing (or the program)
+#   gui_setup NAME        a scratch $work with its own XDG_RUNTIME_DIR, Qt on X, and an EXIT trap
+#                         that ends $app_pid, $bg_pids, $xvfb_pid, $pulse_pid and removes $work
+#   wait_for SECONDS WHAT CMD...  polls CMD every 0.1 s; fails naming WHAT if it never succeeds
+#   expect_status CODE CMD...     runs CMD (output in $work/stdout, stderr); fails unless it
+#                         exits with CODE, and for 2 unless it wrote one line on stderr
+#   bursts OUT COUNT NOISE_S TONE_S [HZ]  COUNT times faint noise then a loud tone, 32 kHz mono
+#   start_pulse [mic]     a headless PulseAudio server whose default output is the null sink
+#                         "speaker"; with "mic", the monitor of the null sink "micfeed" is the
+#                         default source; feed_mic WAV plays into it in the background
+#   start_xvfb [FIRST]    a virtual display on a free number from FIRST (91) on
+#   start_program DIR     runs the program in DIR; sets $app_pid and $wid (its window)
+#   wait_for_startup DIR [dismiss]  waits for the start-up's last log line; "dismiss" answers
+#                         the box a machine without a capture device shows
+#   click X Y, double_click X Y     at client point X,Y of $wid (under the $menu px menu bar)
 
 fail() {
   echo "FAIL: $*"
@@ -49,6 +44,29 @@ gui_setup() {
   trap gui_cleanup EXIT
 }
 
+wait_for() {
+  local seconds=$1 what=$2 _
+  shift 2
+  for _ in $(seq $((seconds * 10))); do "$@" && return 0; sleep 0.1; done
+  "$@" || fail "$what"
+}
+
+expect_status() {
+  local want=$1 rc=0
+  shift
+  "$@" >"$work/stdout" 2>"$work/stderr" || rc=$?
+  [ "$rc" -eq "$want" ] || fail "$*: exit status $rc, not $want: $(cat "$work/stderr")"
+  [ "$want" -ne 2 ] || [ "$(wc -l <"$work/stderr")" -eq 1 ] || fail "$*: stderr not one line: $(cat "$work/stderr")"
+}
+
+bursts() {
+  local parts=() _
+  sox -n -r 32000 -c 1 -b 16 "$work/noise.wav" synth "$3" whitenoise vol 0.002
+  sox -n -r 32000 -c 1 -b 16 "$work/tone.wav" synth "$4" sine "${5:-1000}" vol 0.3
+  for _ in $(seq "$2"); do parts+=("$work/noise.wav" "$work/tone.wav"); done
+  sox "${parts[@]}" "$1"
+}
+
 start_pulse() {
   {
     echo "load-module module-native-protocol-unix auth-anonymous=1"
@@ -61,8 +79,7 @@ start_pulse() {
     fi
   } >"$work/ci.pa"
   pulseaudio --daemonize=yes -n -F "$work/ci.pa" --exit-idle-time=-1 --log-target=file:"$work/pa.log" 2>/dev/null
-  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-  pactl info >/dev/null 2>&1 || fail "no sound server"
+  wait_for 10 "no sound server" pactl info >/dev/null 2>&1
   pulse_pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid")
 }
 
@@ -89,8 +106,9 @@ start_xvfb() {
   fail "no free display number"
 }
 
+# Waits up to 10 s for a window whose name matches; prints its id (nothing if none came).
 find_window() {
-  local id=""
+  local id="" _
   for _ in $(seq 100); do
     id=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
     [ -n "$id" ] && break
@@ -107,20 +125,22 @@ start_program() {
   [ -n "$wid" ] || fail "no window"
 }
 
+startup_done() {
+  local box
+  if [ "${2:-}" = dismiss ]; then
+    for box in $(xdotool search --name 'DirectSound error' 2>/dev/null || true); do
+      xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
+    done
+  fi
+  grep -q "Threshold DBs: 60" "$1/Sonotrap.Log" 2>/dev/null
+}
+
 wait_for_startup() {
-  for _ in $(seq 100); do
-    grep -q "Threshold DBs: 60" "$1/Sonotrap.Log" 2>/dev/null && break
-    if [ "${2:-}" = dismiss ]; then
-      for box in $(xdotool search --name 'DirectSound error' 2>/dev/null || true); do
-        xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
-      done
-    fi
-    sleep 0.1
-  done
-  grep -q "Threshold DBs: 60" "$1/Sonotrap.Log" || fail "start-up did not finish"
+  wait_for 10 "start-up did not finish" startup_done "$@"
   sleep 0.5
 }
 
+# Closes the window, ends the program and waits for it.
 stop_program() {
   xdotool key --window "$wid" alt+F4 >/dev/null 2>&1 || true
   kill "$app_pid" 2>/dev/null || true
