@@ -52,14 +52,6 @@ TEST(Layer3Dequantise, ACount1QuadrupleRunningPastTheEndIsDroppedNotAnOverrun) {
     EXPECT_EQ(whole.channel.nonzeroEnd, 4u);
 }
 
-TEST(Layer3Dequantise, LinesBeyond576AreNeverWritten) {
-    const std::vector<uint8_t> w(25, 0);  // table A: "1" is (0,0,0,0); 200 bits of zeros are junk
-    GranuleInfo g = UnitGranule();
-    g.big_values = 288;  // all 576 lines in big values, table 0: zeros, no bits
-    g.part2_3_length = 200;
-    EXPECT_TRUE(DecodeBits(w, g).ok);
-}
-
 void IntensityPair(ChannelGranule& l, ChannelGranule& r, uint8_t position, uint8_t illegal) {
     l = ZeroChannel();
     r = ZeroChannel();

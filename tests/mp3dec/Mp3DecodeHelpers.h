@@ -1,7 +1,6 @@
 #pragma once
 // Whole MP3 streams decoded through the frame index and the decoder, for the decoder's tests
-// and the music file reader's. Header-only, so each test executable that links the decoder
-// can use it.
+// and the music file reader's.
 #include <cstdint>
 #include <vector>
 
@@ -60,12 +59,10 @@ inline DecodedStream DecodeFrames(FrameList frames, bool flushLast = false) {
 }
 
 inline DecodedStream DecodeMp3(const std::vector<uint8_t>& bytes, bool flushLast = false) {
-    Mp3FrameIndex index;
-    if (!index.Run(bytes.data(), bytes.size())) return {};
-    DecodedStream result = DecodeFrames(ListFrames(bytes), flushLast);
+    const FrameList frames = ListFrames(bytes);
+    if (frames.starts.empty()) return {};
+    DecodedStream result = DecodeFrames(frames, flushLast);
     result.indexed = true;
-    result.channels = index.channels;
-    result.sampleRate = index.sampleRate;
     return result;
 }
 

@@ -15,7 +15,7 @@ Bytes Load(const std::string& name) { return test::ReadFileBytes(test::DataPath(
 
 struct Indexed {
     bool ok = false;
-    uint32_t frames = 0, channels = 0, rate = 0, sampleFrames = 0, pcmBytes = 0;
+    uint32_t frames = 0, channels = 0, rate = 0, sampleFrames = 0;
     std::vector<uint32_t> offsets, lengths;
 };
 
@@ -27,7 +27,6 @@ Indexed Index(const Bytes& bytes, uint32_t maxFrames = Mp3FrameIndex::kPlaybackM
     r.channels = index.channels;
     r.rate = index.sampleRate;
     r.sampleFrames = index.sampleFrames;
-    r.pcmBytes = index.totalPcmBytes;
     for (uint32_t i = 0; i < index.frameCount; ++i) {
         r.offsets.push_back(index.FrameOffset(i));
         r.lengths.push_back(index.FrameLength(i));
@@ -52,7 +51,6 @@ TEST(Mp3FrameIndex, ListsContiguousFramesAndCountsOneFrameLessOfAudio) {
         EXPECT_EQ(r.channels, c.channels);
         ASSERT_GT(r.frames, 10u);
         EXPECT_EQ(r.sampleFrames, (r.frames - 1) * c.samplesPerFrame);
-        EXPECT_EQ(r.pcmBytes, (r.frames - 1) * c.samplesPerFrame * 2 * c.channels);
         EXPECT_TRUE(c.firstLength == 0 || r.lengths[0] == c.firstLength) << r.lengths[0];
         EXPECT_EQ(r.offsets[0], 0u);
         for (uint32_t i = 0; i + 1 < r.frames; ++i) ASSERT_EQ(r.offsets[i] + r.lengths[i], r.offsets[i + 1]) << i;
@@ -60,31 +58,22 @@ TEST(Mp3FrameIndex, ListsContiguousFramesAndCountsOneFrameLessOfAudio) {
     }
 }
 
-TEST(Mp3FrameIndex, SkipsALeadingId3v2TagEvenWhenItHoldsSyncBytes) {
+// A leading ID3v2 tag is skipped even when it holds sync bytes; an ID3v1 tag or an appended
+// ID3v2 ends the stream, though filler holding a valid frame header follows.
+TEST(Mp3FrameIndex, TagsAroundTheFramesAreNoFrames) {
     const Bytes plain = Load("s44_stereo.mp3");
     const Indexed reference = Index(plain);
-    const uint32_t tagSize = 300;  // 0x12C as four 7-bit digits: 0 0 2 44
-    Bytes tagged = {'I', 'D', '3', 4, 0, 0, 0, 0, 2, 44};
-    for (uint32_t i = 0; i < tagSize; ++i) tagged.push_back(i % 7 == 0 ? 0xFF : 0xFB);
+    Bytes tagged = {'I', 'D', '3', 4, 0, 0, 0, 0, 2, 44};  // 300 bytes: 0 0 2 44 in 7-bit digits
+    for (uint32_t i = 0; i < 300; ++i) tagged.push_back(i % 7 == 0 ? 0xFF : 0xFB);
     tagged.insert(tagged.end(), plain.begin(), plain.end());
-    const Indexed r = Index(tagged);
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.frames, reference.frames);
-    EXPECT_EQ(r.offsets[0], 10 + tagSize);
-}
-
-TEST(Mp3FrameIndex, EndsTheStreamAtAnId3v1TagOrAnAppendedId3v2) {
-    const Bytes plain = Load("s44_stereo.mp3");
-    const Indexed reference = Index(plain);
+    EXPECT_EQ(Index(tagged).offsets.at(0), 310u);
     for (const char* tag : {"TAG", "ID3", "3DI"}) {
-        Bytes tagged = plain;
         tagged.insert(tagged.end(), tag, tag + 3);
-        // Filler that holds a valid frame header: the scan must not run on into it.
-        for (int i = 0; i < 125; ++i) tagged.push_back(plain[i % 417]);
+        tagged.insert(tagged.end(), plain.begin(), plain.begin() + 125);
         const Indexed r = Index(tagged);
-        ASSERT_TRUE(r.ok) << tag;
         EXPECT_EQ(r.frames, reference.frames) << tag;
         EXPECT_EQ(r.lengths.back(), reference.lengths.back()) << tag;
+        tagged.resize(tagged.size() - 128);
     }
 }
 
@@ -114,8 +103,7 @@ TEST(Mp3FrameIndex, DamageBetweenFramesIsCorrectedOrSkipped) {
     }
 }
 
-// A frame cut short by the end keeps the bytes it has.
-TEST(Mp3FrameIndex, AFrameCutShortByTheEndKeepsTheBytesItHas) {
+TEST(Mp3FrameIndex, AFrameCutShortByTheEndKeepsItsBytes) {
     const Bytes plain = Load("s44_stereo.mp3");
     const Indexed r = Index(Bytes(plain.begin(), plain.begin() + Index(plain).offsets[8] + 100));
     ASSERT_TRUE(r.ok);
@@ -156,15 +144,13 @@ TEST(Mp3FrameIndex, CopiesItsTablesOnlyWhole) {
     std::vector<const uint8_t*> starts(index.frameCount);
     std::vector<uint32_t> lengths(index.frameCount);
     EXPECT_FALSE(index.CopyFrameTables(starts.data(), lengths.data(), index.frameCount - 1));
-    ASSERT_TRUE(index.CopyFrameTables(starts.data(), lengths.data(), index.frameCount));
-    EXPECT_EQ(starts[3], bytes.data() + index.FrameOffset(3));
+    EXPECT_TRUE(index.CopyFrameTables(starts.data(), lengths.data(), index.frameCount));
     index.ReleaseChunks();
     EXPECT_FALSE(index.CopyFrameTables(starts.data(), lengths.data(), index.frameCount));
 }
 
 TEST(Mp3FrameIndex, GrowsItsChunkTablesPastOneChunk) {
     const Bytes one = Load("m22_mono.mp3");
-    const Indexed reference = Index(one);
     Bytes many;
     while (many.size() < 1100u * 104) many.insert(many.end(), one.begin(), one.end());
     const Indexed r = Index(many);

@@ -4,6 +4,8 @@
 #   gui_setup NAME        a scratch $work with its own XDG_RUNTIME_DIR, Qt on X, and an EXIT trap
 #                         that ends $app_pid, $bg_pids, $xvfb_pid, $pulse_pid and removes $work
 #   wait_for SECONDS WHAT CMD...  polls CMD every 0.1 s; fails naming WHAT if it never succeeds
+#   gone PID              true once the process has ended
+#   ended_groups LOG      how many groups the log LOG has ended; has_groups N LOG: at least N
 #   expect_status CODE CMD...     runs CMD (output in $work/stdout, stderr); fails unless it
 #                         exits with CODE, and for 2 unless it wrote one line on stderr
 #   bursts OUT COUNT NOISE_S TONE_S [HZ]  COUNT times faint noise then a loud tone, 32 kHz mono
@@ -12,6 +14,7 @@
 #                         default source; feed_mic WAV plays into it in the background
 #   start_xvfb [FIRST]    a virtual display on a free number from FIRST (91) on
 #   start_program DIR     runs the program in DIR; sets $app_pid and $wid (its window)
+#   window_shown PATTERN  true once a window's name matches; its id in $found
 #   wait_for_startup DIR [dismiss]  waits for the start-up's last log line; "dismiss" answers
 #                         the box a machine without a capture device shows
 #   click X Y, double_click X Y     at client point X,Y of $wid (under the $menu px menu bar)
@@ -51,6 +54,10 @@ wait_for() {
   "$@" || fail "$what"
 }
 
+gone() { ! kill -0 "$1" 2>/dev/null; }
+ended_groups() { local n; n=$(grep -c "End contiguous samples group." "$1" 2>/dev/null || true); echo "${n:-0}"; }
+has_groups() { [ "$(ended_groups "$2")" -ge "$1" ]; }
+
 expect_status() {
   local want=$1 rc=0
   shift
@@ -68,16 +75,11 @@ bursts() {
 }
 
 start_pulse() {
-  {
-    echo "load-module module-native-protocol-unix auth-anonymous=1"
-    echo "load-module module-null-sink sink_name=speaker rate=32000 channels=1"
-    echo "set-default-sink speaker"
-    if [ "${1:-}" = mic ]; then
-      echo "load-module module-null-sink sink_name=micfeed rate=32000 channels=1"
-      echo "load-module module-remap-source source_name=virtmic master=micfeed.monitor channels=1"
-      echo "set-default-source virtmic"
-    fi
-  } >"$work/ci.pa"
+  printf '%s\n' "load-module module-native-protocol-unix auth-anonymous=1" "set-default-sink speaker" \
+    "load-module module-null-sink sink_name=speaker rate=32000 channels=1" >"$work/ci.pa"
+  [ "${1:-}" != mic ] || printf '%s\n' "load-module module-null-sink sink_name=micfeed rate=32000 channels=1" \
+    "load-module module-remap-source source_name=virtmic master=micfeed.monitor channels=1" \
+    "set-default-source virtmic" >>"$work/ci.pa"
   pulseaudio --daemonize=yes -n -F "$work/ci.pa" --exit-idle-time=-1 --log-target=file:"$work/pa.log" 2>/dev/null
   wait_for 10 "no sound server" pactl info >/dev/null 2>&1
   pulse_pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid")
@@ -106,23 +108,15 @@ start_xvfb() {
   fail "no free display number"
 }
 
-# Waits up to 10 s for a window whose name matches; prints its id (nothing if none came).
-find_window() {
-  local id="" _
-  for _ in $(seq 100); do
-    id=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
-    [ -n "$id" ] && break
-    sleep 0.1
-  done
-  echo "$id"
-}
+# True once a window whose name matches PATTERN is there; its id in $found.
+window_shown() { found=$(xdotool search --name "$1" 2>/dev/null | head -1 || true); [ -n "$found" ]; }
 
 start_program() {
   mkdir -p "$1"
   (cd "$1" && exec "$program" >"$1/out.log" 2>&1) &
   app_pid=$!
-  wid=$(find_window '^Sonotrap$')
-  [ -n "$wid" ] || fail "no window"
+  wait_for 10 "no window" window_shown '^Sonotrap$'
+  wid=$found
 }
 
 startup_done() {

@@ -4,37 +4,18 @@
 # status 0, log footer written). Usage: gui_startup.sh BUILD_DIR [SCREENSHOT.png]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(cd "${1:-build}" && pwd)
+program=$(cd "${1:-build}" && pwd)/sonotrap
 shot_out=${2:-}
-program=$build/sonotrap
-for tool in Xvfb xdotool /usr/bin/import /usr/bin/convert cc; do
-  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
-done
-[ -x "$program" ] || { echo "no program at $program"; exit 1; }
-
-work=$(mktemp -d /tmp/sonotrap-gui.XXXXXX)
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/sonotrap-xdg}
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-cc -O1 -o "$work/wm_delete_window" "$root/tests/scripts/wm_delete_window.c" -lX11
-
 source "$root/tests/scripts/gui_common.bash"
+need_tools Xvfb xdotool /usr/bin/import /usr/bin/convert cc
+gui_setup gui
+cc -O1 -o "$work/wm_delete_window" "$root/tests/scripts/wm_delete_window.c" -lX11
 start_xvfb
 
 # Waits for the program to end; fails unless it exits with 0 and wrote the log footer.
 expect_clean_exit() {
   local status=0
-  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$app_pid" 2>/dev/null && fail "$2: still running"
+  wait_for 10 "$2: still running" gone "$app_pid"
   wait "$app_pid" || status=$?
   app_pid=""
   [ "$status" -eq 0 ] || fail "$2: exit status $status"
@@ -65,22 +46,15 @@ if [ -n "$shot_out" ]; then
   /usr/bin/convert "$work/shot.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shot_out"
 fi
 # Both accelerators open the About box.
+about_shown() { xdotool search --onlyvisible --name '^About$' >/dev/null 2>&1; }
 for keys in alt+question alt+slash; do
   xdotool windowfocus --sync "$wid" key --clearmodifiers "$keys"
-  about=""
-  for _ in $(seq 50); do
-    about=$(xdotool search --onlyvisible --name '^About$' 2>/dev/null | head -1 || true)
-    [ -n "$about" ] && break
-    sleep 0.1
-  done
-  [ -n "$about" ] || fail "$keys did not open the About box"
-  xdotool windowfocus --sync "$about" key Return
-  for _ in $(seq 50); do xdotool search --onlyvisible --name '^About$' >/dev/null 2>&1 || break; sleep 0.1; done
+  wait_for 5 "$keys did not open the About box" about_shown
+  xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^About$' | head -1)" key Return
+  wait_for 5 "the About box stayed open" eval '! about_shown'
 done
 xdotool windowfocus --sync "$wid"
-xdotool key --clearmodifiers alt+f
-sleep 0.3
-xdotool key x
+xdotool key --clearmodifiers alt+f sleep 0.3 key x
 expect_clean_exit "$work/run1" "File > Exit"
 
 # 2. The window's close message, as a window manager's close button sends it.

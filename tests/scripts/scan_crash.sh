@@ -7,8 +7,6 @@ source "$(dirname "$0")/gui_common.bash"
 need_tools sox soxi ffmpeg ffprobe
 gui_setup crash
 bursts "$work/input.wav" 40 2.8 0.2  # two minutes: a loud burst every 3 s
-groups_in() { local n; n=$(grep -c "End contiguous samples group." "$1/Sonotrap.Log" 2>/dev/null || true); echo "${n:-0}"; }
-three_groups() { [ "$(groups_in "$1")" -ge 3 ]; }
 
 for format in wav mp3; do
   out="$work/out-$format"
@@ -16,10 +14,10 @@ for format in wav mp3; do
   "$program" scan "$work/input.wav" --out "$out" --format "$format" --threshold 40 --pace-ms 10 >/dev/null &
   pid=$!
   bg_pids="$bg_pids $pid"
-  wait_for 15 "$format: fewer than 3 groups before the kill" three_groups "$out"
+  wait_for 15 "$format: fewer than 3 groups before the kill" has_groups 3 "$out/Sonotrap.Log"
   kill -9 "$pid"
   wait "$pid" 2>/dev/null || true
-  finished=$(groups_in "$out")
+  finished=$(ended_groups "$out/Sonotrap.Log")
   files=("$out"/*."$format")
   [ "${#files[@]}" -eq 1 ] || fail "$format: expected one recording, got ${#files[@]}"
   f=${files[0]}
