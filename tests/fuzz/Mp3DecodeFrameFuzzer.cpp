@@ -3,6 +3,8 @@
 // input is a list of up to 8 frames, each a 16-bit little-endian length and that many bytes.
 // All frames are fed (and a zero-length one, so that the last is decoded too), twice with a
 // reset between: the output stays within its bounds and repeats exactly.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

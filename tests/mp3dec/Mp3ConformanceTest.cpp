@@ -1,10 +1,8 @@
 // The ISO/IEC 11172-4 and 13818-4 Layer III conformance streams against their reference PCM,
-// held to the full-accuracy criterion: RMS error below 2^-15 / sqrt(12) and no sample off by
-// more than 2^-14, relative to full scale. The decoder scales its synthesis window by 32767
-// (full scale maps to the largest PCM value) where the references use 32768, so each
-// reference is first scaled by 32767/32768: the criterion then measures everything but that
-// chosen gain. Scaled, the reference's own rounding no longer coincides with the decoder's
-// (on loud streams the two are independent), so the RMS bound allows for two roundings.
+// held to full accuracy: RMS error below 2^-15 / sqrt(12), no sample off by more than 2^-14 of
+// full scale. The decoder's synthesis gain is 32767 where the references use 32768, so each
+// reference is scaled by 32767/32768 first; its rounding then no longer coincides with the
+// decoder's, so the RMS bound allows for two roundings.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -27,33 +27,33 @@ void Patch(const uint8_t* frame, uint32_t bitPosition, uint32_t value, uint32_t 
 // Bit offset of granule gr, channel ch of an MPEG-1 stereo frame without CRC.
 uint32_t StereoGranuleBit(int gr, int ch) { return 32 + 20 + (gr * 2 + ch) * 59; }
 
-TEST(Mp3Decoder, FirstCallReadsAHeaderTheSecondDeliversFrameZeroAndResetReplays) {
+// The first call reads a header, the second delivers frame 0; a frame fed again is ignored,
+// and after a reset the decoder gives what a new one gives.
+TEST(Mp3Decoder, FirstCallReadsAHeaderAFrameFedAgainIsIgnoredAndResetReplays) {
     const Bytes bytes = Load("s44_stereo.mp3");
     const FrameList frames = test::ListFrames(bytes);
+    const DecodedStream fresh = test::DecodeFrames(frames);
+    EXPECT_EQ(fresh.bytesPerFrame[0], 0u);
+    EXPECT_EQ(fresh.bytesPerFrame[1], 4608u);
+    EXPECT_EQ(fresh.channels, 2u);
+    EXPECT_EQ(fresh.sampleRate, 44100u);
     std::vector<uint32_t> consumed(frames.starts.size(), 0);
-    InitDecoderTables();
     Mp3Decoder* d = CreateDecoder(frames.starts.data(), frames.lengths.data(), consumed.data());
-    ASSERT_NE(d, nullptr);
     int16_t out[2304];
-    uint32_t bytesOut = 99;
-    EXPECT_EQ(DecodeFrame(d, 0, out, &bytesOut), 1);
-    EXPECT_EQ(bytesOut, 0u);
-    EXPECT_EQ(DecodeFrame(d, 1, out, &bytesOut), 0);
-    EXPECT_EQ(bytesOut, 4608u);
-    EXPECT_EQ(DecoderChannels(d), 2u);
-    EXPECT_EQ(DecoderSampleRate(d), 44100u);
-    EXPECT_EQ(DecodeFrame(d, 1, out, &bytesOut), 1);  // fed again: ignored, the queue intact
-    EXPECT_EQ(bytesOut, 0u);
+    uint32_t n = 0;
+    std::vector<int16_t> replay;
+    EXPECT_EQ(DecodeFrame(d, 0, out, &n), 1);
+    EXPECT_EQ(DecodeFrame(d, 1, out, &n), 0);
+    EXPECT_EQ(DecodeFrame(d, 1, out, &n), 1);  // fed again: ignored, the queue intact
+    EXPECT_EQ(n, 0u);
     std::fill(consumed.begin(), consumed.end(), 0);
     ResetDecoder(d);
-    std::vector<int16_t> replay;
     for (uint32_t i = 0; i < frames.starts.size(); ++i) {
-        DecodeFrame(d, i, out, &bytesOut);
-        replay.insert(replay.end(), out, out + bytesOut / 2);
+        DecodeFrame(d, i, out, &n);
+        replay.insert(replay.end(), out, out + n / 2);
     }
     DestroyDecoder(d);
-    EXPECT_EQ(replay.size(), (frames.starts.size() - 1) * 2304);
-    EXPECT_EQ(replay, test::DecodeFrames(frames).pcm);  // as from a new decoder
+    EXPECT_EQ(replay, fresh.pcm);
 }
 
 // Main data reaching back past what the decoder has seen yields nothing (never invented

@@ -2,10 +2,7 @@
 # sonotrap-tool analyze on signals made by sox: CSV layout, readings, table form and errors.
 # $1: the build directory.
 set -euo pipefail
-program=$(cd "${1:-build}" && pwd)/sonotrap-tool
-source "$(dirname "$0")/gui_common.bash"
-need_tools sox
-gui_setup analyze
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool analyze sox
 row() { "$program" analyze "$@" | sed -n 11p; }  # block 9
 
 # One second of a 1000 Hz tone at half scale, then one second of digital silence.

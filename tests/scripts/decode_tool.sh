@@ -2,10 +2,7 @@
 # sonotrap-tool decode: the 32 kHz mono stream that playback reads, and --native for MP3.
 # $1: the build directory.
 set -euo pipefail
-program=$(cd "${1:-build}" && pwd)/sonotrap-tool
-source "$(dirname "$0")/gui_common.bash"
-need_tools sox lame ffmpeg
-gui_setup decode
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool decode sox lame ffmpeg
 samples() { soxi -s "$1"; }
 format() { echo "$(soxi -r "$1") $(soxi -c "$1") $(soxi -b "$1")"; }
 

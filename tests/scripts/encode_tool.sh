@@ -2,10 +2,7 @@
 # sonotrap-tool encode on a signal made by sox: frame count and layout, a clean decode by
 # FFmpeg, and the errors. $1: the build directory.
 set -euo pipefail
-program=$(cd "${1:-build}" && pwd)/sonotrap-tool
-source "$(dirname "$0")/gui_common.bash"
-need_tools sox ffmpeg
-gui_setup encode
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool encode sox ffmpeg
 
 # 1.5 s = 48000 samples: 42 frames (the last one padded with zeros) and two of silence.
 sox -D -n -r 32000 -b 16 -c 1 "$work/tone.wav" synth 1.5 sine 1000 vol 0.5

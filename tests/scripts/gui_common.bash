@@ -1,23 +1,13 @@
-# Shared by the end-to-end scripts. Source it after setting $program (the binary they run):
-#   fail MESSAGE          print (with the tail of $work/run's log, if any) and exit 1
-#   need_tools TOOL...    exit 1 naming the first tool that is missing (or the program)
-#   gui_setup NAME        a scratch $work with its own XDG_RUNTIME_DIR, Qt on X, and an EXIT trap
-#                         that ends $app_pid, $bg_pids, $xvfb_pid, $pulse_pid and removes $work
-#   wait_for SECONDS WHAT CMD...  polls CMD every 0.1 s; fails naming WHAT if it never succeeds
-#   gone PID              true once the process has ended
-#   ended_groups LOG      how many groups the log LOG has ended; has_groups N LOG: at least N
-#   expect_status CODE CMD...     runs CMD (output in $work/stdout, stderr); fails unless it
-#                         exits with CODE, and for 2 unless it wrote one line on stderr
-#   bursts OUT COUNT NOISE_S TONE_S [HZ]  COUNT times faint noise then a loud tone, 32 kHz mono
-#   start_pulse [mic]     a headless PulseAudio server whose default output is the null sink
-#                         "speaker"; with "mic", the monitor of the null sink "micfeed" is the
-#                         default source; feed_mic WAV plays into it in the background
-#   start_xvfb [FIRST]    a virtual display on a free number from FIRST (91) on
-#   start_program DIR     runs the program in DIR; sets $app_pid and $wid (its window)
-#   window_shown PATTERN  true once a window's name matches; its id in $found
-#   wait_for_startup DIR [dismiss]  waits for the start-up's last log line; "dismiss" answers
-#                         the box a machine without a capture device shows
-#   click X Y, double_click X Y     at client point X,Y of $wid (under the $menu px menu bar)
+# Shared by the end-to-end scripts; sourced with BUILD PROGRAM NAME TOOL..., it checks the
+# tools and runs gui_setup NAME for $program, BUILD's PROGRAM; $root is the source tree.
+# gui_setup NAME makes a scratch $work with its own XDG_RUNTIME_DIR and an EXIT trap that ends
+# $app_pid, $bg_pids, $xvfb_pid, $pulse_pid and removes $work. wait_for SECONDS WHAT CMD...
+# polls CMD, failing with WHAT if it never succeeds; expect_status CODE CMD... fails unless CMD
+# exits with CODE (and for 2, says one line on stderr). bursts OUT COUNT NOISE_S TONE_S [HZ]
+# writes COUNT times faint noise then a loud tone. start_pulse [mic] starts a headless sound
+# server (output: the null sink "speaker"; with mic, input: the monitor of "micfeed", fed by
+# feed_mic WAV); start_xvfb a virtual display; start_program DIR the program ($app_pid,
+# its window $wid); click X Y acts at client point X,Y of $wid, under the $menu px menu bar.
 
 fail() {
   echo "FAIL: $*"
@@ -91,21 +81,12 @@ feed_mic() {
   bg_pids="$bg_pids $!"
 }
 
+# Xvfb picks a free display number itself and writes it once it accepts clients.
 start_xvfb() {
-  local n first=${1:-91}
-  for n in $(seq "$first" $((first + 49))); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=:$n
-    for _ in $(seq 50); do
-      xdotool getmouselocation >/dev/null 2>&1 && return 0
-      kill -0 "$xvfb_pid" 2>/dev/null || break  # another server took the number meanwhile
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null || true
-  done
-  fail "no free display number"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  wait_for 10 "no virtual display" test -s "$work/display"
+  export DISPLAY=:$(cat "$work/display")
 }
 
 # True once a window whose name matches PATTERN is there; its id in $found.
@@ -146,3 +127,10 @@ stop_program() {
 menu=19
 click() { xdotool mousemove --window "$wid" "$1" $(($2 + menu)) click 1; sleep 0.3; }
 double_click() { xdotool mousemove --window "$wid" "$1" $(($2 + menu)) click --repeat 2 --delay 60 1; sleep 0.3; }
+
+if [ $# -ge 3 ]; then
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  program=$(cd "$1" && pwd)/$2
+  need_tools "${@:4}"
+  gui_setup "$3"
+fi

@@ -5,11 +5,7 @@
 # per group that matches the files; a second run (WAV, --duration) appends to the same table;
 # a third loses its sound server and says so. Usage: listen_tool.sh BUILD_DIR
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-program=$(cd "${1:-build}" && pwd)/sonotrap-tool
-source "$root/tests/scripts/gui_common.bash"
-need_tools pulseaudio pactl pacat sox ffprobe
-gui_setup listen
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool listen pulseaudio pactl pacat sox ffprobe
 start_pulse mic
 # The virtual source as an ALSA device of its own name, so PortAudio lists it.
 printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\npcm.virtmic { type pulse\n device virtmic }\n' \

@@ -5,11 +5,7 @@
 # recording must hold the file, in order and looping, and the graph must move while it plays.
 # Usage: playback_real_audio.sh BUILD_DIR
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-program=$(cd "${1:-build}" && pwd)/sonotrap
-source "$root/tests/scripts/gui_common.bash"
-need_tools Xvfb xdotool pulseaudio pactl parec sox import compare python3
-gui_setup playback
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap playback Xvfb xdotool pulseaudio pactl parec sox import compare python3
 start_pulse   # the loudspeaker: a null sink at the program's own rate, so nothing is resampled
 
 # The music: 2.5 s of a rising sweep over a quieter low tone, so every position of the loop
@@ -44,7 +40,7 @@ print(f"{good} of {total} windows found in the file in step")
 sys.exit(0 if total >= 5 and good == total else 1)
 PY
 
-start_xvfb 151
+start_xvfb
 start_program "$work/run"
 wait_for_startup "$work/run"
 

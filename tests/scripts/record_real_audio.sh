@@ -4,15 +4,11 @@
 # run with xdotool, capture through the PortAudio adapter. The recording must hold the bursts
 # as groups that ffprobe and ffmpeg read without a warning. Usage: record_real_audio.sh BUILD_DIR
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-program=$(cd "${1:-build}" && pwd)/sonotrap
-source "$root/tests/scripts/gui_common.bash"
-need_tools Xvfb xdotool pulseaudio pactl pacat sox ffmpeg ffprobe
-gui_setup record
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap record Xvfb xdotool pulseaudio pactl pacat sox ffmpeg ffprobe
 start_pulse mic   # the "microphone": a null sink whose monitor is the default source
 
 bursts "$work/bursts.wav" 15 2.7 0.3  # a loud 1 kHz burst every 3 s, 45 s in all
-start_xvfb 121
+start_xvfb
 start_program "$work/run"
 wait_for_startup "$work/run"
 window_shown 'DirectSound error' && fail "the program found no capture device"

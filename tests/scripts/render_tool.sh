@@ -2,11 +2,8 @@
 # sonotrap-tool render on signals made by sox: the graph, meters, strip and banner it draws,
 # its scratch files, and its errors. $1: the build directory.
 set -euo pipefail
-program=$(cd "${1:-build}" && pwd)/sonotrap-tool
 bitmaps="$(cd "$(dirname "$0")/../../resources/bitmaps" && pwd)"
-source "$(dirname "$0")/gui_common.bash"
-need_tools sox /usr/bin/convert identify
-gui_setup render
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool render sox /usr/bin/convert identify
 unset DISPLAY
 export TMPDIR="$work/tmp"
 mkdir -p "$TMPDIR"

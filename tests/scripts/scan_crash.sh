@@ -2,10 +2,7 @@
 # Kills a scan with SIGKILL in the middle of its work and checks that every group it had
 # finished is in a recording that sox and ffprobe read without a warning (WAV and MP3).
 set -euo pipefail
-program=$(cd "${1:-build}" && pwd)/sonotrap-tool
-source "$(dirname "$0")/gui_common.bash"
-need_tools sox soxi ffmpeg ffprobe
-gui_setup crash
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool crash sox soxi ffmpeg ffprobe
 bursts "$work/input.wav" 40 2.8 0.2  # two minutes: a loud burst every 3 s
 
 for format in wav mp3; do

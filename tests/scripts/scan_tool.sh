@@ -3,10 +3,7 @@
 # log in --out, the answers to bad input, an archive scanned in parallel or in shards, and a
 # full disk. $1: the build directory.
 set -euo pipefail
-program=$(cd "${1:-build}" && pwd)/sonotrap-tool
-source "$(dirname "$0")/gui_common.bash"
-need_tools sox soxi lame
-gui_setup scan
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool scan sox soxi lame
 cd "$work"
 start=(--start 2026-03-14T15:26:07)
 
