@@ -1,8 +1,7 @@
-// libFuzzer target: DecodeFrame straight on frames, without the frame index in front of it,
-// so that damaged headers, side information and reservoir references reach the decoder. The
-// input is a list of up to 8 frames, each a 16-bit little-endian length and that many bytes.
-// All frames are fed (and a zero-length one, so that the last is decoded too), twice with a
-// reset between: the output stays within its bounds and repeats exactly.
+// libFuzzer target: DecodeFrame on up to 8 frames, each a 16-bit little-endian length and that
+// many bytes, without the frame index in front, so that damaged headers, side information and
+// reservoir references reach the decoder. Fed twice with a reset between (and a zero-length
+// frame so that the last is decoded), the output stays within bounds and repeats exactly.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +12,7 @@
 #define CHECK(ok) if (!(ok)) __builtin_trap()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Each frame gets its own heap copy of exactly its length, so that the address sanitizer
-    // sees any read past a frame.
+    // Each frame a heap copy of its exact length: the address sanitizer sees reads past it.
     std::vector<std::vector<uint8_t>> frames;
     for (size_t p = 0; p + 2 <= size && frames.size() < 8; p += frames.back().size()) {
         const size_t length = std::min<size_t>(data[p] | (data[p + 1] << 8), size - p - 2);

@@ -47,15 +47,6 @@ TEST(Layer3Dequantise, ACount1QuadrupleRunningPastTheEndIsDroppedNotAnOverrun) {
     EXPECT_EQ(whole.nonzeroEnd, 4u);
 }
 
-void IntensityPair(ChannelGranule& l, ChannelGranule& r, uint8_t position, uint8_t illegal) {
-    l = ZeroChannel();
-    r = ZeroChannel();
-    for (double& v : l.xr) v = 1.0;
-    l.nonzeroEnd = 576;
-    std::memset(r.scalefacLong, position, sizeof r.scalefacLong);
-    std::memset(r.illegalLong, illegal, sizeof r.illegalLong);
-}
-
 // Left carries 1.0 on every line, right is silent: intensity covers every band. In MPEG-2 the
 // illegal position is the largest value of the band's field (2^slen - 1), in MPEG-1 it is 7.
 TEST(Layer3Stereo, IntensityPositionsAndTheIllegalOne) {
@@ -78,8 +69,11 @@ TEST(Layer3Stereo, IntensityPositionsAndTheIllegalOne) {
     for (const auto& c : cases) {
         GranuleInfo g = UnitGranule();
         g.scalefac_compress = c.scalefacCompress;
-        ChannelGranule l, r;
-        IntensityPair(l, r, c.position, c.illegal);
+        ChannelGranule l = ZeroChannel(), r = ZeroChannel();
+        for (double& v : l.xr) v = 1.0;
+        l.nonzeroEnd = 576;
+        std::memset(r.scalefacLong, c.position, sizeof r.scalefacLong);
+        std::memset(r.illegalLong, c.illegal, sizeof r.illegalLong);
         ProcessStereo(l, r, g, c.shape, 1);
         EXPECT_NEAR(l.xr[100], c.left, 1e-12) << c.what;
         EXPECT_NEAR(r.xr[100], c.right, 1e-12) << c.what;

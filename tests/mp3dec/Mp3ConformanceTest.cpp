@@ -14,9 +14,8 @@
 namespace sonotrap {
 namespace {
 
-// Decodes base.bit against base.pcm, leaving out the first `skip` samples decoded. MPEG-2
-// references include the last frame, which the decoder only delivers once a frame follows
-// it, so a zero-length one is fed.
+// base.bit against base.pcm, past the first `skip` samples decoded. MPEG-2 references include
+// the last frame, which the decoder delivers once a (zero-length) frame follows.
 void ExpectFullAccuracy(const std::string& base, size_t skip = 0) {
     const std::vector<uint8_t> bytes = test::ReadFileBytes(base + ".bit");
     Mp3FrameIndex index;

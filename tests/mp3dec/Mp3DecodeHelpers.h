@@ -32,8 +32,8 @@ inline FrameList ListFrames(const std::vector<uint8_t>& bytes) {
     return list;
 }
 
-// Feeds the frames to a fresh decoder, one call each (plus a zero-length frame after the last
-// with flushLast, so that the last is decoded too), collecting every call's output.
+// Feeds the frames to a fresh decoder, one call each (and with flushLast a zero-length frame,
+// so that the last is decoded too), collecting every call's output.
 inline DecodedStream DecodeFrames(FrameList frames, bool flushLast = false) {
     DecodedStream result;
     const size_t n = frames.starts.size();

@@ -24,9 +24,6 @@ void Patch(const uint8_t* frame, uint32_t bitPosition, uint32_t value, uint32_t 
     }
 }
 
-// Bit offset of granule gr, channel ch of an MPEG-1 stereo frame without CRC.
-uint32_t StereoGranuleBit(int gr, int ch) { return 32 + 20 + (gr * 2 + ch) * 59; }
-
 // The first call reads a header, the second delivers frame 0; a frame fed again is ignored,
 // and after a reset the decoder gives what a new one gives.
 TEST(Mp3Decoder, FirstCallReadsAHeaderAFrameFedAgainIsIgnoredAndResetReplays) {
@@ -111,8 +108,9 @@ TEST(Mp3Decoder, AStrayByteCostsNothingAMissingOneNoLoudFrame) {
 TEST(Mp3Decoder, ABigValuesOverrunEndsTheFrameAfterTheGranulesDone) {
     Bytes bytes = Load("s44_stereo.mp3");
     const FrameList frames = test::ListFrames(bytes);
-    // Granule 1, channel 0 of frame 3 keeps big_values but gets only 24 bits of data.
-    Patch(frames.starts[3], StereoGranuleBit(1, 0), 24, 12);
+    // Granule 1, channel 0 of frame 3 (side information after the header's 32 bits, 20 shared
+    // bits and two of 59) keeps big_values but gets only 24 bits of data.
+    Patch(frames.starts[3], 32 + 20 + 2 * 59, 24, 12);
     const DecodedStream s = test::DecodeFrames(frames);
     EXPECT_EQ(s.bytesPerFrame[4], 2304u);  // granule 0 only
     EXPECT_EQ(s.bytesPerFrame[3], 4608u);

@@ -21,12 +21,9 @@ struct Indexed {
 
 Indexed Index(const Bytes& bytes, uint32_t maxFrames = Mp3FrameIndex::kPlaybackMaxFrames) {
     Mp3FrameIndex index;
-    Indexed r;
-    r.ok = index.Run(bytes.data(), bytes.size(), maxFrames);
-    r.frames = index.frameCount;
-    r.channels = index.channels;
-    r.rate = index.sampleRate;
-    r.sampleFrames = index.sampleFrames;
+    // Braced initialisers run in order: Run first, then the fields it set.
+    Indexed r{index.Run(bytes.data(), bytes.size(), maxFrames), index.frameCount, index.channels,
+              index.sampleRate, index.sampleFrames, {}, {}};
     for (uint32_t i = 0; i < index.frameCount; ++i) {
         r.offsets.push_back(index.FrameOffset(i));
         r.lengths.push_back(index.FrameLength(i));

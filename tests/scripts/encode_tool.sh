@@ -2,7 +2,7 @@
 # sonotrap-tool encode on a signal made by sox: frame count and layout, a clean decode by
 # FFmpeg, and the errors. $1: the build directory.
 set -euo pipefail
-source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool encode sox ffmpeg
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool encode sox ffmpeg strace
 
 # 1.5 s = 48000 samples: 42 frames (the last one padded with zeros) and two of silence.
 sox -D -n -r 32000 -b 16 -c 1 "$work/tone.wav" synth 1.5 sine 1000 vol 0.5
@@ -23,13 +23,11 @@ expect_status 2 "$program" encode "$work/tone.wav" "$work/no/such/dir/x.mp3"
 expect_status 2 "$program" encode "$work/tone.wav"
 [ ! -w /dev/full ] || expect_status 1 "$program" encode "$work/tone.wav" /dev/full
 # A file-size limit refuses the 15th frame halfway: nothing more is written after that.
-if command -v strace >/dev/null; then
-  rc=0
-  (trap '' XFSZ; ulimit -f 4; strace -qq -s 0 -e trace=write -e signal=none -o "$work/writes.txt" \
-    "$program" encode "$work/tone.wav" "$work/limited.mp3" 2>/dev/null) || rc=$?
-  [ $rc -eq 1 ] || fail "a size-limited file gave $rc"
-  [ "$(stat -c %s "$work/limited.mp3")" -eq 4096 ] || fail "size-limited file length"
-  grep -q EFBIG "$work/writes.txt" || fail "no refused write seen"
-  sed -n '/EFBIG/,$p' "$work/writes.txt" | tail -n +2 | grep -q '^write(3,' && fail "writes after the refused one"
-fi
+rc=0
+(trap '' XFSZ; ulimit -f 4; strace -qq -s 0 -e trace=write -e signal=none -o "$work/writes.txt" \
+  "$program" encode "$work/tone.wav" "$work/limited.mp3" 2>/dev/null) || rc=$?
+[ $rc -eq 1 ] || fail "a size-limited file gave $rc"
+[ "$(stat -c %s "$work/limited.mp3")" -eq 4096 ] || fail "size-limited file length"
+grep -q EFBIG "$work/writes.txt" || fail "no refused write seen"
+sed -n '/EFBIG/,$p' "$work/writes.txt" | tail -n +2 | grep -q '^write(3,' && fail "writes after the refused one"
 echo "encode_tool: ok"

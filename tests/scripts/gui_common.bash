@@ -100,12 +100,9 @@ start_program() {
   wid=$found
 }
 
-startup_done() {
-  local box
-  if [ "${2:-}" = dismiss ]; then
-    for box in $(xdotool search --name 'DirectSound error' 2>/dev/null || true); do
-      xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
-    done
+startup_done() {  # DIR [dismiss]: answers the box a machine without a capture device shows
+  if [ "${2:-}" = dismiss ] && window_shown 'DirectSound error'; then
+    xdotool windowfocus --sync "$found" key Return 2>/dev/null || true
   fi
   grep -q "Threshold DBs: 60" "$1/Sonotrap.Log" 2>/dev/null
 }
