@@ -9,10 +9,8 @@
 
 #define CHECK(ok) if (!(ok)) __builtin_trap()
 
-namespace {
-
 // A pass is bounded for files whose rate makes them very long (a 1 Hz WAV lasts for hours).
-std::vector<int16_t> ReadPass(sonotrap::MusicFileReader& reader) {
+static std::vector<int16_t> ReadPass(sonotrap::MusicFileReader& reader) {
     std::vector<int16_t> out;
     int16_t block[sonotrap::kMusicBlockSamples];
     for (uint32_t b = 0, n = 1; b < 3000 && n != 0; ++b) {
@@ -24,8 +22,6 @@ std::vector<int16_t> ReadPass(sonotrap::MusicFileReader& reader) {
     }
     return out;
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto reader = sonotrap::MusicFileReader::Create(data, size, 32000, nullptr);

@@ -20,16 +20,10 @@ GranuleInfo UnitGranule() {
     return g;
 }
 
-ChannelGranule ZeroChannel() {
-    ChannelGranule c;
-    std::memset(&c, 0, sizeof c);
-    return c;
-}
-
 // Dequantises the granule's part 2 and 3 from the bytes, which must succeed.
 ChannelGranule DecodeBits(std::vector<uint8_t> bytes, const GranuleInfo& g) {
     bytes.resize(64, 0);
-    ChannelGranule c = ZeroChannel();
+    ChannelGranule c{};
     BitCursor cursor{bytes.data(), 0};
     EXPECT_TRUE(Dequantise(cursor, g.part2_3_length, g, 0, c));
     return c;
@@ -69,7 +63,7 @@ TEST(Layer3Stereo, IntensityPositionsAndTheIllegalOne) {
     for (const auto& c : cases) {
         GranuleInfo g = UnitGranule();
         g.scalefac_compress = c.scalefacCompress;
-        ChannelGranule l = ZeroChannel(), r = ZeroChannel();
+        ChannelGranule l{}, r{};
         for (double& v : l.xr) v = 1.0;
         l.nonzeroEnd = 576;
         std::memset(r.scalefacLong, c.position, sizeof r.scalefacLong);

@@ -39,9 +39,9 @@ TEST_P(Mp3Conformance, MeetsFullAccuracy) {
     ExpectFullAccuracy(test::DataPath(std::string("mp3dec/") + GetParam()));
 }
 
-// Block switching and mixed blocks, MPEG-2 intensity with middle/side and short blocks,
-// CRC and emphasis, every Huffman table, the computational-accuracy streams of both
-// standards, and a stream that starts with a reservoir reaching before its first frame.
+// Block switching and mixed blocks, MPEG-2 intensity with middle/side and short blocks, CRC and
+// emphasis, every Huffman table, both standards' computational-accuracy streams, and a stream
+// whose reservoir reaches before its first frame.
 INSTANTIATE_TEST_SUITE_P(Vectors, Mp3Conformance,
                          testing::Values("si_block", "test46", "hecommon", "si_huff", "compl",
                                          "M2L3_compl24", "sin1k0db_40"));

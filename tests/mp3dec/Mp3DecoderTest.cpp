@@ -58,8 +58,7 @@ TEST(Mp3Decoder, FirstCallReadsAHeaderAFrameFedAgainIsIgnoredAndResetReplays) {
 // delivers frame i).
 TEST(Mp3Decoder, ABackReferencePastWhatWasSeenYieldsNothing) {
     const struct {
-        const char* what;
-        const char* file;
+        const char *what, *file;
         bool patchFrame1;
         std::vector<std::pair<size_t, uint32_t>> calls;
     } cases[] = {

@@ -102,7 +102,6 @@ TEST(Mp3FrameIndex, DamageBetweenFramesIsCorrectedOrSkipped) {
 TEST(Mp3FrameIndex, AFrameCutShortByTheEndKeepsItsBytes) {
     const Bytes plain = Load("s44_stereo.mp3");
     const Indexed r = Index(Bytes(plain.begin(), plain.begin() + Index(plain).offsets[8] + 100));
-    ASSERT_TRUE(r.ok);
     ASSERT_EQ(r.frames, 9u);
     EXPECT_EQ(r.lengths[8], 100u);
 }

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# sonotrap-tool encode on a signal made by sox: frame count and layout, a clean decode by
-# FFmpeg, and the errors. $1: the build directory.
+# sonotrap-tool encode: frame count and layout, a clean decode by FFmpeg, and the errors.
 set -euo pipefail
 source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool encode sox ffmpeg strace
 

@@ -19,9 +19,7 @@ expect_clean_exit() {
   echo "ok: $2"
 }
 
-pixel() {  # pixel X Y of $work/shot.png as "r,g,b"
-  /usr/bin/convert "$work/shot.png" -format "%[fx:int(255*p{$1,$2}.r)],%[fx:int(255*p{$1,$2}.g)],%[fx:int(255*p{$1,$2}.b)]" info:
-}
+pixel() { /usr/bin/convert "$work/shot.png" -format "%[fx:int(255*p{$1,$2}.r)],%[fx:int(255*p{$1,$2}.g)],%[fx:int(255*p{$1,$2}.b)]" info:; }
 
 # 1. The static screen, then File > Exit.
 start_program "$work/run1"

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# sonotrap-tool listen on a headless PulseAudio server whose source plays tone bursts in noise:
-# bad options exit 2 creating nothing; --list-devices shows the virtual source; a run stopped by
-# SIGTERM in the middle of a group finishes a file that ffprobe reads cleanly, with one CSV row
-# per group that matches the files; a second run (WAV, --duration) appends to the same table;
-# a third loses its sound server and says so. Usage: listen_tool.sh BUILD_DIR
+# sonotrap-tool listen on a headless PulseAudio source of tone bursts: bad options exit 2; the
+# device list shows the source; SIGTERM mid-group finishes a clean file with one CSV row per
+# group; a WAV run with --duration appends to the table; a lost sound server is reported.
 set -euo pipefail
 source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool listen pulseaudio pactl pacat sox ffprobe
 start_pulse mic

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# The real program plays a WAV file through a real sound server: a headless PulseAudio server
-# with a null sink as the default output, the program under Xvfb clicked into Playback with
-# xdotool, the file chosen in the Qt file dialog, the sink's monitor recorded with parec. The
-# recording must hold the file, in order and looping, and the graph must move while it plays.
-# Usage: playback_real_audio.sh BUILD_DIR
+# The real program under Xvfb, clicked into Playback of a file chosen in the Qt file dialog,
+# plays into a headless PulseAudio null sink whose monitor parec records: the recording must
+# hold the file, in order and looping, and the graph must move. $1: the build directory.
 set -euo pipefail
 source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap playback Xvfb xdotool pulseaudio pactl parec sox import compare python3
 start_pulse   # the loudspeaker: a null sink at the program's own rate, so nothing is resampled

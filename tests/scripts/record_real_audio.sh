@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The real program records from a real sound server: a headless PulseAudio server whose
-# default source plays a WAV file of tone bursts, the program under Xvfb clicked into a Record
-# run with xdotool, capture through the PortAudio adapter. The recording must hold the bursts
-# as groups that ffprobe and ffmpeg read without a warning. Usage: record_real_audio.sh BUILD_DIR
+# The real program under Xvfb, clicked into a Record run, captures through PortAudio from a
+# headless PulseAudio source playing tone bursts: the recording must hold the bursts as groups
+# that ffprobe and ffmpeg read without a warning. $1: the build directory.
 set -euo pipefail
 source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap record Xvfb xdotool pulseaudio pactl pacat sox ffmpeg ffprobe
 start_pulse mic   # the "microphone": a null sink whose monitor is the default source

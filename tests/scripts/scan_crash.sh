@@ -18,9 +18,8 @@ for format in wav mp3; do
   files=("$out"/*."$format")
   [ "${#files[@]}" -eq 1 ] || fail "$format: expected one recording, got ${#files[@]}"
   f=${files[0]}
-  # Warnings from either reader fail the test. Not about the audio: ffprobe's note that a raw
-  # MP3 stream's duration is estimated from its bitrate, and ffmpeg's note that it takes a
-  # plain PCM file's single channel as mono.
+  # Any warning fails but two not about the audio: a raw MP3 stream's duration is estimated
+  # from its bitrate, and a plain PCM file's single channel is taken as mono.
   benign="Estimating duration from bitrate|Guessed Channel Layout"
   warn=$(ffprobe -v warning -i "$f" 2>&1 | grep -vE "$benign" || true)
   [ -z "$warn" ] || fail "$format: ffprobe: $warn"

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# sonotrap-tool scan from the outside: the summary, the recordings named from --start, the
-# log in --out, the answers to bad input, an archive scanned in parallel or in shards, and a
-# full disk. $1: the build directory.
+# sonotrap-tool scan: summary, recordings named from --start, log, bad input, an archive
+# scanned in parallel or in shards, and a full disk. $1: the build directory.
 set -euo pipefail
 source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool scan sox soxi lame
 cd "$work"
