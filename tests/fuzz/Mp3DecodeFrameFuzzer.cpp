@@ -1,32 +1,23 @@
-// libFuzzer target: DecodeFrame straight on frames, without the frame index in front of it,
-// so that damaged headers, side information and reservoir references reach the decoder. The
-// input is a list of up to 8 frames, each a 16-bit little-endian length and that many bytes.
-// All frames are fed (and a zero-length one, so that the last is decoded too); then the
-// decoder is reset and fed again: the output stays within its bounds and repeats exactly.
+// libFuzzer target: DecodeFrame on up to 8 frames, each a 16-bit little-endian length and that
+// many bytes, without the frame index in front, so that damaged headers, side information and
+// reservoir references reach the decoder. Fed twice with a reset between (and a zero-length
+// frame so that the last is decoded), the output stays within bounds and repeats exactly.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "mp3dec/Mp3Decoder.h"
 
-namespace {
-
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-}  // namespace
+#define CHECK(ok) if (!(ok)) __builtin_trap()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Each frame gets its own heap copy of exactly its length, so that the address sanitizer
-    // sees any read past a frame.
+    // Each frame a heap copy of its exact length: the address sanitizer sees reads past it.
     std::vector<std::vector<uint8_t>> frames;
-    for (size_t p = 0; p + 2 <= size && frames.size() < 8;) {
-        size_t length = data[p] | (data[p + 1] << 8);
+    for (size_t p = 0; p + 2 <= size && frames.size() < 8; p += frames.back().size()) {
+        const size_t length = std::min<size_t>(data[p] | (data[p + 1] << 8), size - p - 2);
         p += 2;
-        if (length > size - p) length = size - p;
         frames.emplace_back(data + p, data + p + length);
-        p += length;
     }
     frames.emplace_back();
     std::vector<const uint8_t*> starts;
@@ -38,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint32_t> consumed(frames.size(), 0);
     sonotrap::InitDecoderTables();
     sonotrap::Mp3Decoder* decoder = sonotrap::CreateDecoder(starts.data(), lengths.data(), consumed.data());
-    Check(decoder != nullptr);
+    CHECK(decoder != nullptr);
     std::vector<int16_t> passes[2];
     for (auto& pass : passes) {
         std::fill(consumed.begin(), consumed.end(), 0u);
@@ -47,12 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             int16_t out[sonotrap::kMp3MaxFrameOutputBytes / 2];
             uint32_t bytes = 1;
             const int result = sonotrap::DecodeFrame(decoder, i, out, &bytes);
-            Check(result == 0 || result == 1);
-            Check(bytes <= sonotrap::kMp3MaxFrameOutputBytes && bytes % 2 == 0);
+            CHECK((result == 0 || result == 1) && bytes <= sonotrap::kMp3MaxFrameOutputBytes && bytes % 2 == 0);
             pass.insert(pass.end(), out, out + bytes / 2);
         }
     }
     sonotrap::DestroyDecoder(decoder);
-    Check(passes[0] == passes[1]);
+    CHECK(passes[0] == passes[1]);
     return 0;
 }

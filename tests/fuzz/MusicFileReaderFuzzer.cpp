@@ -2,46 +2,36 @@
 // again; the second pass must repeat the first, real counts stay within a block and the file's
 // output count, and the padding after a short block is silence.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "media/MusicFileReader.h"
 
-namespace {
+#define CHECK(ok) if (!(ok)) __builtin_trap()
 
-// Bounds a pass for files whose rate makes them very long (a 1 Hz WAV lasts for hours).
-constexpr uint32_t kMaxBlocksPerPass = 3000;
-
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-std::vector<int16_t> ReadPass(sonotrap::MusicFileReader& reader) {
+// A pass is bounded for files whose rate makes them very long (a 1 Hz WAV lasts for hours).
+static std::vector<int16_t> ReadPass(sonotrap::MusicFileReader& reader) {
     std::vector<int16_t> out;
     int16_t block[sonotrap::kMusicBlockSamples];
-    for (uint32_t b = 0; b < kMaxBlocksPerPass; ++b) {
+    for (uint32_t b = 0, n = 1; b < 3000 && n != 0; ++b) {
         std::memset(block, 0x5A, sizeof block);
-        const uint32_t n = reader.ReadBlock(block);
-        Check(n <= sonotrap::kMusicBlockSamples);
-        if (n == 0) break;
+        n = reader.ReadBlock(block);
+        CHECK(n <= sonotrap::kMusicBlockSamples);
         out.insert(out.end(), block, block + n);
-        for (uint32_t i = n; i < sonotrap::kMusicBlockSamples; ++i) Check(block[i] == 0);
+        for (uint32_t i = n; n != 0 && i < sonotrap::kMusicBlockSamples; ++i) CHECK(block[i] == 0);
     }
     return out;
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto reader = sonotrap::MusicFileReader::Create(data, size, 32000, nullptr);
     if (!sonotrap::IsReady(reader.get())) {
-        Check(reader == nullptr || reader->GetOutputSampleCount() == 0);
+        CHECK(reader == nullptr || reader->GetOutputSampleCount() == 0);
         return 0;
     }
     const std::vector<int16_t> first = ReadPass(*reader);
-    Check(first.size() <= reader->GetOutputSampleCount());
+    CHECK(first.size() <= reader->GetOutputSampleCount());
     reader->Rewind();
-    Check(ReadPass(*reader) == first);
+    CHECK(ReadPass(*reader) == first);
     return 0;
 }

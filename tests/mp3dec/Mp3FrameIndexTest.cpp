@@ -15,19 +15,15 @@ Bytes Load(const std::string& name) { return test::ReadFileBytes(test::DataPath(
 
 struct Indexed {
     bool ok = false;
-    uint32_t frames = 0, channels = 0, rate = 0, sampleFrames = 0, pcmBytes = 0;
+    uint32_t frames = 0, channels = 0, rate = 0, sampleFrames = 0;
     std::vector<uint32_t> offsets, lengths;
 };
 
 Indexed Index(const Bytes& bytes, uint32_t maxFrames = Mp3FrameIndex::kPlaybackMaxFrames) {
     Mp3FrameIndex index;
-    Indexed r;
-    r.ok = index.Run(bytes.data(), bytes.size(), maxFrames);
-    r.frames = index.frameCount;
-    r.channels = index.channels;
-    r.rate = index.sampleRate;
-    r.sampleFrames = index.sampleFrames;
-    r.pcmBytes = index.totalPcmBytes;
+    // Braced initialisers run in order: Run first, then the fields it set.
+    Indexed r{index.Run(bytes.data(), bytes.size(), maxFrames), index.frameCount, index.channels,
+              index.sampleRate, index.sampleFrames, {}, {}};
     for (uint32_t i = 0; i < index.frameCount; ++i) {
         r.offsets.push_back(index.FrameOffset(i));
         r.lengths.push_back(index.FrameLength(i));
@@ -47,46 +43,33 @@ TEST(Mp3FrameIndex, ListsContiguousFramesAndCountsOneFrameLessOfAudio) {
         SCOPED_TRACE(c.file);
         const Bytes bytes = Load(c.file);
         const Indexed r = Index(bytes);
-        ASSERT_TRUE(r.ok);
+        ASSERT_GT(r.frames, 10u);
         EXPECT_EQ(r.rate, c.rate);
         EXPECT_EQ(r.channels, c.channels);
-        ASSERT_GT(r.frames, 10u);
         EXPECT_EQ(r.sampleFrames, (r.frames - 1) * c.samplesPerFrame);
-        EXPECT_EQ(r.pcmBytes, (r.frames - 1) * c.samplesPerFrame * 2 * c.channels);
-        if (c.firstLength) {
-            EXPECT_EQ(r.lengths[0], c.firstLength);
-        }
+        EXPECT_TRUE(c.firstLength == 0 || r.lengths[0] == c.firstLength) << r.lengths[0];
         EXPECT_EQ(r.offsets[0], 0u);
         for (uint32_t i = 0; i + 1 < r.frames; ++i) ASSERT_EQ(r.offsets[i] + r.lengths[i], r.offsets[i + 1]) << i;
         EXPECT_EQ(r.offsets.back() + r.lengths.back(), bytes.size());
     }
 }
 
-TEST(Mp3FrameIndex, SkipsALeadingId3v2TagEvenWhenItHoldsSyncBytes) {
+// A leading ID3v2 tag is skipped even when it holds sync bytes; an ID3v1 tag or an appended
+// ID3v2 ends the stream, though filler holding a valid frame header follows.
+TEST(Mp3FrameIndex, TagsAroundTheFramesAreNoFrames) {
     const Bytes plain = Load("s44_stereo.mp3");
     const Indexed reference = Index(plain);
-    const uint32_t tagSize = 300;  // 0x12C as four 7-bit digits: 0 0 2 44
-    Bytes tagged = {'I', 'D', '3', 4, 0, 0, 0, 0, 2, 44};
-    for (uint32_t i = 0; i < tagSize; ++i) tagged.push_back(i % 7 == 0 ? 0xFF : 0xFB);
+    Bytes tagged = {'I', 'D', '3', 4, 0, 0, 0, 0, 2, 44};  // 300 bytes: 0 0 2 44 in 7-bit digits
+    for (uint32_t i = 0; i < 300; ++i) tagged.push_back(i % 7 == 0 ? 0xFF : 0xFB);
     tagged.insert(tagged.end(), plain.begin(), plain.end());
-    const Indexed r = Index(tagged);
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.frames, reference.frames);
-    EXPECT_EQ(r.offsets[0], 10 + tagSize);
-}
-
-TEST(Mp3FrameIndex, EndsTheStreamAtAnId3v1TagOrAnAppendedId3v2) {
-    const Bytes plain = Load("s44_stereo.mp3");
-    const Indexed reference = Index(plain);
+    EXPECT_EQ(Index(tagged).offsets.at(0), 310u);
     for (const char* tag : {"TAG", "ID3", "3DI"}) {
-        Bytes tagged = plain;
         tagged.insert(tagged.end(), tag, tag + 3);
-        // Filler that holds a valid frame header: the scan must not run on into it.
-        for (int i = 0; i < 125; ++i) tagged.push_back(plain[i % 417]);
+        tagged.insert(tagged.end(), plain.begin(), plain.begin() + 125);
         const Indexed r = Index(tagged);
-        ASSERT_TRUE(r.ok) << tag;
         EXPECT_EQ(r.frames, reference.frames) << tag;
         EXPECT_EQ(r.lengths.back(), reference.lengths.back()) << tag;
+        tagged.resize(tagged.size() - 128);
     }
 }
 
@@ -105,11 +88,8 @@ TEST(Mp3FrameIndex, DamageBetweenFramesIsCorrectedOrSkipped) {
         SCOPED_TRACE(c.what);
         Bytes damaged = plain;
         const auto at = damaged.begin() + reference.offsets[c.k + 1];
-        if (c.inserted > 0) {
-            damaged.insert(at, c.inserted, 0x01);
-        } else {
-            damaged.erase(at - 1);
-        }
+        if (c.inserted > 0) damaged.insert(at, c.inserted, 0x01);
+        else damaged.erase(at - 1);
         const Indexed r = Index(damaged);
         ASSERT_TRUE(r.ok);
         ASSERT_EQ(r.frames, reference.frames);
@@ -119,76 +99,32 @@ TEST(Mp3FrameIndex, DamageBetweenFramesIsCorrectedOrSkipped) {
     }
 }
 
-TEST(Mp3FrameIndex, AFrameCutShortByTheEndKeepsTheBytesItHas) {
+TEST(Mp3FrameIndex, AFrameCutShortByTheEndKeepsItsBytes) {
     const Bytes plain = Load("s44_stereo.mp3");
-    const Indexed reference = Index(plain);
-    Bytes cut(plain.begin(), plain.begin() + reference.offsets[8] + 100);
-    const Indexed r = Index(cut);
-    ASSERT_TRUE(r.ok);
+    const Indexed r = Index(Bytes(plain.begin(), plain.begin() + Index(plain).offsets[8] + 100));
     ASSERT_EQ(r.frames, 9u);
     EXPECT_EQ(r.lengths[8], 100u);
 }
 
-TEST(Mp3FrameIndex, RefusesFreeFormat) {
-    Bytes bytes = Load("s44_stereo.mp3");
-    const Indexed reference = Index(bytes);
-    for (uint32_t offset : reference.offsets) bytes[offset + 2] &= 0x0F;  // bitrate index 0
-    EXPECT_FALSE(Index(bytes).ok);
-    EXPECT_FALSE(Index(Load("he_free.bit")).ok);
-}
-
-TEST(Mp3FrameIndex, RefusesMpeg25) {
-    Bytes bytes = Load("m22_mono.mp3");
-    const Indexed reference = Index(bytes);
-    ASSERT_TRUE(reference.ok);
-    // MPEG-2.5 frames ahead of ordinary MPEG-2 ones: the whole stream is refused.
-    for (uint32_t i = 0; i < 12; ++i) bytes[reference.offsets[i] + 1] &= 0xEF;  // version 00
-    EXPECT_FALSE(Index(bytes).ok);
-    // A lone frame that only looks like MPEG-2.5 is passed over.
-    Bytes lone = Load("m22_mono.mp3");
+// Free format, MPEG-2.5 frames ahead of ordinary MPEG-2 ones, and a frame without a successor
+// refuse the stream; a lone frame that only looks like MPEG-2.5 is passed over.
+TEST(Mp3FrameIndex, RefusesFreeFormatMpeg25AndALoneFrame) {
+    const Bytes stereo = Load("s44_stereo.mp3"), mono = Load("m22_mono.mp3");
+    const Indexed reference = Index(mono);
+    Bytes free = stereo, mpeg25 = mono, lone = mono, single(stereo.begin(), stereo.begin() + 417);
+    for (uint32_t offset : Index(stereo).offsets) free[offset + 2] &= 0x0F;  // bitrate index 0
+    for (uint32_t i = 0; i < 12; ++i) mpeg25[reference.offsets[i] + 1] &= 0xEF;  // version 00
+    single.resize(417 + 30, 0);  // room for a successor, but none there
+    for (const Bytes& b : {free, Load("he_free.bit"), mpeg25, single, Bytes(), Bytes(23, 0xFF)}) EXPECT_FALSE(Index(b).ok);
+    EXPECT_FALSE(Mp3FrameIndex().Run(nullptr, 100));
     lone[reference.offsets[0] + 1] &= 0xEF;
     const Indexed r = Index(lone);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.offsets[0], reference.offsets[1]);
 }
 
-TEST(Mp3FrameIndex, AFrameWithoutASuccessorIsNoFirstFrame) {
-    const Bytes plain = Load("s44_stereo.mp3");
-    Bytes single(plain.begin(), plain.begin() + 417);
-    single.resize(417 + 30, 0);  // room for a successor, but none there
-    EXPECT_FALSE(Index(single).ok);
-    EXPECT_FALSE(Index(Bytes()).ok);
-    EXPECT_FALSE(Index(Bytes(23, 0xFF)).ok);
-    Mp3FrameIndex index;
-    EXPECT_FALSE(index.Run(nullptr, 100));
-}
-
-TEST(Mp3FrameIndex, FramesOfAnotherChannelCountAreSkipped) {
-    // Mono and stereo frames alternate in blocks; only those matching the first frame count.
-    const Indexed r = Index(Load("he_mode.bit"));
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.channels, 1u);
-    EXPECT_EQ(r.frames, 28u);  // 10 mono frames at the start, 18 at the end
-    EXPECT_EQ(r.sampleFrames, 27u * 1152);
-}
-
-// The decoder tests read the tables through CopyFrameTables; here only its refusals.
-TEST(Mp3FrameIndex, CopiesItsTablesOnlyWhole) {
-    const Bytes bytes = Load("s44_stereo.mp3");
-    Mp3FrameIndex index;
-    ASSERT_TRUE(index.Run(bytes.data(), bytes.size()));
-    std::vector<const uint8_t*> starts(index.frameCount);
-    std::vector<uint32_t> lengths(index.frameCount);
-    EXPECT_FALSE(index.CopyFrameTables(starts.data(), lengths.data(), index.frameCount - 1));
-    ASSERT_TRUE(index.CopyFrameTables(starts.data(), lengths.data(), index.frameCount));
-    EXPECT_EQ(starts[3], bytes.data() + index.FrameOffset(3));
-    index.ReleaseChunks();
-    EXPECT_FALSE(index.CopyFrameTables(starts.data(), lengths.data(), index.frameCount));
-}
-
 TEST(Mp3FrameIndex, GrowsItsChunkTablesPastOneChunk) {
     const Bytes one = Load("m22_mono.mp3");
-    const Indexed reference = Index(one);
     Bytes many;
     while (many.size() < 1100u * 104) many.insert(many.end(), one.begin(), one.end());
     const Indexed r = Index(many);

@@ -1,53 +1,32 @@
 #!/usr/bin/env bash
-# sonotrap-tool encode on a signal made by sox: frame count and layout, a clean decode by
-# FFmpeg, and the errors. $1: the build directory.
+# sonotrap-tool encode: frame count and layout, a clean decode by FFmpeg, and the errors.
 set -euo pipefail
-tool="$(cd "${1:-build}" && pwd)/sonotrap-tool"
-command -v sox >/dev/null || { echo "sox missing"; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool encode sox ffmpeg strace
 
 # 1.5 s = 48000 samples: 42 frames (the last one padded with zeros) and two of silence.
 sox -D -n -r 32000 -b 16 -c 1 "$work/tone.wav" synth 1.5 sine 1000 vol 0.5
-"$tool" encode "$work/tone.wav" "$work/tone.mp3" || fail "encode exit status $?"
-size=$(stat -c %s "$work/tone.mp3")
-[ "$size" -eq $((44 * 288)) ] || fail "expected 44 frames of 288 bytes, got $size bytes"
+"$program" encode "$work/tone.wav" "$work/tone.mp3" || fail "encode exit status $?"
+[ "$(stat -c %s "$work/tone.mp3")" -eq $((44 * 288)) ] || fail "expected 44 frames of 288 bytes"
 [ "$(head -c 4 "$work/tone.mp3" | od -An -tx1 | tr -d ' ')" = "fffb58c4" ] || fail "header bytes"
-
-if command -v ffmpeg >/dev/null; then
-  ffmpeg -hide_banner -nostats -v info -y -i "$work/tone.mp3" -f s16le "$work/tone.raw" 2>"$work/ffmpeg.log" ||
-    fail "ffmpeg could not decode"
-  if grep -v "Estimating duration from bitrate" "$work/ffmpeg.log" | grep -E "^\[mp3|overread|rror"; then
-    fail "ffmpeg complained"
-  fi
-  [ "$(stat -c %s "$work/tone.raw")" -eq $((44 * 1152 * 2)) ] || fail "decoded length"
-fi
+ffmpeg -hide_banner -nostats -v info -y -i "$work/tone.mp3" -f s16le "$work/tone.raw" 2>"$work/ffmpeg.log" ||
+  fail "ffmpeg could not decode"
+grep -v "Estimating duration from bitrate" "$work/ffmpeg.log" | grep -E "^\[mp3|overread|rror" && fail "ffmpeg complained"
+[ "$(stat -c %s "$work/tone.raw")" -eq $((44 * 1152 * 2)) ] || fail "decoded length"
 
 # Errors: a missing or unreadable input and an output that cannot be created exit with 2.
-set +e
-"$tool" encode "$work/none.wav" "$work/x.mp3" 2>"$work/err.txt"; rc=$?
-[ $rc -eq 2 ] || fail "missing input gave $rc"
-grep -q "sonotrap-tool encode:" "$work/err.txt" || fail "no message for a missing input"
+expect_status 2 "$program" encode "$work/none.wav" "$work/x.mp3"
+grep -q "sonotrap-tool encode:" "$work/stderr" || fail "no message for a missing input"
 printf 'not a wav file at all' >"$work/bad.wav"
-"$tool" encode "$work/bad.wav" "$work/x.mp3" 2>/dev/null; rc=$?
-[ $rc -eq 2 ] || fail "bad input gave $rc"
-"$tool" encode "$work/tone.wav" "$work/no/such/dir/x.mp3" 2>/dev/null; rc=$?
-[ $rc -eq 2 ] || fail "uncreatable output gave $rc"
-"$tool" encode "$work/tone.wav" 2>/dev/null; rc=$?
-[ $rc -eq 2 ] || fail "missing argument gave $rc"
-if [ -w /dev/full ]; then
-  "$tool" encode "$work/tone.wav" /dev/full 2>/dev/null; rc=$?
-  [ $rc -eq 1 ] || fail "a full device gave $rc"
-fi
+expect_status 2 "$program" encode "$work/bad.wav" "$work/x.mp3"
+expect_status 2 "$program" encode "$work/tone.wav" "$work/no/such/dir/x.mp3"
+expect_status 2 "$program" encode "$work/tone.wav"
+[ ! -w /dev/full ] || expect_status 1 "$program" encode "$work/tone.wav" /dev/full
 # A file-size limit refuses the 15th frame halfway: nothing more is written after that.
-if command -v strace >/dev/null; then
-  (trap '' XFSZ; ulimit -f 4; strace -qq -s 0 -e trace=write -e signal=none -o "$work/writes.txt" \
-    "$tool" encode "$work/tone.wav" "$work/limited.mp3" 2>/dev/null); rc=$?
-  [ $rc -eq 1 ] || fail "a size-limited file gave $rc"
-  [ "$(stat -c %s "$work/limited.mp3")" -eq 4096 ] || fail "size-limited file length"
-  grep -q EFBIG "$work/writes.txt" || fail "no refused write seen"
-  sed -n '/EFBIG/,$p' "$work/writes.txt" | tail -n +2 | grep -q '^write(3,' && fail "writes after the refused one"
-fi
-set -e
+rc=0
+(trap '' XFSZ; ulimit -f 4; strace -qq -s 0 -e trace=write -e signal=none -o "$work/writes.txt" \
+  "$program" encode "$work/tone.wav" "$work/limited.mp3" 2>/dev/null) || rc=$?
+[ $rc -eq 1 ] || fail "a size-limited file gave $rc"
+[ "$(stat -c %s "$work/limited.mp3")" -eq 4096 ] || fail "size-limited file length"
+grep -q EFBIG "$work/writes.txt" || fail "no refused write seen"
+sed -n '/EFBIG/,$p' "$work/writes.txt" | tail -n +2 | grep -q '^write(3,' && fail "writes after the refused one"
 echo "encode_tool: ok"

@@ -1,15 +1,9 @@
 #!/usr/bin/env bash
-# sonotrap-tool listen on a headless PulseAudio server whose source plays tone bursts in noise:
-# bad options exit 2 creating nothing; --list-devices shows the virtual source; a run stopped by
-# SIGTERM in the middle of a group finishes a file that ffprobe reads cleanly, with one CSV row
-# per group that matches the files; a second run (WAV, --duration) appends to the same table;
-# a third loses its sound server and says so. Usage: listen_tool.sh BUILD_DIR
+# sonotrap-tool listen on a headless PulseAudio source of tone bursts: bad options exit 2; the
+# device list shows the source; SIGTERM mid-group finishes a clean file with one CSV row per
+# group; a WAV run with --duration appends to the table; a lost sound server is reported.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-program=$(cd "${1:-build}" && pwd)/sonotrap-tool
-source "$root/tests/scripts/gui_common.bash"
-need_tools pulseaudio pactl pacat sox ffprobe
-gui_setup listen
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool listen pulseaudio pactl pacat sox ffprobe
 start_pulse mic
 # The virtual source as an ALSA device of its own name, so PortAudio lists it.
 printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\npcm.virtmic { type pulse\n device virtmic }\n' \
@@ -23,9 +17,8 @@ while read -r args; do
   extra=()
   [[ $args == *--out* ]] || extra+=(--out "$work/bad")
   [[ $args == *--events* ]] || extra+=(--events "$work/bad.csv")
-  set +e; $program listen "${extra[@]}" $args >/dev/null 2>"$work/err"; rc=$?; set -e
-  [ "$rc" = 2 ] || fail "listen $args: exit $rc, not 2"
-  [ "$(wc -l <"$work/err")" = 1 ] || fail "listen $args: stderr $(cat "$work/err")"
+  # shellcheck disable=SC2086
+  expect_status 2 "$program" listen "${extra[@]}" $args
   [ ! -e "$work/bad" ] && [ ! -e "$work/bad.csv" ] && [ ! -e "$work/none" ] || fail "listen $args created files"
 done <<EOF
 --threshold 2
@@ -41,38 +34,28 @@ done <<EOF
 --out $work/plain
 EOF
 
-$program listen --list-devices >"$work/devices" || fail "--list-devices failed"
-grep -Eq '^ +[0-9]+ +virtmic +ALSA +[0-9]+ Hz' "$work/devices" || fail "no virtmic in: $(cat "$work/devices")"
+$program listen --list-devices | grep -E '^ +[0-9]+ +virtmic +ALSA +[0-9]+ Hz' >/dev/null || fail "no virtmic in the device list"
 
-# A loud 1 kHz burst every 2 s in faint noise.
-sox -n -r 32000 -c 1 -b 16 "$work/noise.wav" synth 1.7 whitenoise vol 0.002
-sox -n -r 32000 -c 1 -b 16 "$work/tone.wav" synth 0.3 sine 1000 vol 0.3
-parts=()
-for _ in $(seq 60); do parts+=("$work/noise.wav" "$work/tone.wav"); done
-sox "${parts[@]}" "$work/bursts.wav"
+bursts "$work/bursts.wav" 60 1.7 0.3  # a loud 1 kHz burst every 2 s in faint noise
 feed_mic "$work/bursts.wav"
 
 log=$work/run/Sonotrap.Log
 # True while a group is open: the last peak record comes after the last end of group.
-in_group() {
-  awk '/^Date\/time captured/ {p = NR} /^End contiguous/ {e = NR} END {exit !(p > e)}' "$log" 2>/dev/null
-}
+in_group() { awk '/^Date\/time captured/ {p = NR} /^End contiguous/ {e = NR} END {exit !(p > e)}' "$log" 2>/dev/null; }
 wait_exit() {  # PID: waits up to 10 s for it to end; its exit status in $rc
-  for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$1" 2>/dev/null && fail "listen did not stop"
-  set +e; wait "$1"; rc=$?; set -e
+  wait_for 10 "listen did not stop" gone "$1"
+  rc=0
+  wait "$1" || rc=$?
 }
 
 $program listen --device virtmic --out "$work/run" --events "$work/events.csv" >"$work/out1" 2>"$work/err1" &
 pid=$!; bg_pids="$bg_pids $pid"
-ended() { local n; n=$(grep -c 'End contiguous' "$log" 2>/dev/null || true); echo "${n:-0}"; }
-for _ in $(seq 600); do [ "$(ended)" -ge 3 ] && break; sleep 0.1; done
-for _ in $(seq 100); do in_group && break; sleep 0.05; done
-in_group || fail "no group open after three"
+wait_for 60 "fewer than three groups ended" has_groups 3 "$log"
+wait_for 10 "no group open after three" in_group
 kill -TERM "$pid"
 wait_exit "$pid"
 [ "$rc" = 0 ] || fail "SIGTERM: exit not 0: $(cat "$work/err1")"
-finished=$(ended)
+finished=$(ended_groups "$log")
 grep -q "Shutting down logging system" "$log" || fail "no log footer"
 
 # Rows: one per group (the last cut short), offsets back to back in each file, lengths adding
@@ -112,7 +95,7 @@ done < <(check_rows "$work/events.csv")
 # The sound server goes away mid-run: one line on stderr, exit not 0, the file finished.
 $program listen --format wav --out "$work/run3" >/dev/null 2>"$work/err3" &
 pid=$!; bg_pids="$bg_pids $pid"
-for _ in $(seq 100); do ls "$work/run3"/*.wav >/dev/null 2>&1 && break; sleep 0.1; done
+wait_for 10 "no recording started" eval 'ls "$work/run3"/*.wav >/dev/null 2>&1'
 kill "$pulse_pid"
 wait_exit "$pid"
 [ "$rc" != 0 ] && [ "$(wc -l <"$work/err3")" = 1 ] || fail "device lost: exit $rc, stderr: $(cat "$work/err3")"

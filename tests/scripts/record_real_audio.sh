@@ -1,27 +1,16 @@
 #!/usr/bin/env bash
-# The real program records from a real sound server: a headless PulseAudio server whose
-# default source plays a WAV file of tone bursts, the program under Xvfb clicked into a Record
-# run with xdotool, capture through the PortAudio adapter. The recording must hold the bursts
-# as groups that ffprobe and ffmpeg read without a warning. Usage: record_real_audio.sh BUILD_DIR
+# The real program under Xvfb, clicked into a Record run, captures through PortAudio from a
+# headless PulseAudio source playing tone bursts: the recording must hold the bursts as groups
+# that ffprobe and ffmpeg read without a warning. $1: the build directory.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-program=$(cd "${1:-build}" && pwd)/sonotrap
-source "$root/tests/scripts/gui_common.bash"
-need_tools Xvfb xdotool pulseaudio pactl pacat sox ffmpeg ffprobe
-gui_setup record
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap record Xvfb xdotool pulseaudio pactl pacat sox ffmpeg ffprobe
 start_pulse mic   # the "microphone": a null sink whose monitor is the default source
 
-# Faint noise with a loud 1 kHz burst every 3 s, 45 s in all.
-sox -n -r 32000 -c 1 -b 16 "$work/noise.wav" synth 2.7 whitenoise vol 0.002
-sox -n -r 32000 -c 1 -b 16 "$work/tone.wav" synth 0.3 sine 1000 vol 0.3
-parts=()
-for _ in $(seq 15); do parts+=("$work/noise.wav" "$work/tone.wav"); done
-sox "${parts[@]}" "$work/bursts.wav"
-
-start_xvfb 121
+bursts "$work/bursts.wav" 15 2.7 0.3  # a loud 1 kHz burst every 3 s, 45 s in all
+start_xvfb
 start_program "$work/run"
 wait_for_startup "$work/run"
-[ -z "$(xdotool search --name 'DirectSound error' 2>/dev/null || true)" ] || fail "the program found no capture device"
+window_shown 'DirectSound error' && fail "the program found no capture device"
 
 # Feed the bursts, then Record marker and Start, the Start as a double click: its second press
 # must not stop the run again.
@@ -29,21 +18,13 @@ feed_mic "$work/bursts.wav"
 click 283 457
 double_click 439 457
 # Capture may begin up to 1.5 s late: wait for groups, not for a fixed time.
-groups=0
-for _ in $(seq 600); do
-  groups=$(grep -c "End contiguous samples group." "$work/run/Sonotrap.Log" 2>/dev/null || true)
-  [ "${groups:-0}" -ge 4 ] && break
-  sleep 0.1
-done
-[ "${groups:-0}" -ge 4 ] || fail "only ${groups:-0} groups recorded"
+wait_for 60 "fewer than 4 groups recorded" has_groups 4 "$work/run/Sonotrap.Log"
+groups=$(ended_groups "$work/run/Sonotrap.Log")
 click 439 457   # Stop: the stop sequence finishes the file and logs its length
-for _ in $(seq 50); do grep -q "Total KBytes recorded" "$work/run/Sonotrap.Log" && break; sleep 0.1; done
-grep -q "Total KBytes recorded" "$work/run/Sonotrap.Log" || fail "Stop did not close the recording"
+wait_for 5 "Stop did not close the recording" grep -q "Total KBytes recorded" "$work/run/Sonotrap.Log"
 stop_program
 
-files=("$work/run"/*.mp3)
-[ -e "${files[0]}" ] || fail "no MP3 recording in $work/run"
-f=${files[0]}
+f=$(ls "$work/run"/*.mp3 | head -1) || fail "no MP3 recording"
 benign="Estimating duration from bitrate"
 warn=$(ffprobe -v warning -i "$f" 2>&1 | grep -v "$benign" || true)
 [ -z "$warn" ] || fail "ffprobe: $warn"

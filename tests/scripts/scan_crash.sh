@@ -2,66 +2,36 @@
 # Kills a scan with SIGKILL in the middle of its work and checks that every group it had
 # finished is in a recording that sox and ffprobe read without a warning (WAV and MP3).
 set -euo pipefail
-build=$(cd "${1:-build}" && pwd)
-tool="$build/sonotrap-tool"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool crash sox soxi ffmpeg ffprobe
+bursts "$work/input.wav" 40 2.8 0.2  # two minutes: a loud burst every 3 s
 
-# Two minutes of faint noise with a loud tone burst every 3 s.
-sox -n -r 32000 -c 1 -b 16 noise.wav synth 2.8 whitenoise vol 0.002
-sox -n -r 32000 -c 1 -b 16 tone.wav synth 0.2 sine 1000 vol 0.3
-parts=()
-for i in $(seq 40); do parts+=(noise.wav tone.wav); done
-sox "${parts[@]}" input.wav
-
-groups_in() {
-  local n
-  n=$(grep -c "End contiguous samples group." "$1/Sonotrap.Log" 2>/dev/null || true)
-  echo "${n:-0}"
-}
-
-check_format() {
-  local format=$1 out="$work/out-$1"
+for format in wav mp3; do
+  out="$work/out-$format"
   # 10 ms per block: the run would take about 17 s; it dies after a few groups.
-  "$tool" scan input.wav --out "$out" --format "$format" --threshold 40 --pace-ms 10 >/dev/null &
-  local pid=$!
-  for _ in $(seq 300); do
-    [ "$(groups_in "$out")" -ge 3 ] && break
-    sleep 0.05
-  done
+  "$program" scan "$work/input.wav" --out "$out" --format "$format" --threshold 40 --pace-ms 10 >/dev/null &
+  pid=$!
+  bg_pids="$bg_pids $pid"
+  wait_for 15 "$format: fewer than 3 groups before the kill" has_groups 3 "$out/Sonotrap.Log"
   kill -9 "$pid"
   wait "$pid" 2>/dev/null || true
-  local finished
-  finished=$(groups_in "$out")
-  [ "$finished" -ge 3 ] || { echo "FAIL($format): only $finished groups before the kill"; return 1; }
-  local files=("$out"/*."$format")
-  [ "${#files[@]}" -eq 1 ] || { echo "FAIL($format): expected one recording, got ${#files[@]}"; return 1; }
-  local f=${files[0]}
-  # Warnings from either reader fail the test. Not about the audio: ffprobe's note that a raw
-  # MP3 stream's duration is estimated from its bitrate, and ffmpeg's note that it takes a
-  # plain PCM file's single channel as mono.
-  local warn benign="Estimating duration from bitrate|Guessed Channel Layout"
+  finished=$(ended_groups "$out/Sonotrap.Log")
+  files=("$out"/*."$format")
+  [ "${#files[@]}" -eq 1 ] || fail "$format: expected one recording, got ${#files[@]}"
+  f=${files[0]}
+  # Any warning fails but two not about the audio: a raw MP3 stream's duration is estimated
+  # from its bitrate, and a plain PCM file's single channel is taken as mono.
+  benign="Estimating duration from bitrate|Guessed Channel Layout"
   warn=$(ffprobe -v warning -i "$f" 2>&1 | grep -vE "$benign" || true)
-  [ -z "$warn" ] || { echo "FAIL($format): ffprobe: $warn"; return 1; }
+  [ -z "$warn" ] || fail "$format: ffprobe: $warn"
   warn=$(ffmpeg -nostdin -v warning -i "$f" -f null - 2>&1 | grep -vE "$benign" || true)
-  [ -z "$warn" ] || { echo "FAIL($format): ffmpeg decode: $warn"; return 1; }
+  [ -z "$warn" ] || fail "$format: ffmpeg decode: $warn"
   if [ "$format" = wav ]; then
-    warn=$(sox "$f" -n stat 2>&1 | grep -iE "warn|fail" || true)
-    [ -z "$warn" ] || { echo "FAIL($format): sox: $warn"; return 1; }
-    # Each finished group of one burst keeps at least 14 blocks (1.008 s).
-    local seconds
-    seconds=$(soxi -D "$f")
-    awk -v s="$seconds" -v g="$finished" 'BEGIN { exit !(s >= g * 1.008 - 0.001) }' \
-      || { echo "FAIL($format): $seconds s readable for $finished finished groups"; return 1; }
+    sox "$f" -n stat 2>&1 | grep -iqE "warn|fail" && fail "sox warns about $f"
+    seconds=$(soxi -D "$f") least=1.007  # each finished group of one burst keeps 14 blocks
   else
-    local seconds
-    seconds=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$f")
-    awk -v s="$seconds" -v g="$finished" 'BEGIN { exit !(s >= g * 1.0) }' \
-      || { echo "FAIL($format): $seconds s readable for $finished finished groups"; return 1; }
+    seconds=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$f") least=1.0
   fi
+  awk -v s="$seconds" -v g="$finished" -v l="$least" 'BEGIN { exit !(s >= g * l) }' ||
+    fail "$format: $seconds s readable for $finished finished groups"
   echo "ok($format): $finished finished groups, $seconds s readable in $(basename "$f")"
-}
-
-check_format wav
-check_format mp3
+done

@@ -1,47 +1,35 @@
 #!/usr/bin/env bash
-# sonotrap-tool scan from the outside: the summary, the recordings named from --start, the
-# log in --out, and the answers to bad input.
+# sonotrap-tool scan: summary, recordings named from --start, log, bad input, an archive
+# scanned in parallel or in shards, and a full disk. $1: the build directory.
 set -euo pipefail
-build=$(cd "${1:-build}" && pwd)
-tool="$build/sonotrap-tool"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/gui_common.bash" "${1:-build}" sonotrap-tool scan sox soxi lame
 cd "$work"
-fail() { echo "FAIL: $*"; exit 1; }
+start=(--start 2026-03-14T15:26:07)
 
-# 4 s of faint noise, a 0.3 s burst, 4 s of noise, a burst, 4 s of noise.
-sox -n -r 32000 -c 1 -b 16 noise.wav synth 4 whitenoise vol 0.002
-sox -n -r 32000 -c 1 -b 16 tone.wav synth 0.3 sine 2000 vol 0.3
-sox noise.wav tone.wav noise.wav tone.wav noise.wav input.wav
-
-"$tool" scan input.wav --out out --format wav --threshold 40 --start 2026-03-14T15:26:07 >summary.txt
-grep -q "^Groups: 2$" summary.txt || fail "two groups expected: $(cat summary.txt)"
-grep -q "^Files: 1$" summary.txt || fail "one file expected"
+# 4 s of faint noise, a 0.3 s burst at 2 kHz, twice, then 4 s of noise.
+bursts bursts.wav 2 4 0.3 2000
+sox bursts.wav noise.wav input.wav
+"$program" scan input.wav --out out --format wav --threshold 40 "${start[@]}" >summary.txt
+grep -q "^Groups: 2$" summary.txt && grep -q "^Files: 1$" summary.txt || fail "summary: $(cat summary.txt)"
 f=$(ls out/*.wav)
 # The first group starts a little before the first burst at 4 s: 15:26:10 or 15:26:11.
 case "$(basename "$f")" in 031415261[01].wav) ;; *) fail "file name $(basename "$f")" ;; esac
 grep -q "^Date/time captured: 03/14 15:26:1" out/Sonotrap.Log || fail "peak records"
 [ "$(grep -c "End contiguous samples group." out/Sonotrap.Log)" -eq 2 ] || fail "end-of-group lines"
 kept=$(awk '/^Seconds kept:/ {print $3}' summary.txt)
-seconds=$(soxi -D "$f")
-awk -v a="$kept" -v b="$seconds" 'BEGIN { exit !(a - b < 0.001 && b - a < 0.001) }' || fail "kept $kept s, file $seconds s"
+awk -v a="$kept" -v b="$(soxi -D "$f")" 'BEGIN { exit !(a - b < 0.001 && b - a < 0.001) }' || fail "kept $kept s"
 
 # With the burst outside the trigger band nothing is kept.
-"$tool" scan input.wav --out band --format wav --threshold 40 --min-freq 3000 --max-freq 8000 >band.txt
+"$program" scan input.wav --out band --format wav --threshold 40 --min-freq 3000 --max-freq 8000 >band.txt
 grep -q "^Files: 0$" band.txt || fail "a burst outside the band was recorded"
 
 # MP3 by default; a second scan into the same place never replaces the first recording.
-"$tool" scan input.wav --out mp3 --threshold 40 --start 2026-03-14T15:26:07 >/dev/null
-"$tool" scan input.wav --out mp3 --threshold 40 --start 2026-03-14T15:26:07 >/dev/null
-[ "$(ls mp3/*.mp3 | wc -l)" -eq 2 ] || fail "expected the second scan's file beside the first"
-ls mp3/*-2.mp3 >/dev/null || fail "no -2 name"
+for _ in 1 2; do "$program" scan input.wav --out mp3 --threshold 40 "${start[@]}" >/dev/null; done
+[ "$(ls mp3/*.mp3 | wc -l)" -eq 2 ] && ls mp3/*-2.mp3 >/dev/null || fail "the second scan's file: $(ls mp3)"
 
-status=0; "$tool" scan missing.wav >/dev/null 2>err.txt || status=$?
-[ "$status" -eq 2 ] && [ "$(wc -l <err.txt)" -eq 1 ] || fail "missing file: status $status"
-status=0; "$tool" scan input.wav --start yesterday >/dev/null 2>&1 || status=$?
-[ "$status" -eq 2 ] || fail "bad --start: status $status"
-status=0; "$tool" scan input.wav --min-freq 500 --max-freq 500 >/dev/null 2>&1 || status=$?
-[ "$status" -eq 2 ] || fail "empty band: status $status"
+expect_status 2 "$program" scan missing.wav
+expect_status 2 "$program" scan input.wav --start yesterday
+expect_status 2 "$program" scan input.wav --min-freq 500 --max-freq 500
 
 # An archive: files in parallel give what one at a time gives, and so do three shards together;
 # the unreadable file is named on stderr, skipped, and makes the exit status 1.
@@ -50,7 +38,7 @@ cp input.wav arch/a/one.wav
 lame --quiet input.wav arch/b/two.mp3
 sox tone.wav noise.wav arch/b/c/three.wav
 echo "not audio" >arch/b/bad.wav
-scan_arch() { local status=0; "$tool" scan arch --format wav --threshold 40 --start 2026-03-14T15:26:07 "$@" \
+scan_arch() { local status=0; "$program" scan arch --format wav --threshold 40 "${start[@]}" "$@" \
   2>>arch-err.txt | sed 's#^\(  \).*/out-[^/]*/#\1#' || status=$?; echo "status $status"; }
 listing() { (cd "$1" && find . -type f ! -name Sonotrap.Log | sort | xargs md5sum); }
 scan_arch --out out-1 --jobs 1 --events ev1.csv >jobs1.txt
@@ -70,14 +58,11 @@ done
 # A full disk: one line naming the recording and the error, exit status 1, and what was written
 # before stays a readable file.
 if mkdir full && mount -t tmpfs -o size=400k tmpfs full 2>/dev/null; then
-  trap 'umount "$work/full"; rm -rf "$work"' EXIT
+  trap 'umount "$work/full"; gui_cleanup' EXIT
   sox input.wav input.wav input.wav input.wav long.wav  # eight groups, about 530 kB
-  status=0; "$tool" scan long.wav --out full --format wav --threshold 40 --size-limit off \
-    >/dev/null 2>full-err.txt || status=$?
-  [ "$status" -eq 1 ] && [ "$(wc -l <full-err.txt)" -eq 1 ] || fail "full disk: status $status, $(cat full-err.txt)"
-  grep -q "full/.*\.wav: No space left on device" full-err.txt || fail "full disk message: $(cat full-err.txt)"
-  f=$(ls full/*.wav | head -1)
-  sox "$f" -n stat 2>&1 | grep -qiE "warn|fail" && fail "the recording on the full disk is not readable"
+  expect_status 1 "$program" scan long.wav --out full --format wav --threshold 40 --size-limit off
+  [ "$(wc -l <stderr)" -eq 1 ] && grep -q "full/.*\.wav: No space left on device" stderr || fail "full disk: $(cat stderr)"
+  sox "$(ls full/*.wav | head -1)" -n stat 2>&1 | grep -qiE "warn|fail" && fail "the recording on the full disk is not readable"
 else
   echo "skip: full disk (needs root to mount a small tmpfs)"
 fi
