@@ -28,6 +28,9 @@ public:
     // The transform of samples[i] * window[i], with the window given once beforehand.
     void SetWindow(const double* window);
     void ForwardWindowed(const int16_t* samples, double* re, double* im) const;
+    // The same, also giving what Magnitudes(re, im, scale, out) would, mostly from the last
+    // pass over the data while it is at hand.
+    void ForwardWindowed(const int16_t* samples, double* re, double* im, double scale, float* out) const;
 
     // out[k] = |X[k]| * scale as float for k = 1 .. Size()/2 - 1, from a result of the above;
     // out[0] gets the magnitude of the packed pair, which callers replace as they need.
@@ -38,8 +41,9 @@ private:
         size_t sub;        // length of the sub-transforms combined four at a time
         size_t twiddles;   // offset of its w^k, w^2k, w^3k tables (re and im, sub values each)
     };
-    void Transform(const FirstStageInput& input, double* re, double* im) const;
-    void FinalRadix2AndSplit(double* re, double* im) const;
+    // out: magnitudes wanted too (else nullptr).
+    void Transform(const FirstStageInput& input, double* re, double* im, double scale, float* out) const;
+    void FinalRadix2AndSplit(double* re, double* im, double scale, float* out) const;
     void Split(double* re, double* im) const;
 
     size_t size_;                       // N real values

@@ -31,9 +31,10 @@ struct FftKernelSet {
     void (*firstStage)(const FirstStageInput& input, size_t begin, size_t end, double* re, double* im);
     // Radix-4 steps of sub-length sub over [begin, end) (see Fft.cpp for the layout).
     void (*radix4Stage)(double* re, double* im, size_t begin, size_t end, size_t sub, const double* twiddles);
-    // The fused last radix-2 step and split for k in [kBegin, kEnd), h = M / 2.
+    // The fused last radix-2 step and split for k in [kBegin, kEnd), h = M / 2; with out, also
+    // the magnitudes of the four results (as magnitudes below), while they are in registers.
     void (*finalPairs)(double* re, double* im, size_t kBegin, size_t kEnd, size_t h, const double* w2r,
-                       const double* w2i, const double* wsr, const double* wsi);
+                       const double* w2i, const double* wsr, const double* wsi, double scale, float* out);
     // The split alone for k in [kBegin, kEnd) of an M-point result.
     void (*splitPairs)(double* re, double* im, size_t kBegin, size_t kEnd, size_t m, const double* wsr,
                        const double* wsi);
@@ -75,6 +76,8 @@ struct OneLane {
     static T GetDown(const double* p, size_t i) { return p[i]; }
     static void PutDown(double* p, size_t i, T v) { p[i] = v; }
     static T Sqrt(T v) { return std::sqrt(v); }
+    static void PutFloats(float* p, T v) { *p = static_cast<float>(v); }
+    static void PutFloatsDown(float* p, T v) { *p = static_cast<float>(v); }
 };
 
 template <typename L>
@@ -137,9 +140,15 @@ void Radix4StageLoop(double* re, double* im, size_t begin, size_t end, size_t su
 // the butterflies give Z at k, h + k, j and h + j = M - k: exactly the two pairs (k, M - k)
 // and (j, M - j) the split needs, so everything stays in place. The twiddles of j follow from
 // those of k: e^(-2 pi i j / M) = -conj(w2), e^(-2 pi i j / N) = (-Im ws, -Re ws).
+// |x| * scale: one formula wherever a magnitude is taken, so fused and separate passes agree.
 template <typename L>
+SONOTRAP_FFT_INLINE typename L::T Magnitude(Cx<typename L::T> x, double scale) {
+    return scale * L::Sqrt(x.r * x.r + x.i * x.i);
+}
+
+template <typename L, bool kMagnitudes>
 SONOTRAP_FFT_INLINE void FinalPair(double* re, double* im, size_t k, size_t h, typename L::T w2r, typename L::T w2i,
-                      typename L::T wsr, typename L::T wsi) {
+                      typename L::T wsr, typename L::T wsi, double scale, float* out) {
     using T = typename L::T;
     const size_t j = h - k;
     const Cx<T> a = GetCx<L>(re, im, k), t = Mul(GetCx<L>(re, im, h + k), w2r, w2i);
@@ -152,14 +161,30 @@ SONOTRAP_FFT_INLINE void FinalPair(double* re, double* im, size_t k, size_t h, t
     PutCxDown<L>(re, im, h + j, xmk);
     PutCxDown<L>(re, im, j, xj);
     PutCx<L>(re, im, h + k, xmj);
+    if constexpr (kMagnitudes) {
+        L::PutFloats(out + k, Magnitude<L>(xk, scale));
+        L::PutFloatsDown(out + h + j, Magnitude<L>(xmk, scale));
+        L::PutFloatsDown(out + j, Magnitude<L>(xj, scale));
+        L::PutFloats(out + h + k, Magnitude<L>(xmj, scale));
+    }
+}
+
+template <typename L, bool kMagnitudes>
+void FinalPairsRun(double* re, double* im, size_t k, size_t end, size_t h, const double* w2r, const double* w2i,
+                   const double* wsr, const double* wsi, double scale, float* out) {
+    for (; k + L::kWidth <= end; k += L::kWidth)
+        FinalPair<L, kMagnitudes>(re, im, k, h, L::Get(w2r, k), L::Get(w2i, k), L::Get(wsr, k), L::Get(wsi, k), scale,
+                                  out);
+    for (; k < end; ++k) FinalPair<OneLane, kMagnitudes>(re, im, k, h, w2r[k], w2i[k], wsr[k], wsi[k], scale, out);
 }
 
 template <typename L>
 void FinalPairsLoop(double* re, double* im, size_t k, size_t end, size_t h, const double* w2r, const double* w2i,
-                    const double* wsr, const double* wsi) {
-    for (; k + L::kWidth <= end; k += L::kWidth)
-        FinalPair<L>(re, im, k, h, L::Get(w2r, k), L::Get(w2i, k), L::Get(wsr, k), L::Get(wsi, k));
-    for (; k < end; ++k) FinalPair<OneLane>(re, im, k, h, w2r[k], w2i[k], wsr[k], wsi[k]);
+                    const double* wsr, const double* wsi, double scale, float* out) {
+    if (out)
+        FinalPairsRun<L, true>(re, im, k, end, h, w2r, w2i, wsr, wsi, scale, out);
+    else
+        FinalPairsRun<L, false>(re, im, k, end, h, w2r, w2i, wsr, wsi, scale, out);
 }
 
 template <typename L>
@@ -181,9 +206,9 @@ void MagnitudesLoop(const double* re, const double* im, size_t count, double sca
     size_t k = 0;
     for (; k + L::kWidth <= count; k += L::kWidth) {
         const typename L::T r = L::Get(re, k), i = L::Get(im, k);
-        L::PutFloats(out + k, scale * L::Sqrt(r * r + i * i));
+        L::PutFloats(out + k, Magnitude<L>({r, i}, scale));
     }
-    for (; k < count; ++k) out[k] = static_cast<float>(scale * OneLane::Sqrt(re[k] * re[k] + im[k] * im[k]));
+    for (; k < count; ++k) OneLane::PutFloats(out + k, Magnitude<OneLane>({re[k], im[k]}, scale));
 }
 
 

@@ -49,7 +49,6 @@ public:
     const double* Window() const { return window_.data(); }
 
 private:
-    void ComputeMagnitudes();
     void AverageAndNormalize();
     float* Slot(uint32_t s) const;  // history slot s, 0 the newest (historyLock held)
 
