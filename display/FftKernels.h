@@ -109,15 +109,25 @@ SONOTRAP_FFT_INLINE void SplitPair(Cx<T> zk, Cx<T> zm, T wr, T wi, Cx<T>* xk, Cx
     *xm = {er - pr, pi - ei};
 }
 
-// Four sub-transforms at k, in blocks holding residues 0, 2, 1, 3, into one of four times the
-// length. Twiddles: w^k, w^2k, w^3k as (re, im) tables of sub values each.
+// w^k, w^2k, w^3k at k as (re, im): the tables hold each as sub re values, then sub im values.
 template <typename L>
-SONOTRAP_FFT_INLINE void Radix4Butterfly(double* const r[4], double* const i[4], size_t k, const double* w, size_t sub) {
+struct Radix4Twiddles {
+    typename L::T w1r, w1i, w2r, w2i, w3r, w3i;
+    SONOTRAP_FFT_INLINE static Radix4Twiddles At(const double* w, size_t k, size_t sub) {
+        return {L::Get(w, k),           L::Get(w + sub, k),     L::Get(w + 2 * sub, k),
+                L::Get(w + 3 * sub, k), L::Get(w + 4 * sub, k), L::Get(w + 5 * sub, k)};
+    }
+};
+
+// Four sub-transforms at k, in blocks holding residues 0, 2, 1, 3, into one of four times the
+// length.
+template <typename L>
+SONOTRAP_FFT_INLINE void Radix4Butterfly(double* const r[4], double* const i[4], size_t k, const Radix4Twiddles<L>& w) {
     using T = typename L::T;
     const Cx<T> d0 = GetCx<L>(r[0], i[0], k);
-    const Cx<T> t2 = Mul(GetCx<L>(r[1], i[1], k), L::Get(w + 2 * sub, k), L::Get(w + 3 * sub, k));
-    const Cx<T> t1 = Mul(GetCx<L>(r[2], i[2], k), L::Get(w, k), L::Get(w + sub, k));
-    const Cx<T> t3 = Mul(GetCx<L>(r[3], i[3], k), L::Get(w + 4 * sub, k), L::Get(w + 5 * sub, k));
+    const Cx<T> t2 = Mul(GetCx<L>(r[1], i[1], k), w.w2r, w.w2i);
+    const Cx<T> t1 = Mul(GetCx<L>(r[2], i[2], k), w.w1r, w.w1i);
+    const Cx<T> t3 = Mul(GetCx<L>(r[3], i[3], k), w.w3r, w.w3i);
     const Cx<T> a0 = d0 + t2, a1 = d0 - t2, a2 = t1 + t3, a3 = t1 - t3;
     PutCx<L>(r[0], i[0], k, a0 + a2);
     PutCx<L>(r[2], i[2], k, a0 - a2);
@@ -127,12 +137,23 @@ SONOTRAP_FFT_INLINE void Radix4Butterfly(double* const r[4], double* const i[4],
 
 template <typename L>
 void Radix4StageLoop(double* re, double* im, size_t begin, size_t end, size_t sub, const double* w) {
+    if (sub == L::kWidth) {
+        // One vector per block (the first stage of the wide loops): the twiddles are loaded
+        // once, and there is no inner loop to run.
+        const Radix4Twiddles<L> tw = Radix4Twiddles<L>::At(w, 0, sub);
+        for (size_t base = begin; base < end; base += 4 * sub) {
+            double* const r[4] = {re + base, re + base + sub, re + base + 2 * sub, re + base + 3 * sub};
+            double* const i[4] = {im + base, im + base + sub, im + base + 2 * sub, im + base + 3 * sub};
+            Radix4Butterfly<L>(r, i, 0, tw);
+        }
+        return;
+    }
     for (size_t base = begin; base < end; base += 4 * sub) {
         double* const r[4] = {re + base, re + base + sub, re + base + 2 * sub, re + base + 3 * sub};
         double* const i[4] = {im + base, im + base + sub, im + base + 2 * sub, im + base + 3 * sub};
         size_t k = 0;
-        for (; k + L::kWidth <= sub; k += L::kWidth) Radix4Butterfly<L>(r, i, k, w, sub);
-        for (; k < sub; ++k) Radix4Butterfly<OneLane>(r, i, k, w, sub);
+        for (; k + L::kWidth <= sub; k += L::kWidth) Radix4Butterfly<L>(r, i, k, Radix4Twiddles<L>::At(w, k, sub));
+        for (; k < sub; ++k) Radix4Butterfly<OneLane>(r, i, k, Radix4Twiddles<OneLane>::At(w, k, sub));
     }
 }
 
