@@ -120,9 +120,7 @@ public:
         for (int word = lowBin / 64; word <= (highBin - 1) / 64; ++word) {
             for (uint64_t bits = maxima_[word]; bits != 0; bits &= bits - 1) {
                 const int k = 64 * word + std::countr_zero(bits);
-                if (Outdone(k)) continue;
                 if (!TakePeak(k)) return Settle();
-                UpdateShortcut();
             }
         }
         Settle();
@@ -171,28 +169,6 @@ private:
         if (k < 1 || k >= kSpectrumBins - 1) return false;
         const float* m = magnitude_;
         return m[k] > m[k - 1] && m[k] > m[k + 1] && m[k] >= kCandidateFloor;
-    }
-
-    // True when the peak at k certainly falls in the cursor band and stays at or under its
-    // record by amplitude, so that TakePeak would pass it over; decided without the
-    // interpolation's division. The amplitude is mC + 0.5 * curvature * delta^2 with
-    // delta = 1.747 * difference / sum; 1.5261 over 1.747^2 / 2 leaves room for every rounding.
-    bool Outdone(int k) const {
-        if (k >= outdoneBelowBin_) return false;
-        const float* m = magnitude_;
-        const float mL = m[k - 1], mC = m[k], mR = m[k + 1];
-        const double difference = mR - mL, sum = mL + mC + mR, curvature = 2.0f * mC - mL - mR;
-        const double room = outdoneBelowAmplitude_ - mC;
-        return room > 0.0 && 1.5261 * curvature * difference * difference < room * sum * sum;
-    }
-
-    // Follows the cursor band and its record for Outdone: only peaks of bins below the band's
-    // upper edge by two bins and more (the interpolation moves a peak by under 1.75 bins).
-    void UpdateShortcut() {
-        outdoneBelowBin_ = 0;
-        if (!haveRecord_ || band_ < 1 || !(record_.amplitude < kMonotoneBelow)) return;
-        outdoneBelowAmplitude_ = record_.amplitude * (1.0 - 1e-12);
-        outdoneBelowBin_ = static_cast<int>(std::ceil(bands_.bandEdge[2 * band_ + 1] / kBinWidth)) - 2;
     }
 
     float Level(Candidate& c) {
@@ -302,8 +278,6 @@ private:
     Candidate record_{};      // the cursor band's loudest peak so far (band 1 on)
     bool haveRecord_ = false;
     double bandZeroAmplitude_ = 0.0;
-    int outdoneBelowBin_ = 0;  // Outdone applies to bins below this
-    double outdoneBelowAmplitude_ = 0.0;
     uint64_t maxima_[kSpectrumBins / 64];
 };
 
