@@ -28,8 +28,9 @@ public:
     // The transform of samples[i] * window[i], with the window given once beforehand.
     void SetWindow(const double* window);
     void ForwardWindowed(const int16_t* samples, double* re, double* im) const;
-    // The same, also giving what Magnitudes(re, im, scale, out) would, mostly from the last
-    // pass over the data while it is at hand.
+    // Only what Magnitudes(re, im, scale, out) would give after the above, mostly from the
+    // last pass over the data while it is at hand; re and im serve as work space, and of the
+    // transform they keep at least re[0] = X[0] and im[0] = X[Size()/2].
     void ForwardWindowed(const int16_t* samples, double* re, double* im, double scale, float* out) const;
 
     // out[k] = |X[k]| * scale as float for k = 1 .. Size()/2 - 1, from a result of the above;

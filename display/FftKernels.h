@@ -31,8 +31,8 @@ struct FftKernelSet {
     void (*firstStage)(const FirstStageInput& input, size_t begin, size_t end, double* re, double* im);
     // Radix-4 steps of sub-length sub over [begin, end) (see Fft.cpp for the layout).
     void (*radix4Stage)(double* re, double* im, size_t begin, size_t end, size_t sub, const double* twiddles);
-    // The fused last radix-2 step and split for k in [kBegin, kEnd), h = M / 2; with out, also
-    // the magnitudes of the four results (as magnitudes below), while they are in registers.
+    // The fused last radix-2 step and split for k in [kBegin, kEnd), h = M / 2; with out, the
+    // magnitudes of the four results (as magnitudes below) instead of the results themselves.
     void (*finalPairs)(double* re, double* im, size_t kBegin, size_t kEnd, size_t h, const double* w2r,
                        const double* w2i, const double* wsr, const double* wsi, double scale, float* out);
     // The split alone for k in [kBegin, kEnd) of an M-point result.
@@ -178,15 +178,16 @@ SONOTRAP_FFT_INLINE void FinalPair(double* re, double* im, size_t k, size_t h, t
     Cx<T> xk, xmk, xj, xmj;
     SplitPair(zk, zjh, wsr, wsi, &xk, &xmk);
     SplitPair(zj, zkh, T(-wsi), T(-wsr), &xj, &xmj);
-    PutCx<L>(re, im, k, xk);
-    PutCxDown<L>(re, im, h + j, xmk);
-    PutCxDown<L>(re, im, j, xj);
-    PutCx<L>(re, im, h + k, xmj);
     if constexpr (kMagnitudes) {
         L::PutFloats(out + k, Magnitude<L>(xk, scale));
         L::PutFloatsDown(out + h + j, Magnitude<L>(xmk, scale));
         L::PutFloatsDown(out + j, Magnitude<L>(xj, scale));
         L::PutFloats(out + h + k, Magnitude<L>(xmj, scale));
+    } else {
+        PutCx<L>(re, im, k, xk);
+        PutCxDown<L>(re, im, h + j, xmk);
+        PutCxDown<L>(re, im, j, xj);
+        PutCx<L>(re, im, h + k, xmj);
     }
 }
 

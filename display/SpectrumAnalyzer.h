@@ -54,7 +54,7 @@ private:
 
     RealFft fft_;
     std::vector<double> window_;
-    std::vector<double> work_;     // transform output (real, then imaginary parts); then scratch for averaging
+    std::vector<double> work_;     // the transform's work space (only X[0] is read back); then scratch for averaging
     std::vector<float> magnitude_;
 
     mutable std::mutex historyLock;  // guards history_, historyNewest_, filledCount_, averagingDepth_
