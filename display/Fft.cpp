@@ -31,6 +31,7 @@ struct TwoLanes {
         p[0] = static_cast<float>(v[0]);
         p[1] = static_cast<float>(v[1]);
     }
+    static void PutFloatsDown(float* p, T v) { PutFloats(p - 1, simd::Swap(v)); }
 };
 
 uint32_t ReverseBits(uint32_t value, int bits) {
@@ -128,19 +129,23 @@ void RealFft::SetWindow(const double* window) {
 }
 
 void RealFft::Forward(const double* in, double* re, double* im) const {
-    Transform({in, nullptr, nullptr, firstIndex_.data(), half_ / 4}, re, im);
+    Transform({in, nullptr, nullptr, firstIndex_.data(), half_ / 4}, re, im, 0.0, nullptr);
 }
 
 void RealFft::ForwardWindowed(const int16_t* samples, double* re, double* im) const {
+    ForwardWindowed(samples, re, im, 0.0, nullptr);
+}
+
+void RealFft::ForwardWindowed(const int16_t* samples, double* re, double* im, double scale, float* out) const {
     if (loadWindow_.empty()) return;
-    Transform({nullptr, samples, loadWindow_.data(), firstIndex_.data(), half_ / 4}, re, im);
+    Transform({nullptr, samples, loadWindow_.data(), firstIndex_.data(), half_ / 4}, re, im, scale, out);
 }
 
 void RealFft::Magnitudes(const double* re, const double* im, double scale, float* out) const {
     kernels_->magnitudes(re, im, half_, scale, out);
 }
 
-void RealFft::Transform(const FirstStageInput& input, double* re, double* im) const {
+void RealFft::Transform(const FirstStageInput& input, double* re, double* im, double scale, float* out) const {
     // The stages that fit a chunk run chunk by chunk, the rest over the whole array.
     size_t stage = 0;
     while (stage < stages_.size() && 4 * stages_[stage].sub <= chunk_) ++stage;
@@ -152,10 +157,12 @@ void RealFft::Transform(const FirstStageInput& input, double* re, double* im) co
     }
     for (size_t s = stage; s < stages_.size(); ++s)
         kernels_->radix4Stage(re, im, 0, half_, stages_[s].sub, twiddles + stages_[s].twiddles);
-    if (oddStages_)
-        FinalRadix2AndSplit(re, im);
-    else
+    if (oddStages_) {
+        FinalRadix2AndSplit(re, im, scale, out);
+    } else {
         Split(re, im);
+        if (out) Magnitudes(re, im, scale, out);
+    }
 }
 
 namespace {
@@ -169,14 +176,15 @@ void SplitZero(double* re, double* im) {
 
 }  // namespace
 
-void RealFft::FinalRadix2AndSplit(double* re, double* im) const {
+void RealFft::FinalRadix2AndSplit(double* re, double* im, double scale, float* out) const {
     const size_t h = half_ / 2;
     // k = 0: Z[0] = A + B and Z[h] = A - B; X[h] = conj Z[h].
     const double ar = re[0], ai = im[0], br = re[h], bi = im[h];
     re[0] = ar + br, im[0] = ai + bi;
     re[h] = ar - br, im[h] = -(ai - bi);
     SplitZero(re, im);
-    kernels_->finalPairs(re, im, 1, h / 2, h, radix2Re_.data(), radix2Im_.data(), splitRe_.data(), splitIm_.data());
+    kernels_->finalPairs(re, im, 1, h / 2, h, radix2Re_.data(), radix2Im_.data(), splitRe_.data(), splitIm_.data(),
+                         scale, out);
     // k = h / 2 pairs with itself: Z[h/2] and Z[3h/2] are the split pair (h/2, M - h/2).
     const size_t q = h / 2;
     const Cx<double> a{re[q], im[q]}, t = Mul(Cx<double>{re[h + q], im[h + q]}, radix2Re_[q], radix2Im_[q]);
@@ -184,6 +192,9 @@ void RealFft::FinalRadix2AndSplit(double* re, double* im) const {
     SplitPair(a + t, a - t, splitRe_[q], splitIm_[q], &xq, &xm);
     re[q] = xq.r, im[q] = xq.i;
     re[h + q] = xm.r, im[h + q] = xm.i;
+    if (out) {
+        for (const size_t i : {size_t{0}, h, q, h + q}) OneLane::PutFloats(out + i, Magnitude<OneLane>({re[i], im[i]}, scale));
+    }
 }
 
 void RealFft::Split(double* re, double* im) const {

@@ -28,6 +28,10 @@ public:
     // The transform of samples[i] * window[i], with the window given once beforehand.
     void SetWindow(const double* window);
     void ForwardWindowed(const int16_t* samples, double* re, double* im) const;
+    // Only what Magnitudes(re, im, scale, out) would give after the above, mostly from the
+    // last pass over the data while it is at hand; re and im serve as work space, and of the
+    // transform they keep at least re[0] = X[0] and im[0] = X[Size()/2].
+    void ForwardWindowed(const int16_t* samples, double* re, double* im, double scale, float* out) const;
 
     // out[k] = |X[k]| * scale as float for k = 1 .. Size()/2 - 1, from a result of the above;
     // out[0] gets the magnitude of the packed pair, which callers replace as they need.
@@ -38,8 +42,9 @@ private:
         size_t sub;        // length of the sub-transforms combined four at a time
         size_t twiddles;   // offset of its w^k, w^2k, w^3k tables (re and im, sub values each)
     };
-    void Transform(const FirstStageInput& input, double* re, double* im) const;
-    void FinalRadix2AndSplit(double* re, double* im) const;
+    // out: magnitudes wanted too (else nullptr).
+    void Transform(const FirstStageInput& input, double* re, double* im, double scale, float* out) const;
+    void FinalRadix2AndSplit(double* re, double* im, double scale, float* out) const;
     void Split(double* re, double* im) const;
 
     size_t size_;                       // N real values

@@ -31,9 +31,10 @@ struct FftKernelSet {
     void (*firstStage)(const FirstStageInput& input, size_t begin, size_t end, double* re, double* im);
     // Radix-4 steps of sub-length sub over [begin, end) (see Fft.cpp for the layout).
     void (*radix4Stage)(double* re, double* im, size_t begin, size_t end, size_t sub, const double* twiddles);
-    // The fused last radix-2 step and split for k in [kBegin, kEnd), h = M / 2.
+    // The fused last radix-2 step and split for k in [kBegin, kEnd), h = M / 2; with out, the
+    // magnitudes of the four results (as magnitudes below) instead of the results themselves.
     void (*finalPairs)(double* re, double* im, size_t kBegin, size_t kEnd, size_t h, const double* w2r,
-                       const double* w2i, const double* wsr, const double* wsi);
+                       const double* w2i, const double* wsr, const double* wsi, double scale, float* out);
     // The split alone for k in [kBegin, kEnd) of an M-point result.
     void (*splitPairs)(double* re, double* im, size_t kBegin, size_t kEnd, size_t m, const double* wsr,
                        const double* wsi);
@@ -75,6 +76,8 @@ struct OneLane {
     static T GetDown(const double* p, size_t i) { return p[i]; }
     static void PutDown(double* p, size_t i, T v) { p[i] = v; }
     static T Sqrt(T v) { return std::sqrt(v); }
+    static void PutFloats(float* p, T v) { *p = static_cast<float>(v); }
+    static void PutFloatsDown(float* p, T v) { *p = static_cast<float>(v); }
 };
 
 template <typename L>
@@ -106,15 +109,25 @@ SONOTRAP_FFT_INLINE void SplitPair(Cx<T> zk, Cx<T> zm, T wr, T wi, Cx<T>* xk, Cx
     *xm = {er - pr, pi - ei};
 }
 
-// Four sub-transforms at k, in blocks holding residues 0, 2, 1, 3, into one of four times the
-// length. Twiddles: w^k, w^2k, w^3k as (re, im) tables of sub values each.
+// w^k, w^2k, w^3k at k as (re, im): the tables hold each as sub re values, then sub im values.
 template <typename L>
-SONOTRAP_FFT_INLINE void Radix4Butterfly(double* const r[4], double* const i[4], size_t k, const double* w, size_t sub) {
+struct Radix4Twiddles {
+    typename L::T w1r, w1i, w2r, w2i, w3r, w3i;
+    SONOTRAP_FFT_INLINE static Radix4Twiddles At(const double* w, size_t k, size_t sub) {
+        return {L::Get(w, k),           L::Get(w + sub, k),     L::Get(w + 2 * sub, k),
+                L::Get(w + 3 * sub, k), L::Get(w + 4 * sub, k), L::Get(w + 5 * sub, k)};
+    }
+};
+
+// Four sub-transforms at k, in blocks holding residues 0, 2, 1, 3, into one of four times the
+// length.
+template <typename L>
+SONOTRAP_FFT_INLINE void Radix4Butterfly(double* const r[4], double* const i[4], size_t k, const Radix4Twiddles<L>& w) {
     using T = typename L::T;
     const Cx<T> d0 = GetCx<L>(r[0], i[0], k);
-    const Cx<T> t2 = Mul(GetCx<L>(r[1], i[1], k), L::Get(w + 2 * sub, k), L::Get(w + 3 * sub, k));
-    const Cx<T> t1 = Mul(GetCx<L>(r[2], i[2], k), L::Get(w, k), L::Get(w + sub, k));
-    const Cx<T> t3 = Mul(GetCx<L>(r[3], i[3], k), L::Get(w + 4 * sub, k), L::Get(w + 5 * sub, k));
+    const Cx<T> t2 = Mul(GetCx<L>(r[1], i[1], k), w.w2r, w.w2i);
+    const Cx<T> t1 = Mul(GetCx<L>(r[2], i[2], k), w.w1r, w.w1i);
+    const Cx<T> t3 = Mul(GetCx<L>(r[3], i[3], k), w.w3r, w.w3i);
     const Cx<T> a0 = d0 + t2, a1 = d0 - t2, a2 = t1 + t3, a3 = t1 - t3;
     PutCx<L>(r[0], i[0], k, a0 + a2);
     PutCx<L>(r[2], i[2], k, a0 - a2);
@@ -124,12 +137,23 @@ SONOTRAP_FFT_INLINE void Radix4Butterfly(double* const r[4], double* const i[4],
 
 template <typename L>
 void Radix4StageLoop(double* re, double* im, size_t begin, size_t end, size_t sub, const double* w) {
+    if (sub == L::kWidth) {
+        // One vector per block (the first stage of the wide loops): the twiddles are loaded
+        // once, and there is no inner loop to run.
+        const Radix4Twiddles<L> tw = Radix4Twiddles<L>::At(w, 0, sub);
+        for (size_t base = begin; base < end; base += 4 * sub) {
+            double* const r[4] = {re + base, re + base + sub, re + base + 2 * sub, re + base + 3 * sub};
+            double* const i[4] = {im + base, im + base + sub, im + base + 2 * sub, im + base + 3 * sub};
+            Radix4Butterfly<L>(r, i, 0, tw);
+        }
+        return;
+    }
     for (size_t base = begin; base < end; base += 4 * sub) {
         double* const r[4] = {re + base, re + base + sub, re + base + 2 * sub, re + base + 3 * sub};
         double* const i[4] = {im + base, im + base + sub, im + base + 2 * sub, im + base + 3 * sub};
         size_t k = 0;
-        for (; k + L::kWidth <= sub; k += L::kWidth) Radix4Butterfly<L>(r, i, k, w, sub);
-        for (; k < sub; ++k) Radix4Butterfly<OneLane>(r, i, k, w, sub);
+        for (; k + L::kWidth <= sub; k += L::kWidth) Radix4Butterfly<L>(r, i, k, Radix4Twiddles<L>::At(w, k, sub));
+        for (; k < sub; ++k) Radix4Butterfly<OneLane>(r, i, k, Radix4Twiddles<OneLane>::At(w, k, sub));
     }
 }
 
@@ -137,9 +161,15 @@ void Radix4StageLoop(double* re, double* im, size_t begin, size_t end, size_t su
 // the butterflies give Z at k, h + k, j and h + j = M - k: exactly the two pairs (k, M - k)
 // and (j, M - j) the split needs, so everything stays in place. The twiddles of j follow from
 // those of k: e^(-2 pi i j / M) = -conj(w2), e^(-2 pi i j / N) = (-Im ws, -Re ws).
+// |x| * scale: one formula wherever a magnitude is taken, so fused and separate passes agree.
 template <typename L>
+SONOTRAP_FFT_INLINE typename L::T Magnitude(Cx<typename L::T> x, double scale) {
+    return scale * L::Sqrt(x.r * x.r + x.i * x.i);
+}
+
+template <typename L, bool kMagnitudes>
 SONOTRAP_FFT_INLINE void FinalPair(double* re, double* im, size_t k, size_t h, typename L::T w2r, typename L::T w2i,
-                      typename L::T wsr, typename L::T wsi) {
+                      typename L::T wsr, typename L::T wsi, double scale, float* out) {
     using T = typename L::T;
     const size_t j = h - k;
     const Cx<T> a = GetCx<L>(re, im, k), t = Mul(GetCx<L>(re, im, h + k), w2r, w2i);
@@ -148,18 +178,35 @@ SONOTRAP_FFT_INLINE void FinalPair(double* re, double* im, size_t k, size_t h, t
     Cx<T> xk, xmk, xj, xmj;
     SplitPair(zk, zjh, wsr, wsi, &xk, &xmk);
     SplitPair(zj, zkh, T(-wsi), T(-wsr), &xj, &xmj);
-    PutCx<L>(re, im, k, xk);
-    PutCxDown<L>(re, im, h + j, xmk);
-    PutCxDown<L>(re, im, j, xj);
-    PutCx<L>(re, im, h + k, xmj);
+    if constexpr (kMagnitudes) {
+        L::PutFloats(out + k, Magnitude<L>(xk, scale));
+        L::PutFloatsDown(out + h + j, Magnitude<L>(xmk, scale));
+        L::PutFloatsDown(out + j, Magnitude<L>(xj, scale));
+        L::PutFloats(out + h + k, Magnitude<L>(xmj, scale));
+    } else {
+        PutCx<L>(re, im, k, xk);
+        PutCxDown<L>(re, im, h + j, xmk);
+        PutCxDown<L>(re, im, j, xj);
+        PutCx<L>(re, im, h + k, xmj);
+    }
+}
+
+template <typename L, bool kMagnitudes>
+void FinalPairsRun(double* re, double* im, size_t k, size_t end, size_t h, const double* w2r, const double* w2i,
+                   const double* wsr, const double* wsi, double scale, float* out) {
+    for (; k + L::kWidth <= end; k += L::kWidth)
+        FinalPair<L, kMagnitudes>(re, im, k, h, L::Get(w2r, k), L::Get(w2i, k), L::Get(wsr, k), L::Get(wsi, k), scale,
+                                  out);
+    for (; k < end; ++k) FinalPair<OneLane, kMagnitudes>(re, im, k, h, w2r[k], w2i[k], wsr[k], wsi[k], scale, out);
 }
 
 template <typename L>
 void FinalPairsLoop(double* re, double* im, size_t k, size_t end, size_t h, const double* w2r, const double* w2i,
-                    const double* wsr, const double* wsi) {
-    for (; k + L::kWidth <= end; k += L::kWidth)
-        FinalPair<L>(re, im, k, h, L::Get(w2r, k), L::Get(w2i, k), L::Get(wsr, k), L::Get(wsi, k));
-    for (; k < end; ++k) FinalPair<OneLane>(re, im, k, h, w2r[k], w2i[k], wsr[k], wsi[k]);
+                    const double* wsr, const double* wsi, double scale, float* out) {
+    if (out)
+        FinalPairsRun<L, true>(re, im, k, end, h, w2r, w2i, wsr, wsi, scale, out);
+    else
+        FinalPairsRun<L, false>(re, im, k, end, h, w2r, w2i, wsr, wsi, scale, out);
 }
 
 template <typename L>
@@ -181,9 +228,9 @@ void MagnitudesLoop(const double* re, const double* im, size_t count, double sca
     size_t k = 0;
     for (; k + L::kWidth <= count; k += L::kWidth) {
         const typename L::T r = L::Get(re, k), i = L::Get(im, k);
-        L::PutFloats(out + k, scale * L::Sqrt(r * r + i * i));
+        L::PutFloats(out + k, Magnitude<L>({r, i}, scale));
     }
-    for (; k < count; ++k) out[k] = static_cast<float>(scale * OneLane::Sqrt(re[k] * re[k] + im[k] * im[k]));
+    for (; k < count; ++k) OneLane::PutFloats(out + k, Magnitude<OneLane>({re[k], im[k]}, scale));
 }
 
 

@@ -49,6 +49,7 @@ struct FourLanes {
         const Float4 f = __builtin_convertvector(v, Float4);
         std::memcpy(p, &f, sizeof f);
     }
+    static void PutFloatsDown(float* p, T v) { PutFloats(p - 3, Reverse(v)); }
 };
 
 using Vec2 = double __attribute__((vector_size(16)));

@@ -29,8 +29,8 @@ SpectrumAnalyzer::SpectrumAnalyzer()
 }
 
 void SpectrumAnalyzer::AnalyzeBlock(const int16_t* samples, PeakReading& reading, NotePeaks& notes) {
-    fft_.ForwardWindowed(samples, work_.data(), work_.data() + kSpectrumBins);
-    ComputeMagnitudes();
+    fft_.ForwardWindowed(samples, work_.data(), work_.data() + kSpectrumBins, 2.0 / 8192.0, magnitude_.data());
+    magnitude_[0] = static_cast<float>(work_[0] / 8192.0);  // the mean keeps its sign
     AverageAndNormalize();
 
     const float low = reading.hz, high = reading.db;
@@ -41,13 +41,6 @@ void SpectrumAnalyzer::AnalyzeBlock(const int16_t* samples, PeakReading& reading
         FindBandPeak(magnitude_.data(), reading);
     else
         reading = {notes.peakHz, notes.peakDb};
-}
-
-void SpectrumAnalyzer::ComputeMagnitudes() {
-    const double* re = work_.data();
-    float* m = magnitude_.data();
-    fft_.Magnitudes(re, re + kSpectrumBins, 2.0 / 8192.0, m);
-    m[0] = static_cast<float>(re[0] / 8192.0);  // the mean keeps its sign
 }
 
 float* SpectrumAnalyzer::Slot(uint32_t s) const {

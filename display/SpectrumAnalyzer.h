@@ -49,13 +49,12 @@ public:
     const double* Window() const { return window_.data(); }
 
 private:
-    void ComputeMagnitudes();
     void AverageAndNormalize();
     float* Slot(uint32_t s) const;  // history slot s, 0 the newest (historyLock held)
 
     RealFft fft_;
     std::vector<double> window_;
-    std::vector<double> work_;     // transform output (real, then imaginary parts); then scratch for averaging
+    std::vector<double> work_;     // the transform's work space (only X[0] is read back); then scratch for averaging
     std::vector<float> magnitude_;
 
     mutable std::mutex historyLock;  // guards history_, historyNewest_, filledCount_, averagingDepth_
