@@ -1,54 +1,46 @@
 #pragma once
 #include <algorithm>
+#include <tuple>
 
+#include "adapters/virtual/MemoryBackScreen.h"
 #include "display/LevelScale.h"
 #include "display/PeakSearch.h"
 #include "display/ScreenLayout.h"
-#include "adapters/virtual/MemoryBackScreen.h"
 
 namespace sonotrap::test {
-
-inline PixelImage SolidImage(int width, int height, uint32_t colour) {
-    return PixelImage{width, height, std::vector<uint32_t>(static_cast<size_t>(width) * height, colour)};
-}
-
-inline void SetPixelOf(PixelImage& image, int x, int y, uint32_t colour) {
-    image.pixels[static_cast<size_t>(y) * image.width + x] = colour;
-}
 
 // Bitmaps with the documented sizes and colours; the pictures without text are plain fills,
 // each in a colour of its own so a test can tell which one was copied where.
 inline void AddTestBitmaps(MemoryBackScreen& screen) {
-    PixelImage panel = SolidImage(482, 322, kBlack);
-    for (int x = 0; x < 482; ++x) SetPixelOf(panel, x, 0, kWhite), SetPixelOf(panel, x, 321, kWhite);
-    for (int y = 0; y < 322; ++y) SetPixelOf(panel, 0, y, kWhite), SetPixelOf(panel, 481, y, kWhite);
-    screen.SetBitmap(kPanelBitmap, panel);
-
-    PixelImage strip = SolidImage(482, 37, kWhite);
-    for (int y = 1; y < 36; ++y) {
-        for (int x = 1; x < 481; ++x) SetPixelOf(strip, x, y, ((x - 1) / 48) % 2 ? Rgb(192, 255, 192) : Rgb(192, 192, 255));
-    }
-    screen.SetBitmap(kNoteStripBitmap, strip);
-    screen.SetBitmap(kRulerBitmap, SolidImage(482, 29, Rgb(1, 2, 3)));
-
-    PixelImage scale = SolidImage(15, 388, Rgb(115, 185, 185));
-    for (int y = 0; y < 26; ++y) {
-        for (int x = 0; x < 15; ++x) SetPixelOf(scale, x, y, y < 13 ? Rgb(215, 85, 85) : Rgb(209, 213, 87));
-    }
-    screen.SetBitmap(kMeterScaleBitmap, scale);
-
-    screen.SetBitmap(kStartBitmap, SolidImage(38, 27, Rgb(10, 0, 1)));
-    screen.SetBitmap(kStopBitmap, SolidImage(38, 27, Rgb(10, 0, 2)));
-    screen.SetBitmap(kRunningStripBitmap, SolidImage(235, 27, Rgb(10, 0, 3)));
-    screen.SetBitmap(kIdleStripBitmap, SolidImage(235, 27, Rgb(10, 0, 4)));
-    screen.SetBitmap(kEmptyMarkerBitmap, SolidImage(12, 12, Rgb(10, 0, 5)));
-    screen.SetBitmap(kSelectedMarkerBitmap, SolidImage(12, 12, Rgb(10, 0, 6)));
-    screen.SetBitmap(kNoMarkerBitmap, SolidImage(12, 12, Rgb(10, 0, 7)));
-    screen.SetBitmap(kRecordingBannerBitmap, SolidImage(235, 27, Rgb(10, 0, 8)));
-    screen.SetBitmap(kTitleBitmap, SolidImage(400, 24, Rgb(10, 0, 9)));
+    const auto image = [](int width, int height, auto colourAt) {
+        PixelImage image{width, height, {}};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) image.pixels.push_back(colourAt(x, y));
+        return image;
+    };
+    const auto solid = [&](int width, int height, uint32_t colour) {
+        return image(width, height, [=](int, int) { return colour; });
+    };
+    screen.SetBitmap(kPanelBitmap, image(482, 322, [](int x, int y) {
+        return x == 0 || x == 481 || y == 0 || y == 321 ? kWhite : kBlack;
+    }));
+    screen.SetBitmap(kNoteStripBitmap, image(482, 37, [](int x, int y) {
+        if (x == 0 || x == 481 || y == 0 || y == 36) return kWhite;
+        return ((x - 1) / 48) % 2 ? Rgb(192, 255, 192) : Rgb(192, 192, 255);
+    }));
+    screen.SetBitmap(kRulerBitmap, solid(482, 29, Rgb(1, 2, 3)));
+    screen.SetBitmap(kMeterScaleBitmap, image(15, 388, [](int, int y) {
+        return y < 13 ? Rgb(215, 85, 85) : y < 26 ? Rgb(209, 213, 87) : Rgb(115, 185, 185);
+    }));
+    const std::tuple<int, int, int> plain[] = {{kStartBitmap, 38, 27},         {kStopBitmap, 38, 27},
+                                               {kRunningStripBitmap, 235, 27}, {kIdleStripBitmap, 235, 27},
+                                               {kEmptyMarkerBitmap, 12, 12},   {kSelectedMarkerBitmap, 12, 12},
+                                               {kNoMarkerBitmap, 12, 12},      {kRecordingBannerBitmap, 235, 27},
+                                               {kTitleBitmap, 400, 24}};
+    uint8_t shade = 1;
+    for (auto [id, width, height] : plain) screen.SetBitmap(id, solid(width, height, Rgb(10, 0, shade++)));
 }
 
-// Note peaks with nothing found.
 inline NotePeaks NoNotes() {
     NotePeaks n{};
     n.peakDb = kFloorDb;
@@ -65,7 +57,6 @@ inline void SetNotePeak(NotePeaks& n, int band, float hz, float db, const char* 
     n.peakOctave = octave;
 }
 
-// Records invalidations and updates.
 struct InvalidationLog {
     std::vector<Rect> rects;
     int updates = 0;
@@ -75,14 +66,11 @@ struct InvalidationLog {
     void Clear() { rects.clear(), updates = 0; }
 };
 
-// Pixels that differ between two snapshots.
 inline std::vector<std::pair<int, int>> ChangedPixels(const PixelImage& before, const PixelImage& after) {
     std::vector<std::pair<int, int>> changed;
-    for (int y = 0; y < before.height; ++y) {
-        for (int x = 0; x < before.width; ++x) {
+    for (int y = 0; y < before.height; ++y)
+        for (int x = 0; x < before.width; ++x)
             if (before.At(x, y) != after.At(x, y)) changed.emplace_back(x, y);
-        }
-    }
     return changed;
 }
 

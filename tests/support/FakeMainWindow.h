@@ -13,14 +13,12 @@
 namespace sonotrap {
 
 // A main window for tests: it shows nothing and remembers everything it was asked to do,
-// including the back screen's invalidations when its sink is attached.
-// Posted calls wait until the test runs them; file-dialog answers are scripted in advance
-// (no answer left means Cancel). Safe to call from any thread.
+// including the back screen's invalidations when its sink is attached. Posted calls wait until
+// the test runs them; file-dialog answers are scripted (none left means Cancel). Thread-safe.
 class FakeMainWindow : public MainWindow {
 public:
     struct MessageBox {
-        std::string text;
-        std::string caption;
+        std::string text, caption;
         MessageIcon icon;
     };
 
@@ -38,19 +36,14 @@ public:
             return answer.has_value();
         });
     }
-    void EnableMenuEntry(int commandId, bool enabled) override {
-        Locked([&] { menu_[commandId] = enabled, ++menuChanges_; });
-    }
+    void EnableMenuEntry(int commandId, bool enabled) override { Locked([&] { menu_[commandId] = enabled; }); }
     void RequestClose() override { Locked([&] { closeRequested_ = true; }); }
 
-    // Where a back screen's invalidations go: recorded, in order.
     InvalidationSink MakeInvalidationSink() {
-        return {[this](const Rect& rect) { Locked([&] { invalidations_.push_back(rect); }); },
-                [this] { Locked([&] { ++updates_; }); }};
+        return {[this](const Rect& rect) { Locked([&] { invalidations_.push_back(rect); }); }, [] {}};
     }
     std::vector<Rect> Invalidations() const { return Locked([&] { return invalidations_; }); }
-    int Updates() const { return Locked([&] { return updates_; }); }
-    void ClearInvalidations() { Locked([&] { invalidations_.clear(), updates_ = 0; }); }
+    void ClearInvalidations() { Locked([&] { invalidations_.clear(); }); }
 
     // Runs the calls posted so far (and those they post), in order; returns how many ran.
     int RunPostedCalls() {
@@ -63,15 +56,12 @@ public:
     void ScriptFileDialog(std::optional<std::string> answer) {
         Locked([&] { fileAnswers_.push_back(std::move(answer)); });
     }
-
     std::vector<MessageBox> MessageBoxes() const { return Locked([&] { return boxes_; }); }
-    void ClearMessageBoxes() { Locked([&] { boxes_.clear(); }); }
     std::vector<OpenFileRequest> FileDialogRequests() const { return Locked([&] { return fileRequests_; }); }
     // Unknown entries read as enabled, as a menu starts.
     bool MenuEntryEnabled(int commandId) const {
         return Locked([&] { return !menu_.count(commandId) || menu_.at(commandId); });
     }
-    int MenuChanges() const { return Locked([&] { return menuChanges_; }); }
     bool CloseRequested() const { return Locked([&] { return closeRequested_; }); }
 
 private:
@@ -95,8 +85,6 @@ private:
     std::vector<OpenFileRequest> fileRequests_;
     std::map<int, bool> menu_;
     std::vector<Rect> invalidations_;
-    int updates_ = 0;
-    int menuChanges_ = 0;
     bool closeRequested_ = false;
 };
 
