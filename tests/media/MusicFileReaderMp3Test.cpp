@@ -81,4 +81,12 @@ TEST(MusicFileReaderMp3, Tag85RiffIsDecodedFromItsDataChunkAndNeverRetriedAsRaw)
     auto noData = Mp3InRiff(mp3, 1, 32000);
     std::memcpy(noData.data() + 36 + 14 + 18, "dat_", 4);  // the tag after fmt and junk
     EXPECT_FALSE(Open(noData)->IsReady());
+    // Frames whose main data all begin 511 bytes back yield nothing: refused at open, or
+    // playback would decode the whole file at every read.
+    auto silent = mp3;
+    const test::FrameList frames = test::ListFrames(silent);
+    ASSERT_GT(frames.starts.size(), 3u);
+    for (int i = 0; i < 3; ++i) silent[frames.starts[i] - silent.data() + 4] = 0xFF;
+    silent.resize(frames.starts[3] - silent.data());
+    EXPECT_FALSE(Open(silent)->IsReady());
 }
