@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "PlaybackOutputSim.h"
 
@@ -131,4 +132,20 @@ TEST(PlaybackCatchUp, ChoosesAtTheEdgesOfTheSkipRule) {
     for (const auto& c : cases)
         EXPECT_EQ(PlaybackOutput::ChooseCatchUp(c.play, c.write, c.writePosition, c.unfilled), c.step)
             << c.play << " " << c.write << " " << c.writePosition << " " << c.unfilled;
+}
+
+// An inconsistent lock is logged and retried once with fresh cursors; a second one gives up.
+TEST(BufferReset, AnInconsistentLockIsRetriedOnce) {
+    using F = VirtualSoundBuffer::LockFault;
+    for (const auto& [fault, faults, line] : {std::tuple{F::NullFirst, 1, "Error: BufferReset lpWrite1 == NULL or dwLen1 = 0\n"},
+                                             {F::ShortTotal, 2, "Error: BufferReset dwLen1+dwLen2 != dwDataSpaceTotal\n"}}) {
+        ResetRig rig;
+        rig.Buffer()->DistortLocks(fault, faults);
+        EXPECT_EQ(rig.ResetAt(6000, 7000), faults == 1);
+        EXPECT_EQ(rig.FilledBlocks(), (faults == 1 ? std::set<int>{2, 3, 4, 0} : std::set<int>{}));
+        EXPECT_EQ(rig.Buffer()->LockCount(), 1 + 2);  // the silencing at init, then two tries
+        const std::string text = rig.LogText();
+        ASSERT_NE(text.find(line), std::string::npos) << text;
+        EXPECT_EQ(text.find(line, text.find(line) + 1) != std::string::npos, faults == 2) << text;
+    }
 }

@@ -167,6 +167,7 @@ TEST(ShellRecordRun, StopFinishesTheFileAndLogsItsLength) {
     }
     ShellHarness h(true, 0, {}, input);
     h.Start();
+    h.shell->GetSettings().SetOutputMp3(false);
     h.Click(kRecordX, kMarkerRowY);
     h.Click(kStartX, kStartY);
     const std::string end = "End contiguous samples group.\n";
