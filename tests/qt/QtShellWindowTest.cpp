@@ -2,11 +2,9 @@
 #include <QApplication>
 #include <QImage>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
