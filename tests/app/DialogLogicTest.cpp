@@ -62,16 +62,6 @@ TEST_F(RecordingDialog, SliderSetsThresholdLiveOnlyForStepAndTrackCodesUntilCanc
     EXPECT_EQ(ThresholdLines(), 3);
 }
 
-TEST_F(RecordingDialog, SliderIgnoredOutsideACaptureRun) {
-    logic.OnInitDialog();
-    state.running = false;
-    EXPECT_FALSE(logic.OnSliderScroll(kTrackbarPageUp, 30, 0));
-    state.running = true;
-    state.captureSide = false;  // Playback running
-    EXPECT_FALSE(logic.OnSliderScroll(kTrackbarPageUp, 30, 0));
-    EXPECT_EQ(ThresholdLines(), 0);
-}
-
 TEST_F(RecordingDialog, MinimumNotBelowMaximumIsRejectedAndRememberedAValidBandInstalled) {
     logic.OnInitDialog();
     EXPECT_FALSE(logic.OnOk("500", "500"));
@@ -89,12 +79,6 @@ TEST_F(RecordingDialog, MinimumNotBelowMaximumIsRejectedAndRememberedAValidBandI
     EXPECT_EQ(window.MessageBoxes().size(), 2u);
     EXPECT_TRUE(again.OnOk("0", "1"));  // a band of one hertz is accepted and installed
     EXPECT_EQ(std::pair(active.minTriggerHz.load(), active.maxTriggerHz.load()), std::pair(0, 1));
-}
-
-TEST(DecimalTextToInt, BehavesLikeTheRuntimeConversionOnTheFirstCharacters) {
-    for (auto [text, value] : {std::pair{"16000", 16000}, {"", 0}, {"12ab", 12}, {"  -42", -42},
-                               {"1234567", 123456} /* only six characters are read */, {"99999999999", 999999}})
-        EXPECT_EQ(DecimalTextToInt(text, 6), value) << text;
 }
 
 TEST(GraphDialog, SliderOnlySetsPendingSpeed) {

@@ -2,7 +2,6 @@
 // Shared pieces of the loaded-music tests: numbered WAV files, a clock that moves only when
 // slept on, and a display that records what it was asked to show.
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -31,51 +30,17 @@ inline std::vector<int16_t> CountingSamples(size_t count) {
     return samples;
 }
 
-// Time that moves only when someone sleeps. Sleeps from threads other than the one that made
-// the clock can be held, to catch the event service thread inside a tick.
+// Time that moves only when someone sleeps.
 class StepClock : public PlaybackClock {
 public:
     uint32_t Now() override { return now_.load(); }
     void Sleep(uint32_t ms) override {
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            if (hold_ && std::this_thread::get_id() != owner_ && std::this_thread::get_id() != exempt_) {
-                held_ = true;
-                cv_.notify_all();
-                cv_.wait_for(lock, kWaitLimit, [this] { return !hold_; });
-            }
-        }
         now_.fetch_add(ms);
         std::this_thread::yield();
     }
-    void Hold() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        hold_ = true;
-        held_ = false;
-    }
-    bool WaitHeld() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return cv_.wait_for(lock, kWaitLimit, [this] { return held_; });
-    }
-    // Sleeps on the calling thread are never held (for a test's helper thread).
-    void Exempt() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        exempt_ = std::this_thread::get_id();
-    }
-    void Release() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        hold_ = false;
-        cv_.notify_all();
-    }
 
 private:
-    const std::thread::id owner_ = std::this_thread::get_id();
-    std::thread::id exempt_;
     std::atomic<uint32_t> now_{50000};
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool hold_ = false;
-    bool held_ = false;
 };
 
 // Records the display calls of the ticks (made on the event service thread).

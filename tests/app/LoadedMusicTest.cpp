@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <future>
 
 #include "LoadedMusicSupport.h"
 #include "log/DiagnosticLog.h"
@@ -62,18 +61,6 @@ TEST(LoadedMusicPipeline, EachTickMovesTwoNewBlocksIntoSlots14And15AndShiftsTheR
     EXPECT_EQ(rig.music.ElapsedSamples(), 18u * kBlock);
 }
 
-// At the end of the file the sixth block comes zero-padded, then the file starts again; the
-// time restarts when its first block is read again, not when it is heard.
-TEST(LoadedMusicPipeline, LoopsToTheFirstBlockAtTheEndOfTheFileAndRestartsTheTime) {
-    MusicRig rig;
-    ASSERT_TRUE(rig.Load(CountingSamples(5 * kBlock + kBlock / 2)));
-    for (size_t t = 0; t < 7; ++t) {
-        rig.Wake();
-        EXPECT_EQ(SlotSamples(rig.music, 15), FileBlock(rig.file, (2 * t + 1) % 6)) << t;
-    }
-    EXPECT_EQ(rig.music.ElapsedSamples(), 1u * kBlock);  // read at the 13th block, one analysed since
-}
-
 TEST(LoadedMusicDisplay, TheFirstNineBlocksAreNotShownAndMetersWaitForAReadyDisplay) {
     for (const bool ready : {true, false}) {
         MusicRig rig;
@@ -119,75 +106,4 @@ TEST(LoadedMusicDisplay, ShowsTheWindowTheBlockLevelOfSlots6And7AndThePlayingTim
     window.resize(16384, 0);
     EXPECT_EQ(shown.window, window);
     EXPECT_NEAR(shown.level, 20 * std::log10(16384.0 / 32768) + 20 * std::log10(65535.0), 1e-9);
-}
-
-TEST(LoadedMusicFiles, MissingAndEmptyFilesAreNotMappedQuietlyAndAnUnreadableOneShowsTheMessage) {
-    MusicRig rig;
-    EXPECT_FALSE(rig.music.MapMusicFile(rig.dir.File("absent.wav")));
-    ASSERT_TRUE(WriteFileBytes(rig.dir.File("empty.wav"), {}));
-    EXPECT_FALSE(rig.music.MapMusicFile(rig.dir.File("empty.wav")));
-    EXPECT_TRUE(rig.music.Path().empty());
-    EXPECT_TRUE(rig.window.MessageBoxes().empty());
-    // Opening with nothing mapped is a file the reader cannot read.
-    EXPECT_EQ(rig.music.OpenMusic(), nullptr);
-    EXPECT_EQ(rig.window.MessageBoxes().size(), 1u);
-    ASSERT_TRUE(WriteFileBytes(rig.dir.File("notes.txt"), std::vector<uint8_t>(5000, 'x')));
-    ASSERT_TRUE(rig.music.MapMusicFile(rig.dir.File("notes.txt")));
-    EXPECT_EQ(rig.music.OpenMusic(), nullptr);
-    EXPECT_EQ(rig.music.Source().bytes, nullptr);
-    EXPECT_EQ(rig.window.MessageBoxes().size(), 2u);  // the text: ShellStarted.MissingFile...
-}
-
-TEST(LoadedMusicService, StopInsideATickEndsTheTickAtOnceAndLogsEachLongWait) {
-    MusicRig rig;
-    ASSERT_TRUE(rig.Load(CountingSamples(10 * kBlock)));
-    rig.clock.Hold();
-    rig.music.Source().wake->Set();
-    ASSERT_TRUE(rig.clock.WaitHeld());  // in the 35 ms gap between the tick's two blocks
-    EXPECT_EQ(rig.music.BlocksAnalysed(), 1u);
-    auto stopped = std::async(std::launch::async, [&] {
-        rig.clock.Exempt();
-        rig.music.StopEventService();
-    });
-    ASSERT_TRUE(WaitUntil([&] { return rig.music.StopRequested(); }));
-    // The stopping side keeps waiting, logging each wait that timed out, until the tick ends.
-    EXPECT_TRUE(WaitUntil([&] {
-        return ReadFileText(rig.dir.File("Sonotrap.Log")).find("WAIT_TIMEOUT\n") != std::string::npos;
-    }));
-    EXPECT_EQ(stopped.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
-    rig.clock.Release();
-    stopped.get();
-    // The second half of the tick was skipped.
-    EXPECT_EQ(rig.music.BlocksAnalysed(), 1u);
-}
-
-TEST(LoadedMusicService, AWakeDuringATickIsOneMoreTickAndAConcurrentTickIsRefused) {
-    MusicRig rig;
-    ASSERT_TRUE(rig.Load(CountingSamples(30 * kBlock)));
-    rig.clock.Hold();
-    rig.music.Source().wake->Set();
-    ASSERT_TRUE(rig.clock.WaitHeld());
-    rig.music.Source().wake->Set();
-    rig.music.Source().wake->Set();
-    EXPECT_FALSE(rig.music.RunTick());  // the thread is inside one
-    rig.clock.Release();
-    ASSERT_TRUE(WaitForTicks(rig.music, 2));
-    rig.music.StopEventService();
-    EXPECT_EQ(rig.music.TicksCompleted(), 2u);
-    EXPECT_EQ(SlotSamples(rig.music, 15), FileBlock(rig.file, 3));
-    EXPECT_NE(rig.LogText().find("EventServiceThreadProc: SpinLock was busy!\n"), std::string::npos);
-}
-
-TEST(LoadedMusicService, ReleaseStopsTheThreadAndForgetsTheFile) {
-    MusicRig rig;
-    ASSERT_TRUE(rig.Load(CountingSamples(10 * kBlock)));
-    rig.Wake();
-    rig.music.ReleaseLoadedMusic();
-    EXPECT_EQ(rig.music.Source().bytes, nullptr);
-    EXPECT_EQ(rig.music.SampleBuffer(), nullptr);
-    EXPECT_TRUE(rig.music.Path().empty());
-    // Loadable again afterwards.
-    ASSERT_TRUE(rig.Load(CountingSamples(3 * kBlock)));
-    rig.Wake();
-    EXPECT_EQ(SlotSamples(rig.music, 15), FileBlock(rig.file, 1));
 }

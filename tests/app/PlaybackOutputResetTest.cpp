@@ -134,33 +134,6 @@ TEST(PlaybackCatchUp, ChoosesAtTheEdgesOfTheSkipRule) {
             << c.play << " " << c.write << " " << c.writePosition << " " << c.unfilled;
 }
 
-TEST(BufferReset, EqualCursorsAreTakenAsOneBlockApart) {
-    ResetRig rig;
-    rig.SetDeviceCursors(19000, 19000);
-    uint32_t play = 1, write = 1, writePosition = 0;
-    // Read again (earlier time): write becomes 19000 + 4608 - 23040 = 568.
-    rig.output.BufferReset(&play, &write, &writePosition, rig.clock.Now() - 1);
-    EXPECT_EQ(play, 19000u);
-    EXPECT_EQ(write, 568u);
-}
-
-TEST(BufferReset, LockFailuresLogTheirNameAndTheSpaces) {
-    for (const auto& c : {std::pair<SoundResult, const char*>{kSoundBufferLost, "Error: lock buffer: DSERR_BUFFERLOST"},
-                         {kSoundInvalidCall, "Error: lock buffer: DSERR_INVALIDCALL"},
-                         {kSoundInvalidParam, "Error: lock buffer: DSERR_INVALIDPARAM"},
-                         {kSoundPrioLevelNeeded, "Error: lock buffer: DSERR_PRIOLEVELNEEDED"},
-                         {-9999, "Error: lock buffer - hr: -9999"}}) {
-        ResetRig rig;
-        rig.Buffer()->FailLocks(c.first);
-        EXPECT_FALSE(rig.ResetAt(6000, 7000));
-        EXPECT_TRUE(rig.FilledBlocks().empty());
-        EXPECT_NE(rig.LogText().find(std::string("Error: DirectSoundBufferReset - Lock failed\n") + c.second +
-                                     "\ndwCurrentWriteCursor: 7000, dwCurrentPlayCursor: 6000\n"
-                                     "dwDataSpace1: 16040, dwDataSpace2: 6000\ndwDataSpaceTotal: 22040\n"),
-                  std::string::npos);
-    }
-}
-
 // An inconsistent lock is logged and retried once with fresh cursors; a second one gives up.
 TEST(BufferReset, AnInconsistentLockIsRetriedOnce) {
     using F = VirtualSoundBuffer::LockFault;

@@ -3,7 +3,6 @@
 // virtual sound buffer on together, so a whole run is deterministic and takes no real time.
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -36,10 +35,6 @@ public:
     // The next sleep lasts totalMs whatever was asked: the thread was held up (callable from
     // the hook).
     void StretchNextSleep(uint32_t totalMs) { Locked([&] { stretch_ = totalMs; stretchPending_ = true; }); }
-    // Blocks every sleep that begins at or after atMs until Release (the thread is then asleep).
-    void HoldAt(uint32_t atMs) { Locked([&] { holdAt_ = kStart + atMs; }); }
-    void Release() { Locked([&] { holdAt_ = 0; cv_.notify_all(); }); }
-    bool WaitHeld() { return WaitFor(held_); }
     bool Finished() { return Locked([&] { return finished_; }); }
     // Sleeps taken while time ran, and those of 0 ms among them (a busy wait).
     std::atomic<int> sleeps{0}, emptySleeps{0};
@@ -50,12 +45,6 @@ public:
         std::function<void()> hook;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            if (holdAt_ != 0 && now_ >= holdAt_) {
-                held_ = true;
-                cv_.notify_all();
-                // A test that failed before its Release lets the thread go on after a while.
-                cv_.wait_for(lock, kWaitLimit, [this] { return holdAt_ == 0 || now_ < holdAt_; });
-            }
             if (finished_) {
                 lock.unlock();
                 SleepMs(1);
@@ -70,10 +59,7 @@ public:
             }
             now_ += span;
             if (buffer_) buffer_->Advance(span);
-            if (end_ != 0 && now_ >= end_) {
-                finished_ = true;
-                cv_.notify_all();
-            }
+            if (end_ != 0 && now_ >= end_) finished_ = true;
             hook = hook_;
         }
         if (hook) hook();
@@ -85,21 +71,14 @@ private:
         std::lock_guard<std::mutex> lock(mutex_);
         return f();
     }
-    bool WaitFor(const bool& flag) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return cv_.wait_for(lock, kWaitLimit, [&] { return flag; });
-    }
 
     std::mutex mutex_;
-    std::condition_variable cv_;
     VirtualSoundBuffer* buffer_ = nullptr;
     std::function<void()> hook_;
     uint32_t now_ = kStart;
     uint32_t end_ = 0;
     uint32_t stretch_ = 0;
     bool stretchPending_ = false;
-    uint32_t holdAt_ = 0;
-    bool held_ = false;
     bool finished_ = false;
 };
 

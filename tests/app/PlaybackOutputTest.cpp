@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <future>
-
 #include "PlaybackOutputSim.h"
 
 using namespace sonotrap;
@@ -22,19 +20,6 @@ struct Rig : PlaybackRigBase {
         EXPECT_TRUE(WaitRunOut());
         output.StopPlaybackOutput();
         return PlayedOutputBlocks(Buffer()->Played());
-    }
-    // Holds the thread asleep at atMs after the start and stops the output from another thread;
-    // the stop must wait for the thread. True when it did; locks made meanwhile go to *locks.
-    bool StopWhileAsleep(uint32_t atMs, int* locks) {
-        clock.HoldAt(atMs);
-        if (!Start(100000) || !clock.WaitHeld()) return false;
-        auto stopped = std::async(std::launch::async, [this] { output.StopPlaybackOutput(); });
-        const bool waited = WaitUntil([this] { return !output.IsPlaying(); }) &&
-                            stopped.wait_for(std::chrono::milliseconds(50)) == std::future_status::timeout;
-        *locks = Buffer()->LockCount();
-        clock.Release();
-        stopped.get();
-        return waited;
     }
     bool WaitThreadLeft() {
         return WaitUntil([this] { return !output.IsThreadRunning(); });
@@ -99,53 +84,6 @@ TEST(PlaybackOutputThread, ResetLockFailureIsLoggedAndEndsTheThread) {
     rig.output.StopPlaybackOutput();
     EXPECT_NE(rig.LogText().find("Error: DirectSoundBufferReset - Lock failed\nError: lock buffer: DSERR_BUFFERLOST\n"),
               std::string::npos);
-}
-
-TEST(PlaybackOutputThread, ACursorReadFailureEndsTheThreadQuietly) {
-    Rig rig;
-    rig.clock.SetHook([&] {
-        rig.source.Serve();
-        if (rig.clock.ElapsedMs() >= 1500) rig.Buffer()->FailPositionReads(kSoundBufferLost);
-    });
-    ASSERT_TRUE(rig.Start(100000));
-    ASSERT_TRUE(rig.WaitThreadLeft());
-    EXPECT_TRUE(rig.output.IsPlaying());  // until the owner stops it
-    rig.output.StopPlaybackOutput();
-    EXPECT_FALSE(rig.output.IsPlaying());
-    EXPECT_TRUE(rig.output.HasDevice());
-    EXPECT_EQ(rig.LogText().find("Error"), std::string::npos);
-}
-
-// The stop waits for the sleeping thread, which writes nothing more; a restart plays from the
-// buffer start, silenced, with the same lead-in, and the music goes on where the source stands.
-TEST(PlaybackOutputLifecycle, StopWhileTheThreadSleepsWaitsForItAndARestartBeginsAnew) {
-    Rig rig;
-    int locks = 0;
-    ASSERT_TRUE(rig.StopWhileAsleep(2000, &locks));
-    EXPECT_EQ(rig.Buffer()->LockCount(), locks);
-    const size_t firstRun = rig.Buffer()->Played().size();
-    rig.clock.SetEnd(6000);
-    ASSERT_TRUE(rig.output.StartPlaybackOutput());
-    rig.RunToEnd();
-    const std::vector<uint8_t> played = rig.Buffer()->Played();
-    const std::vector<int> second =
-        PlayedOutputBlocks(std::vector<uint8_t>(played.begin() + static_cast<long>(firstRun), played.end()));
-    EXPECT_GT(second[10], 20);
-    ExpectLeadInThenInOrder(second, second[10]);
-}
-
-TEST(PlaybackOutputLifecycle, StartTwiceKeepsOneThread) {
-    Rig rig;
-    rig.clock.HoldAt(500);
-    ASSERT_TRUE(rig.Start(100000));
-    ASSERT_TRUE(rig.clock.WaitHeld());
-    auto restarted = std::async(std::launch::async, [&] { return rig.output.StartPlaybackOutput(); });
-    rig.clock.Release();
-    EXPECT_TRUE(restarted.get());
-    EXPECT_TRUE(rig.output.IsPlaying());
-    rig.output.StopPlaybackOutput();
-    EXPECT_FALSE(rig.output.IsPlaying());
-    EXPECT_EQ(rig.Buffer()->PlayCalls(), 2);
 }
 
 TEST(PlaybackOutputLifecycle, InitFailuresAreLoggedReleaseTheBufferAndStartFails) {

@@ -4,10 +4,8 @@
 
 #include <QImage>
 #include <QPainter>
-#include <atomic>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "display/ScreenLayout.h"
 #include "qt/QtTestApplication.h"
@@ -94,30 +92,6 @@ TEST_F(QtBackScreenTest, PaintCopiesTheScreenAndBlackBeforeItExists) {
     window = Painted(QRect(5, 5, 10, 10));
     EXPECT_EQ(window.pixel(5, 5) & 0xFFFFFFu, 0u);
     EXPECT_EQ(window.pixel(15, 15) & 0xFFFFFFu, 0xFFFFFFu);
-}
-
-// A worker thread writes text while the GUI thread paints: the adapter serialises them, and
-// the last text stands whole.
-TEST_F(QtBackScreenTest, TextFromAWorkerWhilePainting) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        for (int i = 0; i < 300; ++i)
-            screen->Lock().DrawText(575, 435, std::to_string(i), TextStyle{kBlack, kWhite, TextAlign::Right});
-        done = true;
-    });
-    for (int paints = 0; !done || paints == 0; ++paints) Painted(QRect(500, 420, 148, 68));
-    worker.join();
-    QtBackScreen reference;
-    reference.Create();
-    reference.Lock().DrawText(575, 435, "299", TextStyle{kBlack, kWhite, TextAlign::Right});
-    for (int y = 435; y < 435 + screen->FontHeight(); ++y) {
-        for (int x = 545; x < 575; ++x) {
-            // Wider earlier texts may show around the last one's glyphs.
-            if (reference.Lock().Pixel(x, y) == kBlack) {
-                ASSERT_EQ(Pixel(x, y), kBlack) << x << "," << y;
-            }
-        }
-    }
 }
 
 }  // namespace

@@ -49,15 +49,6 @@ protected:
     FakeMainWindow window;
 };
 
-TEST_F(QtOptionDialogs, AboutShowsVersionAndOk) {
-    QtAboutDialog dialog(nullptr);
-    QStringList texts;
-    for (QLabel* label : dialog.findChildren<QLabel*>()) texts << label->text();
-    EXPECT_TRUE(texts.contains(QStringLiteral("Sonotrap Version 3.04")));
-    Control<QPushButton>(dialog, 1)->click();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-}
-
 TEST_F(QtOptionDialogs, RecordingControlsShowWholeInTabOrderAndTheSliderIsLiveUntilCancel) {
     state.captureSide = state.running = true;
     RecordingOptionsDialogLogic logic(settings, state, window);

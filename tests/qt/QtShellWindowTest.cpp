@@ -2,11 +2,9 @@
 #include <QApplication>
 #include <QImage>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -114,35 +112,6 @@ TEST_F(QtShellWindow, MenuStateAndPostedCallsFromAnotherThread) {
     EXPECT_EQ(ran, 1);
     window.EnableMenuEntry(command::kRecording, true);
     EXPECT_TRUE(window.CommandAction(command::kRecording)->isEnabled());
-}
-
-TEST_F(QtShellWindow, WorkerMessageBoxLeavesTheWindowUsableAndClosesWithIt) {
-    QtMainWindow window(nullptr);
-    window.Start(&handler);
-    std::atomic<bool> returned{false};
-    std::thread worker([&] {
-        window.ShowMessageBox("Sorry", "DirectSound error...", MessageIcon::Hand);
-        returned = true;
-    });
-    QMessageBox* box = nullptr;
-    PumpUntil([&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
-        return box != nullptr;
-    });
-    ASSERT_NE(box, nullptr) << "no box was shown";
-    EXPECT_EQ(box->windowModality(), Qt::NonModal);  // no owner: the window still takes input
-    EXPECT_FALSE(returned);                          // the worker waits for the user
-    box->close();
-    const bool released = PumpUntil([&] { return returned.load(); });
-    if (!released) window.close();
-    worker.join();
-    ASSERT_TRUE(released) << "closing the box did not release the worker";
-    std::thread again([&] { window.ShowMessageBox("Sorry", "again", MessageIcon::Hand); });
-    EXPECT_TRUE(PumpUntil([&] { return window.WorkerBoxCount() == 1; })) << "the closed box is remembered";
-    window.close();  // and gives up on the one still open
-    again.join();
-    EXPECT_EQ(handler.destroyed, 1);
 }
 
 TEST(QtFileDialogFilter, TranslatesPatternPairs) {
