@@ -57,6 +57,26 @@ TEST_F(ShellStarted, ThresholdClicksInsideTheMeterDuringACaptureRunMoveTriggerLi
     WaitFor([&] { return h.Pixel(kMeterX, row) == 0xFFFFFFu; }, 5000, "the threshold line");
 }
 
+// Any other click restarts the averaging: a silent block after a click is not mixed with the
+// loud one before it.
+TEST_F(ShellStarted, OtherClicksRestartAveraging) {
+    SpectrumAnalyzer* analyzer = h.shell->Display()->Analyzer();
+    ASSERT_TRUE(analyzer->SetAveragingDepth(4));
+    std::vector<int16_t> tone(16384), silence(16384);
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<int16_t>(16000 * std::sin(i * 0.2));
+    const auto peakAfterTone = [&](bool click) {
+        PeakReading reading;
+        NotePeaks notes;
+        analyzer->AnalyzeBlock(tone.data(), reading, notes);
+        if (click) h.Click(100, 100);
+        reading = PeakReading::Band(16, 16000);
+        analyzer->AnalyzeBlock(silence.data(), reading, notes);
+        return reading.db;
+    };
+    const float mixed = peakAfterTone(false);
+    EXPECT_LT(peakAfterTone(true), mixed - 40.0f);
+}
+
 TEST_F(ShellStarted, StartStopAndMarkerRegionsAreInclusive) {
     for (auto [x, y] : {std::pair{419, 450}, {459, 450}, {430, 443}, {430, 472}}) {
         h.Click(x, y);
@@ -227,6 +247,23 @@ TEST(ShellWithoutCapture, DeviceLostMidRunEndsTheRunAndTellsTheUser) {
                 MessageIcon::Hand);
     EXPECT_NE(h.LogText().find("Capture device lost: Lock failed!\n"), std::string::npos);
     h.Click(kStartX, kStartY);  // the user may try again
+    EXPECT_TRUE(h.State().running);
+}
+
+TEST(ShellWithoutCapture, UnreadableCurrentDirectoryRefusesToRecord) {
+    ShellHarness h;
+    const std::filesystem::path gone = h.dir.Path() / "gone";
+    std::filesystem::create_directory(gone);
+    std::filesystem::current_path(gone);
+    std::filesystem::remove(gone);
+    h.Start();
+    h.Click(kRecordX, kMarkerRowY);
+    h.Click(kStartX, kStartY);
+    EXPECT_FALSE(h.State().running);
+    h.ExpectBox(0, "Sorry, can't read the current directory - we can't record.", "File IO Error ",
+                MessageIcon::Exclamation);
+    h.Click(kMonitorX, kMarkerRowY);
+    h.Click(kStartX, kStartY);  // Monitor writes nothing: it runs
     EXPECT_TRUE(h.State().running);
 }
 
