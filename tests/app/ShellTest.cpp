@@ -177,43 +177,54 @@ TEST_F(ShellStarted, CommandsReachTheirDialogsAndTheRecordingSliderMovesTheThres
     EXPECT_TRUE(h.window.CloseRequested());
 }
 
-// A Record run over two tone bursts, stopped: the WAV file is finished at once (its sizes set)
-// and the log gives its length and size.
+// A Record run over two tone bursts, stopped: the file is finished at once (WAV sizes; MP3
+// whole frames, two of them flushed silence) and the log gives its length and size.
 TEST(ShellRecordRun, StopFinishesTheFileAndLogsItsLength) {
     std::vector<int16_t> input(32000 * 5);
     for (size_t i = 0; i < input.size(); ++i) {
         const bool burst = (i >= 32000 && i < 41600) || (i >= 96000 && i < 105600);
         input[i] = burst ? static_cast<int16_t>(8000 * std::sin(i * 0.19635)) : 0;  // 1 kHz
     }
-    ShellHarness h(true, 0, {}, input);
-    h.Start();
-    h.shell->GetSettings().SetOutputMp3(false);
-    h.Click(kRecordX, kMarkerRowY);
-    h.Click(kStartX, kStartY);
-    const std::string end = "End contiguous samples group.\n";
-    WaitFor([&] {
-        const std::string log = h.LogText();
-        return log.find(end) != log.rfind(end);
-    }, 30000, "two groups");
-    h.Click(kStartX, kStartY);
-    std::vector<std::string> files;
-    for (const auto& e : std::filesystem::directory_iterator(h.dir.Path())) {
-        if (e.path().extension() == ".wav") files.push_back(e.path().string());
+    for (const bool mp3 : {false, true}) {
+        SCOPED_TRACE(mp3);
+        ShellHarness h(true, 0, {}, input);
+        h.Start();
+        h.shell->GetSettings().SetOutputMp3(mp3);
+        h.Click(kRecordX, kMarkerRowY);
+        h.Click(kStartX, kStartY);
+        const std::string end = "End contiguous samples group.\n";
+        WaitFor([&] {
+            const std::string log = h.LogText();
+            return log.find(end) != log.rfind(end);
+        }, 30000, "two groups");
+        h.Click(kStartX, kStartY);
+        std::vector<std::string> files;
+        for (const auto& e : std::filesystem::directory_iterator(h.dir.Path())) {
+            if (e.path().extension() == (mp3 ? ".mp3" : ".wav")) files.push_back(e.path().string());
+        }
+        ASSERT_EQ(files.size(), 1u);
+        const std::vector<uint8_t> bytes = ReadFileBytes(files[0]);
+        const auto le32 = [&](size_t at) { return uint32_t(bytes[at]) | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t(bytes[at + 3]) << 24; };
+        uint32_t blocks = 0;
+        if (mp3) {
+            ASSERT_EQ(bytes.size() % 576, 0u);
+            blocks = static_cast<uint32_t>(bytes.size() / 576 - 1);
+            for (size_t at = 0; at < bytes.size(); at += 288) ASSERT_EQ(le32(at), 0xC458FBFFu) << at;
+        } else {
+            ASSERT_GT(bytes.size(), 56u);
+            const uint32_t data = static_cast<uint32_t>(bytes.size() - 56);
+            EXPECT_EQ(std::vector<uint32_t>({le32(4), le32(44), le32(52)}), std::vector<uint32_t>({data + 48, data / 2, data}));
+            ASSERT_EQ(data % 4608, 0u);
+            blocks = data / 4608;
+        }
+        EXPECT_GE(blocks, 2u * 15u);  // two groups of at least pre-roll, trigger and hold
+        const auto seconds = static_cast<unsigned>(blocks * 2304 / 32000.0 + 0.5);
+        char length[96];
+        std::snprintf(length, sizeof length, "File length: 00:%02u:%02u \nTotal KBytes recorded: %zu\n", seconds / 60, seconds % 60,
+                      (bytes.size() - (mp3 ? 0 : 56)) / 1024);
+        EXPECT_NE(h.LogText().find(files[0] + "\n"), std::string::npos);
+        EXPECT_NE(h.LogText().find(length), std::string::npos) << length;
     }
-    ASSERT_EQ(files.size(), 1u);
-    const std::vector<uint8_t> bytes = ReadFileBytes(files[0]);
-    ASSERT_GT(bytes.size(), 56u);
-    const auto le32 = [&](size_t at) { return uint32_t(bytes[at]) | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t(bytes[at + 3]) << 24; };
-    const uint32_t data = static_cast<uint32_t>(bytes.size() - 56);
-    EXPECT_EQ(std::vector<uint32_t>({le32(4), le32(44), le32(52)}), std::vector<uint32_t>({data + 48, data / 2, data}));
-    ASSERT_EQ(data % 4608, 0u);
-    EXPECT_GE(data / 4608, 2u * 15u);  // two groups of at least pre-roll, trigger and hold
-    const auto seconds = static_cast<unsigned>(data / 4608 * 2304 / 32000.0 + 0.5);
-    char length[96];
-    std::snprintf(length, sizeof length, "File length: 00:%02u:%02u \nTotal KBytes recorded: %u\n", seconds / 60, seconds % 60,
-                  data / 1024);
-    EXPECT_NE(h.LogText().find(files[0] + "\n"), std::string::npos);
-    EXPECT_NE(h.LogText().find(length), std::string::npos) << length;
 }
 
 TEST(ShellWithoutCapture, FailedCaptureStartIsReportedAndLeavesTheRunStopped) {
