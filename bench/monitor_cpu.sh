@@ -12,7 +12,7 @@ need_tools Xvfb xdotool pulseaudio pactl pacat sox
 gui_setup monitor-cpu
 start_pulse mic
 sox -n -r 32000 -c 1 -b 16 "$work/feed.wav" synth $((seconds + 30)) pinknoise vol 0.05 \
-  synth sine mix 1000-3000 vol 0.5
+  synth $((seconds + 30)) sine mix 1000-3000 vol 0.5
 start_xvfb 161
 start_program "$work/run"
 wait_for_startup "$work/run"
