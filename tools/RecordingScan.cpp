@@ -29,19 +29,18 @@ namespace {
 constexpr uint64_t kBlockMs = 72;
 constexpr uint32_t kProgressPollMs = 100;
 
-// Time stamps that advance 72 ms per capture notification from a chosen start.
+// Time stamps that advance 72 ms per capture notification from a chosen start. Only the
+// capture thread asks; ScanTimeStamp serialises std::localtime across concurrent scans.
 class BlockClock {
 public:
     explicit BlockClock(std::time_t start) : start_(start) {}
     void Next(char* buffer) {
-        std::lock_guard<std::mutex> lock(mutex_);  // std::localtime shares one result buffer
         const std::string stamp = ScanTimeStamp(start_, calls_ * kBlockMs);
         std::memcpy(buffer, stamp.c_str(), stamp.size() + 1);
         ++calls_;
     }
 
 private:
-    std::mutex mutex_;
     std::time_t start_;
     uint64_t calls_ = 0;
 };
