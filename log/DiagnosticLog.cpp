@@ -22,13 +22,7 @@ std::tm LocalNow(int* milliseconds) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
         *milliseconds = static_cast<int>(((ms % 1000) + 1000) % 1000);
     }
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &seconds);
-#else
-    localtime_r(&seconds, &local);
-#endif
-    return local;
+    return LocalTime(seconds);
 }
 
 int Clamp(int value, int low, int high) { return std::min(std::max(value, low), high); }
@@ -59,6 +53,16 @@ std::string FormatLogDate(const std::tm& time) {
                   kMonths[Clamp(time.tm_mon, 0, 11)], Clamp(time.tm_mday, 1, 31),
                   Clamp(time.tm_year + 1900, 0, 9999));
     return text;
+}
+
+std::tm LocalTime(std::time_t t) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
+    localtime_r(&t, &local);
+#endif
+    return local;
 }
 
 void MakeTimeStamp(char* buffer) { FormatTimeStamp(LocalNow(nullptr), buffer); }

@@ -50,6 +50,9 @@ private:
 // Ten digits MMDDhhmmss of local time and a terminating zero, into a buffer of >= 11 bytes.
 void MakeTimeStamp(char* buffer);
 
+// The local calendar time of t; safe to call from several threads at once.
+std::tm LocalTime(std::time_t t);
+
 // The pure text formats behind the log and the time stamp, for a given broken-down time.
 // FormatTimeStamp: "MMDDhhmmss" (buffer >= 11 bytes).
 void FormatTimeStamp(const std::tm& time, char* buffer);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "log/DiagnosticLog.h"
+
 namespace sonotrap {
 
 namespace {
@@ -40,8 +42,7 @@ std::string IsoLocalTime(std::chrono::system_clock::time_point t) {
     const auto ms = duration_cast<milliseconds>(t.time_since_epoch()).count();
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
     const int millis = static_cast<int>((ms % 1000 + 1000) % 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = LocalTime(seconds);
     char text[40];
     const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
     std::snprintf(text + n, sizeof text - n, ".%03d", millis);

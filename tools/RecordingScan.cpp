@@ -29,8 +29,8 @@ namespace {
 constexpr uint64_t kBlockMs = 72;
 constexpr uint32_t kProgressPollMs = 100;
 
-// Time stamps that advance 72 ms per capture notification from a chosen start. Only the
-// capture thread asks; ScanTimeStamp serialises std::localtime across concurrent scans.
+// Time stamps that advance 72 ms per capture notification from a chosen start (asked by the
+// capture thread only).
 class BlockClock {
 public:
     explicit BlockClock(std::time_t start) : start_(start) {}
@@ -245,12 +245,8 @@ void ApplyOptions(const ScanOptions& options, CaptureSettings& settings) {
 }  // namespace
 
 std::string ScanTimeStamp(std::time_t start, uint64_t elapsedMs) {
-    static std::mutex localTimeLock;  // std::localtime is not reentrant
-    std::lock_guard<std::mutex> lock(localTimeLock);
-    const std::time_t t = start + static_cast<std::time_t>(elapsedMs / 1000);
-    const std::tm* local = std::localtime(&t);
-    char text[16] = "0000000000";
-    if (local) std::strftime(text, sizeof text, "%m%d%H%M%S", local);
+    char text[16];
+    FormatTimeStamp(LocalTime(start + static_cast<std::time_t>(elapsedMs / 1000)), text);
     return text;
 }
 
