@@ -105,6 +105,20 @@ void BM_AnalyzeBlock(benchmark::State& state) {
 }
 BENCHMARK(BM_AnalyzeBlock)->ArgsProduct({{0, 1}, {1, 0}})->ArgNames({"averaged", "loud"})->UseManualTime();
 
+// The note-peak walk alone, over the spectrum of the test block in loud or quiet noise.
+void BM_LocateNotePeaks(benchmark::State& state) {
+    const auto block = TestBlock(state.range(0) ? 300.0 : 30.0);
+    auto analyzer = std::make_unique<sonotrap::SpectrumAnalyzer>();
+    auto notes = std::make_unique<sonotrap::NotePeaks>();
+    auto reading = sonotrap::PeakReading::Band(0, 0);
+    analyzer->AnalyzeBlock(block.data(), reading, *notes);
+    for (auto _ : state) {
+        sonotrap::LocateNotePeaks(analyzer->Magnitude(), 2, sonotrap::kSpectrumBins - 1, *notes);
+        benchmark::DoNotOptimize(notes->peakDb);
+    }
+}
+BENCHMARK(BM_LocateNotePeaks)->Arg(1)->Arg(0)->ArgName("loud");
+
 // The transform alone, with the widest vectors the processor has (1) or the portable loops (0).
 void BM_OwnRealFft16384(benchmark::State& state) {
     sonotrap::RealFft fft(14, state.range(0) != 0);

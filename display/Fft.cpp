@@ -117,7 +117,7 @@ RealFft::RealFft(int log2Size, bool allowWideVectors)
 
 void RealFft::SetWindow(const double* window) {
     // Room for a whole pair of quads even when there is only one.
-    loadWindow_.assign(std::max<size_t>(size_, 16), 0.0);
+    loadWindow_ = PageAlignedArray<double>(std::max<size_t>(size_, 16));
     const size_t quarter = half_ / 4;
     for (size_t q = 0; q < quarter; ++q) {
         for (size_t j = 0; j < 4; ++j) {

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "display/PageAlignedArray.h"
+
 // Forward discrete Fourier transform of real data, X[k] = sum x[n] e^(-2 pi i k n / N), without
 // normalisation, for N a power of two from 8 to 2^24. Computed as one complex FFT of N/2
 // points on the even/odd packed input followed by a split; all tables are built up front, so
@@ -56,7 +58,7 @@ private:
     std::vector<double> radix4Twiddles_;
     std::vector<double> radix2Re_, radix2Im_;  // e^(-2 pi i k / M)
     std::vector<double> splitRe_, splitIm_;    // e^(-2 pi i k / N)
-    std::vector<double> loadWindow_;           // the window in the order the first stage reads it (WindowSlot)
+    PageAlignedArray<double> loadWindow_;           // the window in the order the first stage reads it (WindowSlot)
     const FftKernelSet* kernels_;              // the stage loops for this processor (FftKernels.h)
 };
 

@@ -54,8 +54,8 @@ private:
 
     RealFft fft_;
     std::vector<double> window_;
-    std::vector<double> work_;     // the transform's work space (only X[0] is read back); then scratch for averaging
-    std::vector<float> magnitude_;
+    PageAlignedArray<double> work_;   // the transform's halves (only X[0] is read back), scratch for averaging
+    PageAlignedArray<float> magnitude_;
 
     mutable std::mutex historyLock;  // guards history_, historyNewest_, filledCount_, averagingDepth_
     // kMaxAveragingDepth slots of kSpectrumBins, a ring. Floats, since they hold float
