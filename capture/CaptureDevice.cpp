@@ -18,11 +18,6 @@ CaptureDevice::CaptureDevice(CaptureServices services)
       recorder_(*services_.log, *services_.settings, services_.analysis, services_.view, blocksCaptured_),
       alive_(std::make_shared<CaptureDevice*>(this)) {
     recorder_.SetGroupReport(services_.groupReport);
-    if (services_.batch) {
-        // The device answers a consumed block at once, on the thread that consumed it.
-        constexpr uint32_t kBatchSpinMicros = 200;
-        notifications_.SetSpin(kBatchSpinMicros);
-    }
 }
 
 CaptureDevice::~CaptureDevice() {

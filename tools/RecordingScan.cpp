@@ -1,9 +1,8 @@
 #include "tools/RecordingScan.h"
 
 #include <algorithm>
-#include <atomic>
+#include <array>
 #include <cerrno>
-#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
@@ -17,10 +16,6 @@
 #include "capture/CaptureSettings.h"
 #include "capture/SpectrumBlockAnalysis.h"
 #include "adapters/virtual/VirtualCaptureBuffer.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
 
 namespace sonotrap {
 
@@ -45,14 +40,15 @@ private:
     uint64_t calls_ = 0;
 };
 
-// Reads the input a little ahead of the capture and analyses coming blocks' windows on a thread
-// of its own while the capture thread triggers and writes the current one. At averaging depth 1
-// the analysis is a pure function of the window, so a reading made ahead is the one the capture
-// would make; it is used only for the very window (compared sample for sample) and band it was
-// made for. The worker leaves the next block to the capture thread, which analyses it itself
-// when nobody has started it: both cores share the analyses. Waits spin, since the partner
-// answers within microseconds; the capture thread analyses a block itself rather than wait long
-// for a worker put off its core, and the worker sleeps when it is far enough ahead.
+// Reads the input a little ahead of the capture and shares the analysis of coming blocks between
+// the capture thread and a worker thread of its own, while the capture thread also triggers and
+// writes. In lock step the capture's window of block b is a pure function of the input and b (the
+// buffer starts zeroed, takes one read per block and holds zeros after the input's end), and at
+// averaging depth 1 so is its reading: a reading made ahead from the same input positions is used
+// for that very block and band. Blocks are claimed in order by whoever comes first; the capture
+// never waits: when the worker is still on the capture's block, the capture takes a later one
+// meanwhile, or when there is none analyses its block itself. The worker sleeps when it is far
+// enough ahead and is woken once a few blocks are free again.
 class LookaheadAnalysis : public BlockAnalysis {
 public:
     LookaheadAnalysis(CaptureSampleSource source, float lowHz, float highHz)
@@ -64,24 +60,27 @@ public:
         {
             std::lock_guard<std::mutex> lock(lock_);
             stop_ = true;
-            Changed();
         }
+        changed_.notify_all();
         worker_.join();
     }
     LookaheadAnalysis(const LookaheadAnalysis&) = delete;
     LookaheadAnalysis& operator=(const LookaheadAnalysis&) = delete;
 
+    // The buffer that reads through this, in lock step: while its consumer analyses a window,
+    // the block captured last is the window's block. Set before the capture starts.
+    void Follow(const VirtualCaptureBuffer* buffer) { buffer_ = buffer; }
+
     // The capture's source: the input as read ahead.
     size_t Read(int16_t* out, size_t count) {
-        std::unique_lock<std::mutex> lock(lock_);
+        std::lock_guard<std::mutex> lock(lock_);
         ReadUpTo(capturePos_ + count);
         const uint64_t have = base_ + stream_.size();
         const size_t n = static_cast<size_t>(std::min<uint64_t>(count, have - capturePos_));
         std::copy_n(stream_.begin() + static_cast<std::ptrdiff_t>(capturePos_ - base_), n, out);
         capturePos_ += n;
-        ++blocksRead_;
         // Keep what windows still to be analysed may reach back to.
-        if (capturePos_ > base_ + 4 * kWindow) {
+        if (capturePos_ > base_ + kTrimAfter) {
             const uint64_t keep = capturePos_ - 2 * kWindow;
             stream_.erase(stream_.begin(), stream_.begin() + static_cast<std::ptrdiff_t>(keep - base_));
             base_ = keep;
@@ -90,7 +89,31 @@ public:
     }
 
     void AnalyzeBlock(const int16_t* window, float* peakHz, float* peakDb) override {
-        if (*peakHz == lowHz_ && *peakDb == highHz_ && TakeReading(window, peakHz, peakDb)) return;
+        if (*peakHz != lowHz_ || *peakDb != highHz_ || !buffer_ || buffer_->BlocksCaptured() == 0) {
+            direct_.AnalyzeBlock(window, peakHz, peakDb);
+            return;
+        }
+        const uint64_t block = buffer_->BlocksCaptured() - 1;
+        std::unique_lock<std::mutex> lock(lock_);
+        consumer_ = block;
+        if (workerWaiting_ && FreeBlocks() >= kWakeFree) {
+            workerWaiting_ = false;
+            lock.unlock();
+            changed_.notify_one();
+            lock.lock();
+        }
+        for (;;) {
+            const Slot& slot = slots_[block % kSlots];
+            if (next_ > block && slot.block == block && slot.done) {
+                *peakHz = slot.hz;
+                *peakDb = slot.db;
+                return;
+            }
+            // Nobody has started it, or the worker is on it and there is nothing else to take.
+            if (next_ <= block || slot.block != block || AnalyzeNext(lock, direct_) != Claim::Made) break;
+        }
+        next_ = std::max(next_, block + 1);
+        lock.unlock();
         direct_.AnalyzeBlock(window, peakHz, peakDb);
     }
 
@@ -98,24 +121,28 @@ private:
     static constexpr uint64_t kBlock = kCaptureBlockBytes / 2;
     static constexpr uint64_t kWindow = CaptureWindow::kSamples;
     static constexpr uint64_t kAnalysed = CaptureWindow::kAnalysisSamples;
+    static constexpr uint64_t kTrimAfter = 4 * kWindow;
     static constexpr uint64_t kSlots = 8;
-    static constexpr uint64_t kAheadBlocks = 5;  // below kSlots: a slot is reused only once consumed
-    static constexpr auto kSpin = std::chrono::microseconds(200);
-    static constexpr auto kStealAfter = std::chrono::microseconds(100);  // about two analyses
+    static constexpr uint64_t kAheadBlocks = 6;  // below kSlots: a slot is reused only once consumed
+    static constexpr uint64_t kWakeFree = 3;     // a wake-up per few blocks, not per block
 
-    enum class State { Free, Claimed, Done };
     struct Slot {
-        uint64_t block = 0;
-        State state = State::Free;
+        uint64_t block = UINT64_MAX;
+        bool busy = false;  // its claimer is analysing it: nobody else may reuse the slot
+        bool done = false;
         std::vector<int16_t> window;
         float hz = 0.0f;
         float db = 0.0f;
     };
+    enum class Claim { Made, None, PastInput };
 
     // Absolute sample position where block b's window starts (negative before the input).
     static int64_t WindowStart(uint64_t block) {
         return static_cast<int64_t>((block + 1) * kBlock) - static_cast<int64_t>(kWindow);
     }
+
+    // Blocks past the capture's that may still be claimed. lock_ held.
+    uint64_t FreeBlocks() const { return consumer_ + kAheadBlocks + 1 - std::max(next_, consumer_ + 1); }
 
     // Reads the source until it holds samples up to end or the input ended. lock_ held.
     void ReadUpTo(uint64_t end) {
@@ -128,106 +155,67 @@ private:
         }
     }
 
-    // Spins until ready (checked under lock_) or spin has passed; true when ready. Between looks
-    // it watches changes_ with lock_ released, so the partner is never held up.
-    template <typename Ready>
-    bool SpinFor(std::unique_lock<std::mutex>& lock, Ready ready, std::chrono::microseconds spin) {
-        const auto until = std::chrono::steady_clock::now() + spin;
-        while (!ready()) {
-            if (std::chrono::steady_clock::now() >= until) return false;
-            const uint64_t seen = changes_.load(std::memory_order_relaxed);
-            lock.unlock();
-            for (int i = 0; i < 256 && changes_.load(std::memory_order_relaxed) == seen; ++i) Pause();
-            lock.lock();
-        }
-        return true;
-    }
-
-    static void Pause() {
-#if defined(__x86_64__) || defined(__i386__)
-        _mm_pause();
-#else
-        std::this_thread::yield();
-#endif
-    }
-
-    void Changed() {  // lock_ held
-        changes_.fetch_add(1, std::memory_order_relaxed);
-        changed_.notify_all();
-    }
-
-    // The reading made ahead for the block the capture read last, if its window is this one.
-    bool TakeReading(const int16_t* window, float* peakHz, float* peakDb) {
-        std::unique_lock<std::mutex> lock(lock_);
-        if (blocksRead_ == 0) return false;
-        const uint64_t block = blocksRead_ - 1;
-        consumer_ = block;
-        Changed();
+    // Claims the next block past the capture's and analyses its window (lock_ released meanwhile).
+    Claim AnalyzeNext(std::unique_lock<std::mutex>& lock, SpectrumBlockAnalysis& analysis) {
+        if (FreeBlocks() == 0) return Claim::None;
+        const uint64_t block = std::max(next_, consumer_ + 1);
+        const int64_t start = WindowStart(block);
+        const int64_t end = start + static_cast<int64_t>(kAnalysed);
+        ReadUpTo(static_cast<uint64_t>(std::max<int64_t>(0, end)));
+        const auto have = static_cast<int64_t>(base_ + stream_.size());
+        if (ended_ && start > have) return Claim::PastInput;
         Slot& slot = slots_[block % kSlots];
-        if (slot.block != block || slot.state == State::Free) return false;  // not started: do it here
-        // A worker that was put off the core must not hold the capture up: past a short spin the
-        // block is analysed here as well.
-        if (!SpinFor(lock, [&] { return slot.state == State::Done; }, kStealAfter)) return false;
+        if (slot.busy) return Claim::None;  // a claimer put off its core is still on an old block
+        next_ = block + 1;
+        const int64_t from = std::max<int64_t>(start, 0);
+        if (from < static_cast<int64_t>(base_)) return Claim::Made;  // already dropped: the capture does it
+        slot.block = block;
+        slot.busy = true;
+        slot.done = false;
+        // Zeros before the input and after its end, as the capture buffer holds them.
+        const int64_t to = std::max(from, std::min(end, have));
+        int16_t* out = slot.window.data();
+        std::fill(out, out + (from - start), int16_t{0});
+        std::copy(stream_.begin() + (from - static_cast<int64_t>(base_)),
+                  stream_.begin() + (to - static_cast<int64_t>(base_)), out + (from - start));
+        std::fill(out + (to - start), out + kAnalysed, int16_t{0});
+        slot.hz = lowHz_;
+        slot.db = highHz_;
         lock.unlock();
-        // The worker claims this slot again only once the capture is past this block.
-        if (!std::equal(slot.window.begin(), slot.window.end(), window)) return false;
-        *peakHz = slot.hz;
-        *peakDb = slot.db;
-        return true;
+        analysis.AnalyzeBlock(out, &slot.hz, &slot.db);
+        lock.lock();
+        slot.busy = false;
+        slot.done = true;
+        return Claim::Made;
     }
 
     void Run() {
         SpectrumBlockAnalysis analysis;
-        uint64_t next = 0;
         std::unique_lock<std::mutex> lock(lock_);
-        for (;;) {
-            uint64_t block = 0;
-            const auto ready = [&] {
-                block = std::max(next, consumer_ + 2);
-                return stop_ || block <= consumer_ + kAheadBlocks;
-            };
-            if (!SpinFor(lock, ready, kSpin)) changed_.wait(lock, ready);
-            if (stop_) return;
-            next = block + 1;
-            const int64_t start = WindowStart(block);
-            ReadUpTo(static_cast<uint64_t>(std::max<int64_t>(0, start + static_cast<int64_t>(kAnalysed))));
-            const uint64_t have = base_ + stream_.size();
-            if (ended_ && start > static_cast<int64_t>(have)) return;  // past the input: nothing left
-            if (static_cast<uint64_t>(std::max<int64_t>(start, 0)) < base_) continue;  // already dropped
-            Slot& slot = slots_[block % kSlots];
-            slot.block = block;
-            slot.state = State::Claimed;
-            // Zeros before the input and after its end, as the capture buffer holds them.
-            const int64_t end = start + static_cast<int64_t>(kAnalysed);
-            const int64_t from = std::max<int64_t>(start, 0);
-            const int64_t to = std::max(from, std::min(end, static_cast<int64_t>(have)));
-            std::fill(slot.window.begin(), slot.window.end(), int16_t{0});
-            std::copy(stream_.begin() + (from - static_cast<int64_t>(base_)), stream_.begin() + (to - static_cast<int64_t>(base_)),
-                      slot.window.begin() + (from - start));
-            slot.hz = lowHz_;
-            slot.db = highHz_;
-            lock.unlock();
-            analysis.AnalyzeBlock(slot.window.data(), &slot.hz, &slot.db);
-            lock.lock();
-            slot.state = State::Done;
-            Changed();
+        while (!stop_) {
+            const Claim claim = AnalyzeNext(lock, analysis);
+            if (claim == Claim::PastInput) return;
+            if (claim == Claim::Made) continue;
+            workerWaiting_ = true;
+            changed_.wait(lock, [this] { return stop_ || !workerWaiting_; });
         }
     }
 
     CaptureSampleSource source_;
     const float lowHz_;
     const float highHz_;
+    const VirtualCaptureBuffer* buffer_ = nullptr;
     SpectrumBlockAnalysis direct_;
     std::mutex lock_;
     std::condition_variable changed_;
-    std::atomic<uint64_t> changes_{0};  // counts Changed calls, for spinning waits
     std::vector<int16_t> stream_;  // input samples from base_ on
     uint64_t base_ = 0;
     uint64_t capturePos_ = 0;  // samples the capture has read
-    uint64_t blocksRead_ = 0;
-    uint64_t consumer_ = 0;  // the block the capture analyses now
+    uint64_t consumer_ = 0;    // the block the capture analyses now
+    uint64_t next_ = 0;        // blocks below this are claimed (or passed by)
     bool ended_ = false;
     bool stop_ = false;
+    bool workerWaiting_ = false;
     std::array<Slot, kSlots> slots_{};
     std::thread worker_;
 };
@@ -292,7 +280,8 @@ ScanResult ScanRecording(CaptureSampleSource source, uint64_t inputSamples, cons
     services.groupReport = options.groupReport;
 
     CaptureDevice device(services);
-    if (!device.InitCapture() || !device.StartCapture(false)) {
+    if (device.InitCapture()) analysis.Follow(input->LastBuffer());
+    if (!device.IsInitialised() || !device.StartCapture(false)) {
         result.failure = "the run could not start (see Sonotrap.Log)";
         return result;
     }
