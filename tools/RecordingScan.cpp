@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -49,6 +50,10 @@ private:
 // never waits: when the worker is still on the capture's block, the capture takes a later one
 // meanwhile, or when there is none analyses its block itself. The worker sleeps when it is far
 // enough ahead and is woken once a few blocks are free again.
+//
+// The input read ahead sits in chunks that each hold a window's length more than their share, so
+// every window inside the input is analysed where it lies, and a chunk is refilled only once no
+// analysis (not even one put off its core long ago) holds it.
 class LookaheadAnalysis : public BlockAnalysis {
 public:
     LookaheadAnalysis(CaptureSampleSource source, float lowHz, float highHz)
@@ -74,18 +79,23 @@ public:
     // The capture's source: the input as read ahead.
     size_t Read(int16_t* out, size_t count) {
         std::lock_guard<std::mutex> lock(lock_);
-        ReadUpTo(capturePos_ + count);
-        const uint64_t have = base_ + stream_.size();
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(count, have - capturePos_));
-        std::copy_n(stream_.begin() + static_cast<std::ptrdiff_t>(capturePos_ - base_), n, out);
-        capturePos_ += n;
-        // Keep what windows still to be analysed may reach back to.
-        if (capturePos_ > base_ + kTrimAfter) {
-            const uint64_t keep = capturePos_ - 2 * kWindow;
-            stream_.erase(stream_.begin(), stream_.begin() + static_cast<std::ptrdiff_t>(keep - base_));
-            base_ = keep;
+        size_t done = 0;
+        while (done < count) {
+            const size_t part = std::min<size_t>(count - done, kBlock);
+            ReadUpTo(capturePos_ + part);
+            const auto n = static_cast<size_t>(std::min<uint64_t>(part, head_ - capturePos_));
+            std::copy_n(At(capturePos_), n, out + done);
+            capturePos_ += n;
+            done += n;
+            if (n < part) break;
         }
-        return n;
+        // Keep what windows still to be analysed may reach back to.
+        const uint64_t keep = capturePos_ > 2 * kWindow ? capturePos_ - 2 * kWindow : 0;
+        while (chunks_.size() > 1 && (chunks_.front()->index + 1) * kChunk <= keep) {
+            if (chunks_.front().use_count() == 1) spare_.push_back(std::move(chunks_.front()));
+            chunks_.pop_front();
+        }
+        return done;
     }
 
     void AnalyzeBlock(const int16_t* window, float* peakHz, float* peakDb) override {
@@ -121,16 +131,23 @@ private:
     static constexpr uint64_t kBlock = kCaptureBlockBytes / 2;
     static constexpr uint64_t kWindow = CaptureWindow::kSamples;
     static constexpr uint64_t kAnalysed = CaptureWindow::kAnalysisSamples;
-    static constexpr uint64_t kTrimAfter = 4 * kWindow;
+    static constexpr uint64_t kChunk = 32 * kBlock;
     static constexpr uint64_t kSlots = 8;
     static constexpr uint64_t kAheadBlocks = 6;  // below kSlots: a slot is reused only once consumed
     static constexpr uint64_t kWakeFree = 3;     // a wake-up per few blocks, not per block
 
+    // Input positions [index * kChunk, (index + 1) * kChunk + kAnalysed) as far as read: the
+    // windows that start in the chunk.
+    struct Chunk {
+        uint64_t index = 0;
+        std::vector<int16_t> samples = std::vector<int16_t>(kChunk + kAnalysed);
+    };
     struct Slot {
         uint64_t block = UINT64_MAX;
-        bool busy = false;  // its claimer is analysing it: nobody else may reuse the slot
+        bool busy = false;    // its claimer is analysing it: nobody else may reuse the slot
         bool done = false;
-        std::vector<int16_t> window;
+        std::shared_ptr<const Chunk> chunk;  // what its claimer analyses in place, while busy
+        std::vector<int16_t> window;  // a window that reaches outside the input, zero-padded
         float hz = 0.0f;
         float db = 0.0f;
     };
@@ -144,13 +161,43 @@ private:
     // Blocks past the capture's that may still be claimed. lock_ held.
     uint64_t FreeBlocks() const { return consumer_ + kAheadBlocks + 1 - std::max(next_, consumer_ + 1); }
 
-    // Reads the source until it holds samples up to end or the input ended. lock_ held.
+    Chunk* FindChunk(uint64_t index) const {
+        if (chunks_.empty() || index < chunks_.front()->index || index > chunks_.back()->index) return nullptr;
+        return chunks_[static_cast<size_t>(index - chunks_.front()->index)].get();
+    }
+    // Where input position p lies (read, and not dropped). lock_ held.
+    const int16_t* At(uint64_t p) const { return FindChunk(p / kChunk)->samples.data() + p % kChunk; }
+
+    void AddChunk(uint64_t index) {
+        if (spare_.empty()) {
+            chunks_.push_back(std::make_shared<Chunk>());
+        } else {
+            chunks_.push_back(std::move(spare_.back()));
+            spare_.pop_back();
+        }
+        chunks_.back()->index = index;
+    }
+
+    // Reads the source until it holds samples up to end or the input ended. lock_ held. Only
+    // positions not read yet are written, which no analysis looks at.
     void ReadUpTo(uint64_t end) {
-        while (!ended_ && base_ + stream_.size() < end) {
-            const size_t old = stream_.size();
-            stream_.resize(old + kBlock);
-            const size_t got = source_(stream_.data() + old, kBlock);
-            stream_.resize(old + got);
+        while (!ended_ && head_ < end) {
+            const uint64_t index = head_ / kChunk;
+            const uint64_t at = head_ % kChunk;
+            if (chunks_.empty() || chunks_.back()->index < index) AddChunk(index);
+            int16_t* out = FindChunk(index)->samples.data() + at;
+            const size_t got = source_(out, kBlock);
+            // Samples past the chunk's share open the next chunk; the first ones of a chunk are
+            // also the previous chunk's overlap.
+            if (at + got > kChunk) {
+                AddChunk(index + 1);
+                std::copy(out + (kChunk - at), out + got, chunks_.back()->samples.data());
+            }
+            Chunk* previous = index > 0 ? FindChunk(index - 1) : nullptr;
+            if (at < kAnalysed && previous) {
+                std::copy(out, out + std::min<uint64_t>(got, kAnalysed - at), previous->samples.data() + kChunk + at);
+            }
+            head_ += got;
             if (got < kBlock) ended_ = true;
         }
     }
@@ -162,30 +209,36 @@ private:
         const int64_t start = WindowStart(block);
         const int64_t end = start + static_cast<int64_t>(kAnalysed);
         ReadUpTo(static_cast<uint64_t>(std::max<int64_t>(0, end)));
-        const auto have = static_cast<int64_t>(base_ + stream_.size());
+        const auto have = static_cast<int64_t>(head_);
         if (ended_ && start > have) return Claim::PastInput;
         Slot& slot = slots_[block % kSlots];
         if (slot.busy) return Claim::None;  // a claimer put off its core is still on an old block
         next_ = block + 1;
         const int64_t from = std::max<int64_t>(start, 0);
-        if (from < static_cast<int64_t>(base_)) return Claim::Made;  // already dropped: the capture does it
+        if (!FindChunk(static_cast<uint64_t>(from) / kChunk)) return Claim::Made;  // dropped: the capture does it
         slot.block = block;
         slot.busy = true;
         slot.done = false;
-        // Zeros before the input and after its end, as the capture buffer holds them.
-        const int64_t to = std::max(from, std::min(end, have));
-        int16_t* out = slot.window.data();
-        std::fill(out, out + (from - start), int16_t{0});
-        std::copy(stream_.begin() + (from - static_cast<int64_t>(base_)),
-                  stream_.begin() + (to - static_cast<int64_t>(base_)), out + (from - start));
-        std::fill(out + (to - start), out + kAnalysed, int16_t{0});
+        const int16_t* window = slot.window.data();
+        if (start >= 0 && end <= have) {
+            slot.chunk = chunks_[static_cast<size_t>(static_cast<uint64_t>(start) / kChunk - chunks_.front()->index)];
+            window = At(static_cast<uint64_t>(start));
+        } else {
+            // Zeros before the input and after its end, as the capture buffer holds them.
+            const int64_t to = std::max(from, std::min(end, have));
+            int16_t* out = slot.window.data();
+            std::fill(out, out + (from - start), int16_t{0});
+            for (int64_t p = from; p < to; ++p) out[p - start] = *At(static_cast<uint64_t>(p));
+            std::fill(out + (to - start), out + kAnalysed, int16_t{0});
+        }
         slot.hz = lowHz_;
         slot.db = highHz_;
         lock.unlock();
-        analysis.AnalyzeBlock(out, &slot.hz, &slot.db);
+        analysis.AnalyzeBlock(window, &slot.hz, &slot.db);
         lock.lock();
         slot.busy = false;
         slot.done = true;
+        slot.chunk.reset();
         return Claim::Made;
     }
 
@@ -207,9 +260,10 @@ private:
     const VirtualCaptureBuffer* buffer_ = nullptr;
     SpectrumBlockAnalysis direct_;
     std::mutex lock_;
-    std::condition_variable changed_;
-    std::vector<int16_t> stream_;  // input samples from base_ on
-    uint64_t base_ = 0;
+    std::condition_variable changed_;  // the worker's wake-up
+    std::deque<std::shared_ptr<Chunk>> chunks_;  // consecutive; the last holds the newest input
+    std::vector<std::shared_ptr<Chunk>> spare_;
+    uint64_t head_ = 0;        // input samples read
     uint64_t capturePos_ = 0;  // samples the capture has read
     uint64_t consumer_ = 0;    // the block the capture analyses now
     uint64_t next_ = 0;        // blocks below this are claimed (or passed by)
