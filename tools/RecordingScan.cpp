@@ -26,19 +26,27 @@ constexpr uint64_t kBlockMs = 72;
 constexpr uint32_t kProgressPollMs = 100;
 
 // Time stamps that advance 72 ms per capture notification from a chosen start (asked by the
-// capture thread only).
+// capture thread only). About 14 blocks share a second: its text is made once.
 class BlockClock {
 public:
     explicit BlockClock(std::time_t start) : start_(start) {}
     void Next(char* buffer) {
-        const std::string stamp = ScanTimeStamp(start_, calls_ * kBlockMs);
-        std::memcpy(buffer, stamp.c_str(), stamp.size() + 1);
+        const uint64_t second = calls_ * kBlockMs / 1000;
+        if (calls_ == 0 || second != second_) {
+            const std::string stamp = ScanTimeStamp(start_, second * 1000);
+            std::memcpy(text_, stamp.c_str(), std::min(stamp.size() + 1, sizeof text_));
+            second_ = second;
+        }
+        std::memcpy(buffer, text_, kStampChars + 1);
         ++calls_;
     }
 
 private:
     std::time_t start_;
     uint64_t calls_ = 0;
+    uint64_t second_ = 0;
+    static constexpr size_t kStampChars = 10;  // MMDDhhmmss
+    char text_[kStampChars + 1] = {};
 };
 
 // Reads the input a little ahead of the capture and shares the analysis of coming blocks between
