@@ -86,6 +86,7 @@ private:
     void StopProcessingThread();
     void StopCaptureThread();
     void TakeTimeStamp(char* buffer);
+    void Settle(uint32_t ms) const;
 
     CaptureServices services_;
     std::unique_ptr<CaptureInput> input_;
