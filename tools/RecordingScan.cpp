@@ -223,7 +223,8 @@ private:
         if (slot.busy) return Claim::None;  // a claimer put off its core is still on an old block
         next_ = block + 1;
         const int64_t from = std::max<int64_t>(start, 0);
-        if (!FindChunk(static_cast<uint64_t>(from) / kChunk)) return Claim::Made;  // dropped: the capture does it
+        const int64_t to = std::max(from, std::min(end, have));  // the input's part of the window
+        if (from < to && !FindChunk(static_cast<uint64_t>(from) / kChunk)) return Claim::Made;  // dropped: the capture does it
         slot.block = block;
         slot.busy = true;
         slot.done = false;
@@ -233,7 +234,6 @@ private:
             window = At(static_cast<uint64_t>(start));
         } else {
             // Zeros before the input and after its end, as the capture buffer holds them.
-            const int64_t to = std::max(from, std::min(end, have));
             int16_t* out = slot.window.data();
             std::fill(out, out + (from - start), int16_t{0});
             for (int64_t p = from; p < to; ++p) out[p - start] = *At(static_cast<uint64_t>(p));
