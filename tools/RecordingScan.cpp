@@ -86,11 +86,11 @@ public:
 
     // The capture's source: the input as read ahead.
     size_t Read(int16_t* out, size_t count) {
-        std::lock_guard<std::mutex> lock(lock_);
+        std::unique_lock<std::mutex> lock(lock_);
         size_t done = 0;
         while (done < count) {
             const size_t part = std::min<size_t>(count - done, kBlock);
-            ReadUpTo(capturePos_ + part);
+            ReadUpTo(lock, capturePos_ + part);
             const auto n = static_cast<size_t>(std::min<uint64_t>(part, head_ - capturePos_));
             std::copy_n(At(capturePos_), n, out + done);
             capturePos_ += n;
@@ -186,15 +186,25 @@ private:
         chunks_.back()->index = index;
     }
 
-    // Reads the source until it holds samples up to end or the input ended. lock_ held. Only
-    // positions not read yet are written, which no analysis looks at.
-    void ReadUpTo(uint64_t end) {
+    // Reads the source until it holds samples up to end or the input ended. lock_ held, but
+    // released while the source decodes, so the other thread may claim and analyse meanwhile; one
+    // thread reads at a time. Only positions not read yet are written, which no analysis looks at.
+    void ReadUpTo(std::unique_lock<std::mutex>& lock, uint64_t end) {
         while (!ended_ && head_ < end) {
+            if (reading_) {
+                readWaiting_ = true;
+                readDone_.wait(lock);
+                continue;
+            }
             const uint64_t index = head_ / kChunk;
             const uint64_t at = head_ % kChunk;
             if (chunks_.empty() || chunks_.back()->index < index) AddChunk(index);
             int16_t* out = FindChunk(index)->samples.data() + at;
+            reading_ = true;
+            lock.unlock();
             const size_t got = source_(out, kBlock);
+            lock.lock();
+            reading_ = false;
             // Samples past the chunk's share open the next chunk; the first ones of a chunk are
             // also the previous chunk's overlap.
             if (at + got > kChunk) {
@@ -207,16 +217,27 @@ private:
             }
             head_ += got;
             if (got < kBlock) ended_ = true;
+            if (readWaiting_) {
+                readWaiting_ = false;
+                readDone_.notify_all();
+            }
         }
     }
 
     // Claims the next block past the capture's and analyses its window (lock_ released meanwhile).
     Claim AnalyzeNext(std::unique_lock<std::mutex>& lock, SpectrumBlockAnalysis& analysis) {
-        if (FreeBlocks() == 0) return Claim::None;
-        const uint64_t block = std::max(next_, consumer_ + 1);
-        const int64_t start = WindowStart(block);
-        const int64_t end = start + static_cast<int64_t>(kAnalysed);
-        ReadUpTo(static_cast<uint64_t>(std::max<int64_t>(0, end)));
+        uint64_t block = 0;
+        int64_t start = 0;
+        int64_t end = 0;
+        for (;;) {  // reading lets the other thread in, which may claim first
+            if (FreeBlocks() == 0) return Claim::None;
+            block = std::max(next_, consumer_ + 1);
+            start = WindowStart(block);
+            end = start + static_cast<int64_t>(kAnalysed);
+            const auto needed = static_cast<uint64_t>(std::max<int64_t>(0, end));
+            if (ended_ || head_ >= needed) break;
+            ReadUpTo(lock, needed);
+        }
         const auto have = static_cast<int64_t>(head_);
         if (ended_ && start > have) return Claim::PastInput;
         Slot& slot = slots_[block % kSlots];
@@ -268,7 +289,8 @@ private:
     const VirtualCaptureBuffer* buffer_ = nullptr;
     SpectrumBlockAnalysis direct_;
     std::mutex lock_;
-    std::condition_variable changed_;  // the worker's wake-up
+    std::condition_variable changed_;   // the worker's wake-up
+    std::condition_variable readDone_;  // the thread reading the source has finished
     std::deque<std::shared_ptr<Chunk>> chunks_;  // consecutive; the last holds the newest input
     std::vector<std::shared_ptr<Chunk>> spare_;
     uint64_t head_ = 0;        // input samples read
@@ -278,6 +300,8 @@ private:
     bool ended_ = false;
     bool stop_ = false;
     bool workerWaiting_ = false;
+    bool reading_ = false;
+    bool readWaiting_ = false;
     std::array<Slot, kSlots> slots_{};
     std::thread worker_;
 };
