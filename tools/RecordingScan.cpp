@@ -9,13 +9,13 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "log/DiagnosticLog.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureSettings.h"
 #include "capture/SpectrumBlockAnalysis.h"
+#include "platform/Thread.h"
 #include "adapters/virtual/VirtualCaptureBuffer.h"
 
 namespace sonotrap {
@@ -67,7 +67,9 @@ public:
     LookaheadAnalysis(CaptureSampleSource source, float lowHz, float highHz)
         : source_(std::move(source)), lowHz_(lowHz), highHz_(highHz) {
         for (Slot& slot : slots_) slot.window.resize(kAnalysed);
-        worker_ = std::thread([this] { Run(); });
+        // The worker takes over the processing thread's part of the analyses, at its priority, so
+        // the two share them on a busy machine too. Without a worker the capture does them all.
+        worker_.Start([this] { Run(); }, ThreadPriority::AboveNormal);
     }
     ~LookaheadAnalysis() override {
         {
@@ -75,7 +77,7 @@ public:
             stop_ = true;
         }
         changed_.notify_all();
-        worker_.join();
+        worker_.Join();
     }
     LookaheadAnalysis(const LookaheadAnalysis&) = delete;
     LookaheadAnalysis& operator=(const LookaheadAnalysis&) = delete;
@@ -303,7 +305,7 @@ private:
     bool reading_ = false;
     bool readWaiting_ = false;
     std::array<Slot, kSlots> slots_{};
-    std::thread worker_;
+    Thread worker_;
 };
 
 void ApplyOptions(const ScanOptions& options, CaptureSettings& settings) {
