@@ -115,6 +115,13 @@ public:
         }
         const uint64_t block = buffer_->BlocksCaptured() - 1;
         std::unique_lock<std::mutex> lock(lock_);
+        // The capture must have read exactly the input up to the block's end.
+        const uint64_t blockEnd = (block + 1) * kBlock;
+        if (capturePos_ != (ended_ ? std::min(blockEnd, head_) : blockEnd)) {
+            lock.unlock();
+            direct_.AnalyzeBlock(window, peakHz, peakDb);
+            return;
+        }
         consumer_ = block;
         if (workerWaiting_ && FreeBlocks() >= kWakeFree) {
             workerWaiting_ = false;
