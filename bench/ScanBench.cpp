@@ -15,8 +15,8 @@
 // about 20800 blocks per second.
 namespace {
 
-// Ten minutes of faint noise with a loud 1 kHz burst every 5 s: long enough that the run's fixed
-// start and stop waits (about 65 ms) do not hide the per-block rate.
+// Ten minutes of faint noise with a loud 1 kHz burst every 5 s: long enough that the run's start
+// and stop (threads, analysers, files) do not hide the per-block rate.
 std::vector<int16_t> MinutesWithBursts() {
     std::vector<int16_t> s(32000 * 600);
     std::mt19937 random(7);

@@ -18,11 +18,6 @@ CaptureDevice::CaptureDevice(CaptureServices services)
       recorder_(*services_.log, *services_.settings, services_.analysis, services_.view, blocksCaptured_),
       alive_(std::make_shared<CaptureDevice*>(this)) {
     recorder_.SetGroupReport(services_.groupReport);
-    if (services_.batch) {
-        // The device answers a consumed block at once, on the thread that consumed it.
-        constexpr uint32_t kBatchSpinMicros = 200;
-        notifications_.SetSpin(kBatchSpinMicros);
-    }
 }
 
 CaptureDevice::~CaptureDevice() {
@@ -198,17 +193,23 @@ void CaptureDevice::ProcessLatestWindow() {
     }
 }
 
+// The stop sequence's pauses give a live device and its threads time to settle. Batch work over a
+// device that answers at once has nothing to wait for: every thread is joined all the same.
+void CaptureDevice::Settle(uint32_t ms) const {
+    if (!services_.batch) SleepMs(ms);
+}
+
 void CaptureDevice::StopProcessingThread() {
     std::lock_guard<std::mutex> guard(processingStopMutex_);
     if (!processingThread_.Joinable()) return;
     processingStop_.store(true);
-    for (int i = 0; i < 5; ++i) SleepMs(2);
+    for (int i = 0; i < 5; ++i) Settle(2);
     processingWake_.Set();
     processingThread_.Join();
 }
 
 void CaptureDevice::StopCaptureThread() {
-    for (int i = 0; i < 5; ++i) SleepMs(1);
+    for (int i = 0; i < 5; ++i) Settle(1);
     captureThread_.Join();
 }
 
@@ -235,7 +236,7 @@ void CaptureDevice::ReleaseCapture() {
     buffer_.reset();
     input_.reset();
     windows_.Clear();
-    if (initialised_) SleepMs(50);
+    if (initialised_) Settle(50);
     initialised_ = false;
 }
 

@@ -32,8 +32,8 @@ struct CaptureServices {
     std::function<void(char* buffer)> makeTimeStamp;
     GroupReportFn groupReport;             // each group that went into a file, as it ends
     // Batch work over a device that answers at once (a scan in lock step): the capture thread
-    // processes each block itself and its waits spin briefly before they sleep. Never for a
-    // live device: it would burn CPU and could make the capture miss notifications.
+    // processes each block itself, as the device signals the next block while the thread hands
+    // the last one back. Never for a live device: the capture could miss notifications.
     bool batch = false;
     // Called on the capture thread when it ends on a device failure during a run (the failure
     // is in the log by then). The run's threads are still to be stopped by the window's thread.
@@ -86,6 +86,7 @@ private:
     void StopProcessingThread();
     void StopCaptureThread();
     void TakeTimeStamp(char* buffer);
+    void Settle(uint32_t ms) const;
 
     CaptureServices services_;
     std::unique_ptr<CaptureInput> input_;

@@ -94,6 +94,7 @@ bool VirtualCaptureBuffer::Unlock(const CaptureRegions&) {
 void VirtualCaptureBuffer::BlockConsumed() {
     bool captureNext = false;
     uint64_t next = 0;
+    bool wake = false;
     {
         std::lock_guard<std::mutex> state(stateLock_);
         ++consumed_;
@@ -102,10 +103,15 @@ void VirtualCaptureBuffer::BlockConsumed() {
             captureNext = true;
             next = nextBlock_++;
         }
+        wake = WakesWaiters();
     }
-    stateChanged_.notify_all();
+    if (wake) stateChanged_.notify_all();
     if (captureNext) CaptureBlock(next);
 }
+
+// Without a pacing thread only WaitUntilDrained waits here: waking it at every block would cost
+// the run a thread switch per block for nothing.
+bool VirtualCaptureBuffer::WakesWaiters() const { return drained_ || !captureOnConsume_; }
 
 bool VirtualCaptureBuffer::WaitUntilDrained(uint32_t timeoutMs) {
     std::unique_lock<std::mutex> state(stateLock_);
@@ -125,6 +131,7 @@ bool VirtualCaptureBuffer::WaitTurn(uint64_t block, std::chrono::steady_clock::t
 }
 
 void VirtualCaptureBuffer::CaptureBlock(uint64_t block) {
+    bool wake = false;
     {
         std::lock_guard<std::mutex> memory(memoryLock_);
         int16_t* out = reinterpret_cast<int16_t*>(memory_.data() + (block % kCaptureNotificationCount) * kCaptureBlockBytes);
@@ -144,9 +151,10 @@ void VirtualCaptureBuffer::CaptureBlock(uint64_t block) {
             lastBlock_ = block + pacing_.trailingSilentBlocks;
         }
         if (lastBlockKnown_ && block >= lastBlock_ && !pacing_.lockStep) drained_ = true;
+        wake = WakesWaiters();
     }
     blocksCaptured_.fetch_add(1);
-    stateChanged_.notify_all();
+    if (wake) stateChanged_.notify_all();
     if (notifications_) notifications_->Set(static_cast<int>(block % kCaptureNotificationCount));
 }
 

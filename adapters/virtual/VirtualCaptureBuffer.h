@@ -63,6 +63,7 @@ private:
     void Run();
     bool WaitTurn(uint64_t block, std::chrono::steady_clock::time_point due);
     void CaptureBlock(uint64_t block);
+    bool WakesWaiters() const;  // stateLock_ held
 
     CaptureSampleSource source_;
     VirtualCapturePacing pacing_;
