@@ -2,15 +2,12 @@
 
 #include <chrono>
 
-#include "platform/SpinWait.h"
-
 namespace sonotrap {
 
 void AutoResetEvent::Set() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         signaled_ = true;
-        pending_.store(true, std::memory_order_release);
     }
     cv_.notify_one();
 }
@@ -18,11 +15,9 @@ void AutoResetEvent::Set() {
 void AutoResetEvent::Reset() {
     std::lock_guard<std::mutex> lock(mutex_);
     signaled_ = false;
-    pending_.store(false, std::memory_order_relaxed);
 }
 
 bool AutoResetEvent::Wait(uint32_t timeoutMs) {
-    if (const uint32_t spin = spinMicros_.load(std::memory_order_relaxed)) SpinUntilSet(pending_, spin);
     std::unique_lock<std::mutex> lock(mutex_);
     if (timeoutMs == kInfinite) {
         cv_.wait(lock, [this] { return signaled_; });
@@ -30,7 +25,6 @@ bool AutoResetEvent::Wait(uint32_t timeoutMs) {
         return false;
     }
     signaled_ = false;
-    pending_.store(false, std::memory_order_relaxed);
     return true;
 }
 

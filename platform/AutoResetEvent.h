@@ -1,5 +1,4 @@
 #pragma once
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -16,15 +15,11 @@ public:
     void Reset();
     // True when the event was set (and is now reset again), false on time-out.
     bool Wait(uint32_t timeoutMs = kInfinite);
-    // Waits spin this long before they sleep (0, the default, never spins).
-    void SetSpin(uint32_t micros) { spinMicros_.store(micros); }
 
 private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool signaled_ = false;
-    std::atomic<bool> pending_{false};  // mirrors signaled_ for the spin, which takes no lock
-    std::atomic<uint32_t> spinMicros_{0};
 };
 
 }  // namespace sonotrap

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/SpinWait.h"
-
 namespace sonotrap {
 
 void CaptureNotifications::Set(int index) {
@@ -12,7 +10,6 @@ void CaptureNotifications::Set(int index) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (setOrder_[index] == 0) setOrder_[index] = nextOrder_++;
-        pending_.store(true, std::memory_order_release);
     }
     cv_.notify_all();
 }
@@ -23,7 +20,6 @@ void CaptureNotifications::SetAll() {
         for (auto& order : setOrder_) {
             if (order == 0) order = nextOrder_++;
         }
-        pending_.store(true, std::memory_order_release);
     }
     cv_.notify_all();
 }
@@ -31,11 +27,9 @@ void CaptureNotifications::SetAll() {
 void CaptureNotifications::ResetAll() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& order : setOrder_) order = 0;
-    pending_.store(false, std::memory_order_relaxed);
 }
 
 int CaptureNotifications::WaitAny(uint32_t timeoutMs) {
-    if (const uint32_t spin = spinMicros_.load(std::memory_order_relaxed)) SpinUntilSet(pending_, spin);
     std::unique_lock<std::mutex> lock(mutex_);
     auto earliest = [this] {
         int found = kTimedOut;
@@ -54,9 +48,6 @@ int CaptureNotifications::WaitAny(uint32_t timeoutMs) {
         }
     }
     setOrder_[index] = 0;
-    bool more = false;
-    for (const auto order : setOrder_) more = more || order != 0;
-    pending_.store(more, std::memory_order_relaxed);
     return index;
 }
 

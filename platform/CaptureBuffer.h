@@ -1,5 +1,4 @@
 #pragma once
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -34,12 +33,8 @@ public:
     void ResetAll();
     // Index of the earliest signalled event (now reset), or kTimedOut.
     int WaitAny(uint32_t timeoutMs = kInfinite);
-    // Waits spin this long before they sleep (0, the default, never spins).
-    void SetSpin(uint32_t micros) { spinMicros_.store(micros); }
 
 private:
-    std::atomic<bool> pending_{false};  // some event is signalled; read by the spin without a lock
-    std::atomic<uint32_t> spinMicros_{0};
     std::mutex mutex_;
     std::condition_variable cv_;
     uint64_t setOrder_[kCaptureNotificationCount] = {};  // 0 = not signalled
