@@ -1,8 +1,12 @@
 #pragma once
 #include <QFont>
+#include <QFontMetrics>
 #include <QRect>
 #include <QString>
 #include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/BackScreen.h"
 
@@ -33,10 +37,30 @@ protected:
     void RenderText(uint32_t* pixels, int x, int y, std::string_view text, const TextStyle& style) override;
 
 private:
+    // A text as QPainter draws it into a cell at (0, 0): the pixels it set (0xFF...... words;
+    // 0 where it left the screen alone) in a patchWidth x patchHeight patch at (left, top).
+    struct RenderedText {
+        int width = 0;  // the cell's
+        int left = 0;
+        int top = 0;
+        int patchWidth = 0;
+        int patchHeight = 0;
+        std::vector<uint32_t> pixels;
+    };
+    RenderedText Draw(const QString& string, const TextStyle& style);
+    const RenderedText& Rendered(std::string_view text, const TextStyle& style);
+    static void Stamp(const RenderedText& patch, int x, int y, uint32_t* pixels);
+
     QFont font_;
+    QFontMetrics metrics_;
     int fontHeight_ = 0;
     int fontAscent_ = 0;
     std::map<int, PixelImage> bitmaps_;
+    // Texts already drawn, by text and colours. The readouts and the note strip draw theirs
+    // some fourteen times a second, mostly the same ones, and QPainter's shaping costs more than
+    // the rest of the display. Glyphs are hard-edged and the cell starts on a whole pixel, so a
+    // text looks the same wherever it is drawn. Used under the pixel lock.
+    std::unordered_map<std::string, RenderedText> rendered_;
 };
 
 // Loads a resource bitmap as 0x00RRGGBB pixels; false when it is missing.
