@@ -47,12 +47,17 @@ private:
         int patchHeight = 0;
         std::vector<uint32_t> pixels;
     };
-    RenderedText Draw(const QString& string, const TextStyle& style);
+    RenderedText Draw(const QString& string, const TextStyle& style, bool fill, int fraction64);
     const RenderedText& Rendered(std::string_view text, const TextStyle& style);
-    static void Stamp(const RenderedText& patch, int x, int y, uint32_t* pixels);
+    int Advance64(char c);
+    const RenderedText& Glyph(char c, int fraction64);
+    bool Independent(char a, char b);
+    static void Stamp(const RenderedText& patch, int x, int y, uint32_t* pixels, int width, int height,
+                      uint32_t colour = 0);
 
     QFont font_;
     QFontMetrics metrics_;
+    QFontMetricsF metricsF_;
     int fontHeight_ = 0;
     int fontAscent_ = 0;
     std::map<int, PixelImage> bitmaps_;
@@ -61,6 +66,9 @@ private:
     // the rest of the display. Glyphs are hard-edged and the cell starts on a whole pixel, so a
     // text looks the same wherever it is drawn. Used under the pixel lock.
     std::unordered_map<std::string, RenderedText> rendered_;
+    std::unordered_map<int, RenderedText> glyphs_;  // ASCII glyphs alone, by glyph and fraction
+    int advances_[128] = {};                        // in 64ths of a pixel; 0 until asked
+    int8_t pairs_[128 * 128] = {};                  // Independent: 1 yes, -1 no, 0 not asked yet
 };
 
 // Loads a resource bitmap as 0x00RRGGBB pixels; false when it is missing.
