@@ -1,5 +1,6 @@
 #include "display/FrequencyGraph.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "display/FormatDecimal.h"
@@ -118,29 +119,45 @@ void FrequencyGraph::DrawBoxes() {
 
 void FrequencyGraph::DrawGraph() {
     std::lock_guard drawing(drawMutex_);
+    Rect changed[kOctaveCount + 1];
+    int count = 0;
     {
         auto canvas = screen_.Lock();
-        DrawBars(canvas);
-        if (notes_.peakHz > 1.0f && notes_.peakOctave > -1 && notes_.peakDb > kFloorDb) DrawNoteStrip(canvas);
+        count = DrawBars(canvas, changed);
+        if (notes_.peakHz > 1.0f && notes_.peakOctave > -1 && notes_.peakDb > kFloorDb) {
+            DrawNoteStrip(canvas);
+            changed[count++] = kNoteStripRect;
+        }
     }
-    InvalidateAll({kGraphArea});
+    for (int i = 0; i < count; ++i) screen_.Invalidate(changed[i]);
+    screen_.UpdateWindow();
 }
 
-// Only the change of each bar is painted: black where it shrank, its colour where it grew.
-void FrequencyGraph::DrawBars(BackScreen::Canvas& canvas) {
+// Only the change of each bar is painted: black where it shrank, its colour where it grew. The
+// rows each octave changed make one rectangle of changed (returns how many): the window then
+// repaints the bars' moving tops, not the whole plot.
+int FrequencyGraph::DrawBars(BackScreen::Canvas& canvas, Rect* changed) {
     uint32_t* pixels = canvas.Pixels();
-    if (!pixels) return;
-    for (int b = 0; b < kBandCount; ++b) {
-        const int y = BarTopFor(notes_.bandLevel[b]);
-        const int old = barTop_[b];
-        uint32_t* column = pixels + kPlotLeft + b;
-        if (y > old) {
-            for (int row = old; row < y; ++row) column[row * BackScreen::kWidth] = kBlack;
-        } else if (y < old) {
-            for (int row = y; row < old; ++row) column[row * BackScreen::kWidth] = barColour_[b];
+    if (!pixels) return 0;
+    int count = 0;
+    for (int first = 0; first < kBandCount; first += kBandsPerOctave) {
+        const int end = std::min(first + kBandsPerOctave, kBandCount);
+        int top = kPlotBottom, bottom = kPlotTop;
+        for (int b = first; b < end; ++b) {
+            const int y = BarTopFor(notes_.bandLevel[b]);
+            const int old = barTop_[b];
+            uint32_t* column = pixels + kPlotLeft + b;
+            if (y > old) {
+                for (int row = old; row < y; ++row) column[row * BackScreen::kWidth] = kBlack;
+            } else if (y < old) {
+                for (int row = y; row < old; ++row) column[row * BackScreen::kWidth] = barColour_[b];
+            }
+            if (y != old) top = std::min({top, y, old}), bottom = std::max({bottom, y, old});
+            barTop_[b] = static_cast<int16_t>(y);
         }
-        barTop_[b] = static_cast<int16_t>(y);
+        if (top < bottom) changed[count++] = Rect{kPlotLeft + first, top, kPlotLeft + end, bottom};
     }
+    return count;
 }
 
 void FrequencyGraph::DrawNoteStrip(BackScreen::Canvas& canvas) {

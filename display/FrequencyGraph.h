@@ -68,7 +68,7 @@ private:
     static bool DrawMeterFrames(BackScreen& screen);
     void BuildBarColours();
     void DrawBoxes();
-    void DrawBars(BackScreen::Canvas& canvas);
+    int DrawBars(BackScreen::Canvas& canvas, Rect* changed);
     void DrawNoteStrip(BackScreen::Canvas& canvas);
     void InvalidateAll(std::initializer_list<Rect> rects);
 

@@ -24,20 +24,27 @@ QtCanvas::QtCanvas(QtBackScreen* screen, QWidget* parent) : QWidget(parent), scr
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+// Rectangle by rectangle: the bounding rectangle of a block's invalidations (graph, meters and
+// readouts) would copy most of the screen each time. Each rectangle is also the clip: under the
+// region's many-rectangle clip the raster engine blends span by span on its thread pool instead
+// of copying rows.
 void QtCanvas::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QRect area = event->rect();
     const QRect screenArea(0, 0, BackScreen::kWidth, BackScreen::kHeight);
     const QColor background = QColor::fromRgb(static_cast<QRgb>(kBackground | 0xFF000000u));
-    // The band right of and below the back screen.
-    painter.fillRect(area.intersected(QRect(BackScreen::kWidth, 0, kClientWidth, kClientHeight)), background);
-    painter.fillRect(area.intersected(QRect(0, BackScreen::kHeight, BackScreen::kWidth, kClientHeight)), background);
-    const QRect part = area.intersected(screenArea);
-    if (part.isEmpty()) return;
-    if (screen_) {
-        screen_->PaintTo(painter, part);
-    } else {
-        painter.fillRect(part, Qt::black);
+    for (const QRect& area : event->region()) {
+        painter.setClipRect(area);
+        // The band right of and below the back screen.
+        painter.fillRect(area.intersected(QRect(BackScreen::kWidth, 0, kClientWidth, kClientHeight)), background);
+        painter.fillRect(area.intersected(QRect(0, BackScreen::kHeight, BackScreen::kWidth, kClientHeight)),
+                         background);
+        const QRect part = area.intersected(screenArea);
+        if (part.isEmpty()) continue;
+        if (screen_) {
+            screen_->PaintTo(painter, part);
+        } else {
+            painter.fillRect(part, Qt::black);
+        }
     }
 }
 
@@ -106,13 +113,25 @@ InvalidationSink QtMainWindow::MakeInvalidationSink() {
         const QRect area(rect.left, rect.top, rect.Width(), rect.Height());
         if (OnWindowThread()) {
             canvas->update(area);
-        } else {
-            QMetaObject::invokeMethod(canvas, [canvas, area] { canvas->update(area); }, Qt::QueuedConnection);
+            return;
+        }
+        // Another thread's invalidations gather until the window's thread takes them: one
+        // posted call per batch, not one per rectangle.
+        std::lock_guard lock(pendingMutex_);
+        const bool post = pending_.isEmpty();
+        pending_ += area;
+        if (post) {
+            QMetaObject::invokeMethod(canvas, [this, canvas] { canvas->update(TakePending()); }, Qt::QueuedConnection);
         }
     };
     // Repaints follow from the invalidations as soon as the event loop runs.
     sink.update = [] {};
     return sink;
+}
+
+QRegion QtMainWindow::TakePending() {
+    std::lock_guard lock(pendingMutex_);
+    return std::exchange(pending_, QRegion());
 }
 
 bool QtMainWindow::OnWindowThread() const { return QThread::currentThread() == thread(); }

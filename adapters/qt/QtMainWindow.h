@@ -2,9 +2,11 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegion>
 #include <QWidget>
 #include <atomic>
 #include <map>
+#include <mutex>
 #include <vector>
 
 #include "platform/BackScreen.h"
@@ -73,12 +75,15 @@ private:
     QAction* AddCommand(QMenu* menu, const QString& text, int commandId);
     bool OnWindowThread() const;
     void ShowMessageBoxHere(const std::string& text, const std::string& caption, MessageIcon icon);
+    QRegion TakePending();
 
     QtCanvas* canvas_;
     MainWindowHandler* handler_ = nullptr;
     std::map<int, QAction*> actions_;
     std::vector<QPointer<QMessageBox>> workerBoxes_;
     std::atomic<bool> closing_{false};
+    std::mutex pendingMutex_;
+    QRegion pending_;  // invalidated from other threads, not yet passed to the canvas
     bool destroyed_ = false;
 };
 

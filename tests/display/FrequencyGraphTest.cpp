@@ -70,7 +70,7 @@ TEST_F(FrequencyGraphTest, BarsTakeTheirRowsAndColoursAndTheStripNamesEachOctave
     EXPECT_EQ(screen.TextCalls().size(), 6u);
     for (const auto& call : screen.TextCalls())
         EXPECT_EQ(call.style.background, call.x == 80 + 48 * 9 ? Rgb(192, 255, 192) : Rgb(192, 192, 255));
-    EXPECT_EQ(log.rects, std::vector<Rect>{(Rect{79, 42, 561, 402})});
+    EXPECT_EQ(log.rects, (std::vector<Rect>{{80, 43, 128, 363}, {272, 123, 320, 363}, {512, 43, 557, 363}, {79, 365, 561, 402}}));
     EXPECT_EQ(log.updates, 1);
 
     // A shrinking bar paints exactly the rows it left; without a note peak the strip stays.
