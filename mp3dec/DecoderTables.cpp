@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 #include <algorithm>
+#include <bit>
 
 #include "mp3dec/HuffmanTables.h"
 #include "mp3dec/Layer3Tables.h"
@@ -14,8 +15,12 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
+// Index bits of a look-up level at most: the root resolves nearly every code of the tables
+// at once and stays small enough to keep the few tables in use in the first-level cache.
+constexpr uint32_t kLevelBits = 10;
+
 struct Symbol {
-    uint32_t length, code, symbol;
+    uint32_t length, code, leaf;  // the leaf entry (HuffmanLookup)
 };
 
 // Builds one level of a look-up table for symbols sharing their first `depth` bits; returns
@@ -24,17 +29,16 @@ uint32_t BuildLevel(std::vector<uint32_t>& entries, const std::vector<Symbol>& s
                     uint32_t depth, size_t& base) {
     uint32_t longest = 0;
     for (const Symbol& s : symbols) longest = std::max(longest, s.length - depth);
-    const uint32_t bits = std::min<uint32_t>(longest, 8);
+    const uint32_t bits = std::min(longest, kLevelBits);
     base = entries.size();
     entries.resize(base + (size_t{1} << bits), 0);
-    std::vector<Symbol> groups[256];
+    std::vector<std::vector<Symbol>> groups(size_t{1} << bits);
     for (const Symbol& s : symbols) {
         const uint32_t remaining = s.length - depth;
         const uint32_t suffix = s.code & ((1u << remaining) - 1);
         if (remaining <= bits) {
             const uint32_t first = suffix << (bits - remaining);
-            for (uint32_t i = 0; i < (1u << (bits - remaining)); ++i)
-                entries[base + first + i] = (remaining << 8) | s.symbol;
+            for (uint32_t i = 0; i < (1u << (bits - remaining)); ++i) entries[base + first + i] = s.leaf;
         } else {
             groups[suffix >> (remaining - bits)].push_back(s);
         }
@@ -43,8 +47,8 @@ uint32_t BuildLevel(std::vector<uint32_t>& entries, const std::vector<Symbol>& s
         if (groups[g].empty()) continue;
         size_t subBase = 0;
         const uint32_t subBits = BuildLevel(entries, groups[g], depth + bits, subBase);
-        entries[base + g] = HuffmanLookup::kSubtableFlag | (subBits << 16) |
-                            static_cast<uint32_t>(subBase);
+        entries[base + g] = HuffmanLookup::kSubtableFlag | ((depth + bits) << 21) |
+                            (subBits << 16) | static_cast<uint32_t>(subBase);
     }
     return bits;
 }
@@ -56,22 +60,33 @@ HuffmanLookup BuildLookup(const std::vector<Symbol>& symbols) {
     return lookup;
 }
 
+// A leaf: `bits` taken (code and signs), the code length, two 4-bit values and the escapes.
+uint32_t Leaf(uint32_t bits, uint32_t length, uint32_t x, uint32_t y, uint32_t escapes) {
+    return bits | (length << 6) | (x << 11) | (y << 15) | (escapes << 19);
+}
+
 void BuildHuffman(DecoderTables& t) {
     for (int i = 0; i < 32; ++i) {
         const HuffmanTableInfo& info = kBigValueTables[i];
         if (info.codes == nullptr) continue;
+        const bool escapes = info.linbits != 0;
         std::vector<Symbol> symbols;
         for (uint32_t x = 0; x < info.xlen; ++x)
             for (uint32_t y = 0; y < info.ylen; ++y) {
                 const HuffmanCode& c = info.codes[x * info.ylen + y];
-                symbols.push_back({c.length, c.code, (x << 4) | y});
+                const uint32_t signs = (x != 0) + (y != 0);
+                const uint32_t fifteens = escapes ? (x == 15) + (y == 15) : 0;
+                symbols.push_back({c.length, c.code, Leaf(c.length + signs, c.length, x, y, fifteens)});
             }
         t.bigValues[i] = BuildLookup(symbols);
     }
     for (int i = 0; i < 2; ++i) {
         std::vector<Symbol> symbols;
-        for (uint32_t v = 0; v < 16; ++v)
-            symbols.push_back({kCount1Codes[i][v].length, kCount1Codes[i][v].code, v});
+        for (uint32_t v = 0; v < 16; ++v) {
+            const HuffmanCode& c = kCount1Codes[i][v];
+            const auto signs = static_cast<uint32_t>(std::popcount(v));
+            symbols.push_back({c.length, c.code, Leaf(c.length + signs, c.length, v, 0, 0)});
+        }
         t.count1[i] = BuildLookup(symbols);
     }
 }

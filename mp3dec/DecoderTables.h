@@ -4,9 +4,13 @@
 
 namespace sonotrap::mp3 {
 
-// A Huffman code as a multi-level look-up table. An entry is either a leaf,
-// (length << 8) | symbol, or, with kSubtableFlag set, (bits << 16) | offset of a subtable
-// indexed by the next `bits` bits.
+// A Huffman code as a multi-level look-up table indexed by the next bits of the stream. A leaf
+// describes a whole pair (or quadruple): bits 0-5 the bits it takes with its sign bits (but
+// without linbits), 6-10 the code length, 11-14 x (or the quadruple's vwxy), 15-18 y, 19-20
+// how many of x and y are 15 (each takes linbits more). With kSubtableFlag set, an entry
+// points at a subtable: (depth << 21) | (bits << 16) | offset, indexed by the `bits` bits
+// that follow the first `depth`. Leaves in subtables hold the whole code's length, so one
+// shift consumes a pair wherever its leaf was found.
 struct HuffmanLookup {
     static constexpr uint32_t kSubtableFlag = 0x80000000u;
     std::vector<uint32_t> entries;
