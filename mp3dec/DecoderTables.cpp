@@ -80,15 +80,26 @@ void BuildHuffman(DecoderTables& t) {
             }
         t.bigValues[i] = BuildLookup(symbols);
     }
-    for (int i = 0; i < 2; ++i) {
-        std::vector<Symbol> symbols;
+    for (int q = 0; q < 81; ++q)
+        for (int k = 0, digits = q; k < 4; ++k, digits /= 3)
+            t.quadrupleValues[q][k] = digits % 3 == 2 ? -1.0 : digits % 3;
+    constexpr uint32_t kBits = DecoderTables::kCount1Bits;
+    for (int i = 0; i < 2; ++i)
         for (uint32_t v = 0; v < 16; ++v) {
             const HuffmanCode& c = kCount1Codes[i][v];
             const auto signs = static_cast<uint32_t>(std::popcount(v));
-            symbols.push_back({c.length, c.code, Leaf(c.length + signs, c.length, v, 0, 0)});
+            for (uint32_t s = 0; s < (1u << signs); ++s) {
+                // The values in base 3 (1 for 1, 2 for -1), line 0 lowest; s holds the signs
+                // of the non-zero values in stream order.
+                uint32_t q = 0, weight = 1, next = signs;
+                for (int k = 0; k < 4; ++k, weight *= 3)
+                    if ((v >> (3 - k)) & 1) q += weight * (((s >> --next) & 1) + 1);
+                const uint32_t length = c.length + signs;
+                const uint32_t first = ((c.code << signs) | s) << (kBits - length);
+                for (uint32_t j = 0; j < (1u << (kBits - length)); ++j)
+                    t.count1[i][first + j] = static_cast<uint16_t>((q << 4) | length);
+            }
         }
-        t.count1[i] = BuildLookup(symbols);
-    }
 }
 
 void BuildWindows(DecoderTables& t) {

@@ -4,9 +4,9 @@
 
 namespace sonotrap::mp3 {
 
-// A Huffman code as a multi-level look-up table indexed by the next bits of the stream. A leaf
-// describes a whole pair (or quadruple): bits 0-5 the bits it takes with its sign bits (but
-// without linbits), 6-10 the code length, 11-14 x (or the quadruple's vwxy), 15-18 y, 19-20
+// A big-values Huffman code as a multi-level look-up table indexed by the next bits of the
+// stream. A leaf describes a whole pair: bits 0-5 the bits it takes with its sign bits (but
+// without linbits), 6-10 the code length, 11-14 x, 15-18 y, 19-20
 // how many of x and y are 15 (each takes linbits more). With kSubtableFlag set, an entry
 // points at a subtable: (depth << 21) | (bits << 16) | offset, indexed by the `bits` bits
 // that follow the first `depth`. Leaves in subtables hold the whole code's length, so one
@@ -46,7 +46,11 @@ struct DecoderTables {
     uint16_t shortLineIndex[6][576];     // short-block time order -> bitstream line
     LsfLayout lsfLayout[2][512];         // [ordinary, intensity right channel][sfc]
     HuffmanLookup bigValues[32];
-    HuffmanLookup count1[2];
+    // Count1 quadruples by the next kCount1Bits bits, which hold any code with its signs:
+    // (values << 4) | bits taken, values indexing quadrupleValues.
+    static constexpr uint32_t kCount1Bits = 10;
+    uint16_t count1[2][1 << kCount1Bits];
+    double quadrupleValues[81][4];       // every quadruple of 0, 1 and -1
     double dctFactor[5][16];             // 1 / (2 cos(pi (2k + 1) / (64 >> t)))
     double synthesisWindow[16][20];        // [age][j]: D[j + 32 age], scaled, j = 0..16
     double synthesisWindowMirror[16][20];  // the same for output 32 - j (j = 1..15)

@@ -157,24 +157,27 @@ bool DecodeRegion(BitBuffer& bits, uint32_t end, uint32_t tableSelect, uint32_t 
 uint32_t DecodeQuadruples(BitBuffer& bits, uint32_t end, uint32_t table, uint32_t line,
                           const Step* steps, int step, double* xr) {
     const DecoderTables& t = Tables();
-    const HuffmanLookup& lookup = t.count1[table];
+    const uint16_t* leaves = t.count1[table];
+    while (line >= steps[step].end) ++step;
+    uint32_t stepEnd = std::min(steps[step].end, kLines);
     while (line < kLines && bits.Position() < end) {
         bits.Refill();
-        const uint64_t word = bits.Word();
-        // Count1 codes are at most 6 bits: the root table resolves every one.
-        const uint32_t e = lookup.entries[word >> (64 - lookup.rootBits)];
-        bits.Skip(e & 63);
+        const uint32_t e = leaves[bits.Word() >> (64 - DecoderTables::kCount1Bits)];
+        bits.Skip(e & 15);
         if (bits.Position() > end) break;
-        const uint32_t symbol = (e >> 11) & 15;
-        uint64_t rest = word << ((e >> 6) & 31);  // the sign bits of the non-zero values, in order
+        const double* v = t.quadrupleValues[e >> 4];
+        if (line + 4 <= stepEnd) {  // all four in one band
+            const double factor = steps[step].factor;
+            for (int k = 0; k < 4; ++k) xr[line + k] = v[k] * factor;
+            line += 4;
+            continue;
+        }
         for (int k = 0; k < 4 && line < kLines; ++k, ++line) {
             while (line >= steps[step].end) ++step;
-            // Without branches: the bits are unpredictable. An absent value is +0.
-            const uint64_t present = (symbol >> (3 - k)) & 1;
-            const uint64_t value = std::bit_cast<uint64_t>(steps[step].factor) | (rest >> 63) << 63;
-            xr[line] = std::bit_cast<double>(value & (0 - present));
-            rest <<= present;
+            xr[line] = v[k] * steps[step].factor;
         }
+        while (line >= steps[step].end) ++step;
+        stepEnd = std::min(steps[step].end, kLines);
     }
     return line;
 }
