@@ -14,8 +14,12 @@ namespace {
 // always inlined, so that the vector form is compiled for its caller's instruction set.
 template <int N, int B, class T>
 inline __attribute__((always_inline)) void BatchDct(const T* in, T* out, const DecoderTables& t) {
-    if constexpr (N == 1) {
-        for (int b = 0; b < B; ++b) out[b] = in[b];
+    if constexpr (N == 2) {  // the general step with halves of one value, without copies
+        const double factor = t.dctFactor[4][0];
+        for (int b = 0; b < B; ++b) {
+            out[2 * b] = in[2 * b] + in[2 * b + 1];
+            out[2 * b + 1] = (in[2 * b] - in[2 * b + 1]) * factor;
+        }
     } else {
         constexpr int kHalf = N / 2;
         constexpr int kLevel = N == 32 ? 0 : N == 16 ? 1 : N == 8 ? 2 : N == 4 ? 3 : 4;
@@ -72,16 +76,13 @@ void WindowSums(const Row* rows, const DecoderTables& t, double* sum, double* mi
 
 #if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
 using Double4 = double __attribute__((vector_size(32)));
+using UnalignedDouble4 = double __attribute__((vector_size(32), aligned(8), may_alias));
 
-// The transforms of four time slots at once, with AVX2 (chosen at run time).
-__attribute__((target("avx2"))) void DctFourSlots(const double (*subbands)[32], double (*x)[32],
-                                                  const DecoderTables& t) {
-    Double4 in[32], out[32];
-    for (int k = 0; k < 32; ++k)
-        in[k] = Double4{subbands[0][k], subbands[1][k], subbands[2][k], subbands[3][k]};
-    BatchDct<32, 1>(in, out, t);
-    for (int k = 0; k < 32; ++k)
-        for (int lane = 0; lane < 4; ++lane) x[lane][k] = out[k][lane];
+__attribute__((target("avx2"), always_inline)) inline Double4 Load4(const double* p) {
+    return *reinterpret_cast<const UnalignedDouble4*>(p);
+}
+__attribute__((target("avx2"), always_inline)) inline void Store4(double* p, Double4 v) {
+    *reinterpret_cast<UnalignedDouble4*>(p) = v;
 }
 
 // The window sums and their rounding with four lanes of AVX2 (chosen at run time). Multiplies
@@ -105,21 +106,29 @@ __attribute__((target("avx2"), always_inline)) inline Int4 RoundToPcm4(Double4 v
     return __builtin_convertvector(v + signedHalf, Int4);
 }
 
-__attribute__((target("avx2"))) void WindowSumsAvx2(const Row* rows, const DecoderTables& t,
-                                                    int32_t* sum, int32_t* mirror) {
-    for (int j0 = 0; j0 < SynthesisState::kRow; j0 += 4) {
-        Double4 s = {0, 0, 0, 0}, m = {0, 0, 0, 0};
-        for (int h = 0; h < 16; ++h) {
-            Double4 r, w, wm;
-            std::memcpy(&r, rows[h] + j0, sizeof r);
-            std::memcpy(&w, t.synthesisWindow[h] + j0, sizeof w);
-            std::memcpy(&wm, t.synthesisWindowMirror[h] + j0, sizeof wm);
-            s += w * r;
-            m += wm * r;
+// The window sums of a slot whose newest row (age 0) is `newest`, the older ones at
+// rows[1..15]. All the sums at once, the ages in the outer loop: nine chains of additions run
+// side by side. The mirrored window is zero past j = 15, so its last four outputs are not
+// summed (they are not used).
+__attribute__((target("avx2"), always_inline)) inline void WindowSumsAvx2(
+    const Double4* newest, const Row* rows, const DecoderTables& t, int32_t* sum, int32_t* mirror) {
+    constexpr int kGroups = SynthesisState::kRow / 4;
+    Double4 s[kGroups] = {}, m[kGroups - 1] = {};
+#pragma GCC unroll 16
+    for (int h = 0; h < 16; ++h) {
+#pragma GCC unroll 5
+        for (int g = 0; g < kGroups; ++g) {
+            const Double4 r = h == 0 ? newest[g] : Load4(rows[h] + 4 * g);
+            s[g] += Load4(t.synthesisWindow[h] + 4 * g) * r;
+            if (g < kGroups - 1) m[g] += Load4(t.synthesisWindowMirror[h] + 4 * g) * r;
         }
-        const Int4 roundedSum = RoundToPcm4(s), roundedMirror = RoundToPcm4(m);
-        std::memcpy(sum + j0, &roundedSum, sizeof roundedSum);
-        std::memcpy(mirror + j0, &roundedMirror, sizeof roundedMirror);
+    }
+    for (int g = 0; g < kGroups; ++g) {
+        const Int4 rounded = RoundToPcm4(s[g]);
+        std::memcpy(sum + 4 * g, &rounded, sizeof rounded);
+        if (g == kGroups - 1) continue;
+        const Int4 roundedMirror = RoundToPcm4(m[g]);
+        std::memcpy(mirror + 4 * g, &roundedMirror, sizeof roundedMirror);
     }
 }
 #endif
@@ -138,22 +147,92 @@ void FilterSlot(SynthesisState& state, const double* x, int16_t* out, int stride
         std::memcpy(state.v[q][pos], value, sizeof a);
         std::memcpy(state.v[q][pos + 16], value, sizeof a);
     }
-
-    const double(*rows)[SynthesisState::kRow] = state.v[pos & 1] + pos;
-#if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
-    if (t.avx2) {
-        int32_t sum[SynthesisState::kRow], mirror[SynthesisState::kRow];
-        WindowSumsAvx2(rows, t, sum, mirror);
-        for (int j = 0; j <= 16; ++j) out[j * stride] = static_cast<int16_t>(sum[j]);
-        for (int j = 1; j <= 15; ++j) out[(32 - j) * stride] = static_cast<int16_t>(mirror[j]);
-        return;
-    }
-#endif
     double sum[SynthesisState::kRow], mirror[SynthesisState::kRow];
-    WindowSums(rows, t, sum, mirror);
+    WindowSums(state.v[pos & 1] + pos, t, sum, mirror);
     for (int j = 0; j <= 16; ++j) out[j * stride] = RoundToPcm(sum[j]);
     for (int j = 1; j <= 15; ++j) out[(32 - j) * stride] = RoundToPcm(mirror[j]);
 }
+
+#if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
+// FilterSlot with AVX2: the rows are stored whole vectors at a time, so that the window sums'
+// loads of the newest row are served from those stores.
+__attribute__((target("avx2"))) void FilterSlotAvx2(SynthesisState& state, const double* x,
+                                                    int16_t* out, int stride,
+                                                    const DecoderTables& t) {
+    const int pos = state.position = (state.position + 15) & 15;
+    constexpr int kGroups = SynthesisState::kRow / 4;
+    Double4 a[kGroups], b[kGroups];
+    for (int g = 0; g < 4; ++g) {
+        a[g] = Load4(x + 16 + 4 * g);
+        const Double4 low = Load4(x + 13 - 4 * g);
+        b[g] = -__builtin_shufflevector(low, low, 3, 2, 1, 0);  // b[j] = -x[16 - j]
+    }
+    a[4] = Double4{0, 0, 0, 0};
+    b[4] = Double4{-x[0], 0, 0, 0};
+    for (int q = 0; q < 2; ++q) {
+        const Double4* value = (pos & 1) == q ? a : b;
+        for (int g = 0; g < kGroups; ++g) {
+            Store4(state.v[q][pos] + 4 * g, value[g]);
+            Store4(state.v[q][pos + 16] + 4 * g, value[g]);
+        }
+    }
+    int32_t sum[SynthesisState::kRow], mirror[SynthesisState::kRow];
+    WindowSumsAvx2(a, state.v[pos & 1] + pos, t, sum, mirror);  // the newest row is a
+    for (int j = 0; j <= 16; ++j) out[j * stride] = static_cast<int16_t>(sum[j]);
+    for (int j = 1; j <= 15; ++j) out[(32 - j) * stride] = static_cast<int16_t>(mirror[j]);
+}
+
+// Rows r[0..3] (four values each) become columns c[0..3].
+__attribute__((target("avx2"), always_inline)) inline void Transpose4(const Double4* r, Double4* c) {
+    const Double4 t0 = __builtin_shufflevector(r[0], r[1], 0, 4, 2, 6);
+    const Double4 t1 = __builtin_shufflevector(r[0], r[1], 1, 5, 3, 7);
+    const Double4 t2 = __builtin_shufflevector(r[2], r[3], 0, 4, 2, 6);
+    const Double4 t3 = __builtin_shufflevector(r[2], r[3], 1, 5, 3, 7);
+    c[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    c[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    c[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    c[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+
+// The transforms of four time slots side by side, with AVX2 (chosen at run time).
+__attribute__((target("avx2"))) void DctFourSlots(const double (*subbands)[32], double (*x)[32],
+                                                  const DecoderTables& t) {
+    Double4 in[32], out[32];
+    for (int c = 0; c < 32; c += 4) {
+        const Double4 rows[4] = {Load4(subbands[0] + c), Load4(subbands[1] + c), Load4(subbands[2] + c),
+                                 Load4(subbands[3] + c)};
+        Transpose4(rows, in + c);
+    }
+    BatchDct<32, 1>(in, out, t);
+    for (int c = 0; c < 32; c += 4) {
+        Double4 columns[4];
+        Transpose4(out + c, columns);
+        for (int s = 0; s < 4; ++s) Store4(x[s] + c, columns[s]);
+    }
+}
+
+// `slots` time slots with AVX2: the transforms four at a time (the last group padded with
+// silent slots), then each slot's filter.
+__attribute__((target("avx2"))) void SynthesizeSlotsAvx2(SynthesisState& state,
+                                                         const double (*subbands)[32], int slots,
+                                                         int16_t* out, int stride,
+                                                         const DecoderTables& t) {
+    double x[4][32];
+    for (int s0 = 0; s0 < slots; s0 += 4) {
+        const int n = std::min(4, slots - s0);
+        if (n == 4) {
+            DctFourSlots(subbands + s0, x, t);
+        } else {
+            double padded[4][32];
+            for (int s = 0; s < 4; ++s)
+                for (int c = 0; c < 32; c += 4)
+                    Store4(padded[s] + c, s < n ? Load4(subbands[s0 + s] + c) : Double4{0, 0, 0, 0});
+            DctFourSlots(padded, x, t);
+        }
+        for (int s = 0; s < n; ++s) FilterSlotAvx2(state, x[s], out + 32 * stride * (s0 + s), stride, t);
+    }
+}
+#endif
 
 }  // namespace
 
@@ -163,20 +242,26 @@ void SynthesizeSlot(SynthesisState& state, const double* subbands, int16_t* out,
     const DecoderTables& t = Tables();
     double x[32];
     BatchDct<32, 1>(subbands, x, t);
+#if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
+    if (t.avx2) return FilterSlotAvx2(state, x, out, stride, t);
+#endif
     FilterSlot(state, x, out, stride, t);
 }
 
 void SynthesizeSlots(SynthesisState& state, const double (*subbands)[32], int slots, int16_t* out,
                      int stride) {
     const DecoderTables& t = Tables();
-    double x[18][32];
-    int s = 0;
 #if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
-    if (t.avx2)
-        for (; s + 4 <= slots; s += 4) DctFourSlots(subbands + s, x + s, t);
+    if (t.avx2) {
+        SynthesizeSlotsAvx2(state, subbands, slots, out, stride, t);
+        return;
+    }
 #endif
-    for (; s < slots; ++s) BatchDct<32, 1>(subbands[s], x[s], t);
-    for (s = 0; s < slots; ++s) FilterSlot(state, x[s], out + 32 * stride * s, stride, t);
+    for (int s = 0; s < slots; ++s) {
+        double x[32];
+        BatchDct<32, 1>(subbands[s], x, t);
+        FilterSlot(state, x, out + 32 * stride * s, stride, t);
+    }
 }
 
 }  // namespace sonotrap::mp3
