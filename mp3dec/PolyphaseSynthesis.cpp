@@ -81,8 +81,10 @@ using UnalignedDouble4 = double __attribute__((vector_size(32), aligned(8), may_
 __attribute__((target("avx2"), always_inline)) inline Double4 Load4(const double* p) {
     return *reinterpret_cast<const UnalignedDouble4*>(p);
 }
-__attribute__((target("avx2"), always_inline)) inline void Store4(double* p, Double4 v) {
-    *reinterpret_cast<UnalignedDouble4*>(p) = v;
+// p on a 32-byte boundary: one store (compilers split unaligned 32-byte stores in two, and
+// a later load of the whole vector then waits for both to retire).
+__attribute__((target("avx2"), always_inline)) inline void StoreAligned4(double* p, Double4 v) {
+    *reinterpret_cast<Double4*>(p) = v;
 }
 
 // The window sums and their rounding with four lanes of AVX2 (chosen at run time). Multiplies
@@ -162,6 +164,7 @@ __attribute__((target("avx2"))) void FilterSlotAvx2(SynthesisState& state, const
     const int pos = state.position = (state.position + 15) & 15;
     constexpr int kGroups = SynthesisState::kRow / 4;
     Double4 a[kGroups], b[kGroups];
+#pragma GCC unroll 4
     for (int g = 0; g < 4; ++g) {
         a[g] = Load4(x + 16 + 4 * g);
         const Double4 low = Load4(x + 13 - 4 * g);
@@ -169,12 +172,16 @@ __attribute__((target("avx2"))) void FilterSlotAvx2(SynthesisState& state, const
     }
     a[4] = Double4{0, 0, 0, 0};
     b[4] = Double4{-x[0], 0, 0, 0};
-    for (int q = 0; q < 2; ++q) {
-        const Double4* value = (pos & 1) == q ? a : b;
-        for (int g = 0; g < kGroups; ++g) {
-            Store4(state.v[q][pos] + 4 * g, value[g]);
-            Store4(state.v[q][pos + 16] + 4 * g, value[g]);
-        }
+    // The set the sums read takes a, the other b; each row twice.
+    double* own = state.v[pos & 1][pos];
+    double* other = state.v[(pos & 1) ^ 1][pos];
+    constexpr int kCopy = 16 * SynthesisState::kRow;
+#pragma GCC unroll 5
+    for (int g = 0; g < kGroups; ++g) {
+        StoreAligned4(own + 4 * g, a[g]);
+        StoreAligned4(own + kCopy + 4 * g, a[g]);
+        StoreAligned4(other + 4 * g, b[g]);
+        StoreAligned4(other + kCopy + 4 * g, b[g]);
     }
     int32_t sum[SynthesisState::kRow], mirror[SynthesisState::kRow];
     WindowSumsAvx2(a, state.v[pos & 1] + pos, t, sum, mirror);  // the newest row is a
@@ -194,7 +201,8 @@ __attribute__((target("avx2"), always_inline)) inline void Transpose4(const Doub
     c[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
 }
 
-// The transforms of four time slots side by side, with AVX2 (chosen at run time).
+// The transforms of four time slots side by side, with AVX2 (chosen at run time); x is
+// aligned to 32 bytes.
 __attribute__((target("avx2"))) void DctFourSlots(const double (*subbands)[32], double (*x)[32],
                                                   const DecoderTables& t) {
     Double4 in[32], out[32];
@@ -207,7 +215,7 @@ __attribute__((target("avx2"))) void DctFourSlots(const double (*subbands)[32], 
     for (int c = 0; c < 32; c += 4) {
         Double4 columns[4];
         Transpose4(out + c, columns);
-        for (int s = 0; s < 4; ++s) Store4(x[s] + c, columns[s]);
+        for (int s = 0; s < 4; ++s) StoreAligned4(x[s] + c, columns[s]);
     }
 }
 
@@ -217,16 +225,16 @@ __attribute__((target("avx2"))) void SynthesizeSlotsAvx2(SynthesisState& state,
                                                          const double (*subbands)[32], int slots,
                                                          int16_t* out, int stride,
                                                          const DecoderTables& t) {
-    double x[4][32];
+    alignas(32) double x[4][32];
     for (int s0 = 0; s0 < slots; s0 += 4) {
         const int n = std::min(4, slots - s0);
         if (n == 4) {
             DctFourSlots(subbands + s0, x, t);
         } else {
-            double padded[4][32];
+            alignas(32) double padded[4][32];
             for (int s = 0; s < 4; ++s)
                 for (int c = 0; c < 32; c += 4)
-                    Store4(padded[s] + c, s < n ? Load4(subbands[s0 + s] + c) : Double4{0, 0, 0, 0});
+                    StoreAligned4(padded[s] + c, s < n ? Load4(subbands[s0 + s] + c) : Double4{0, 0, 0, 0});
             DctFourSlots(padded, x, t);
         }
         for (int s = 0; s < n; ++s) FilterSlotAvx2(state, x[s], out + 32 * stride * (s0 + s), stride, t);

@@ -15,7 +15,7 @@ constexpr double kSynthesisScale = 32767.0;
 // ring slot s, a when s has the parity q and b otherwise; the ring is stored twice in a row.
 struct SynthesisState {
     static constexpr int kRow = 20;  // 17 values, padded to whole vectors of four
-    double v[2][32][kRow];
+    alignas(32) double v[2][32][kRow];  // rows on 32-byte boundaries for vector stores
     int position;
 };
 
