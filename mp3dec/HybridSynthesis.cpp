@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "mp3dec/DecoderTables.h"
+#include "mp3dec/Double4.h"
 #include "mp3dec/Layer3Tables.h"
 
 namespace sonotrap::mp3 {
@@ -35,15 +36,18 @@ SONOTRAP_KERNEL void Dft3(T* re, T* im) {
 // done as 3 x 3.
 template <class T>
 SONOTRAP_KERNEL void DctIv18(const DecoderTables& t, const T* x, T* y) {
-    T re[3][3], im[3][3];  // [m2][m1], later [m2][p1]
+    T re[3][3], im[3][3];  // [m2][m1], later [m2][p1]; whole loops unrolled keep them in registers
+#pragma GCC unroll 9
     for (int m = 0; m < 9; ++m) {
         const T a = x[2 * m], b = -x[17 - 2 * m];
         const double c = t.dct18Pre[m][0], s = t.dct18Pre[m][1];
         re[m % 3][m / 3] = a * c - b * s;
         im[m % 3][m / 3] = a * s + b * c;
     }
+#pragma GCC unroll 3
     for (int m2 = 0; m2 < 3; ++m2) {
         Dft3(re[m2], im[m2]);
+#pragma GCC unroll 2
         for (int p1 = 1; p1 < 3 && m2 > 0; ++p1) {
             const double c = t.dct18Twiddle[m2][p1][0], s = t.dct18Twiddle[m2][p1][1];
             const T r = re[m2][p1], i = im[m2][p1];
@@ -51,10 +55,12 @@ SONOTRAP_KERNEL void DctIv18(const DecoderTables& t, const T* x, T* y) {
             im[m2][p1] = r * s + i * c;
         }
     }
+#pragma GCC unroll 3
     for (int p1 = 0; p1 < 3; ++p1) {
         T r[3] = {re[0][p1], re[1][p1], re[2][p1]};
         T i[3] = {im[0][p1], im[1][p1], im[2][p1]};
         Dft3(r, i);
+#pragma GCC unroll 3
         for (int p2 = 0; p2 < 3; ++p2) {
             const int p = p1 + 3 * p2;
             const double c = t.dct18Post[p][0], s = t.dct18Post[p][1];
@@ -81,27 +87,23 @@ void LongImdct(const DecoderTables& t, const double* in, const double* window, d
 }
 
 #if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
-using Double4 = double __attribute__((vector_size(32)));
-
-// LongImdct for the four subbands from sb (even) with AVX2, chosen at run time.
+// LongImdct for the four subbands from sb (a multiple of four) with AVX2, chosen at run time.
 __attribute__((target("avx2"))) void LongImdct4(const DecoderTables& t, const double* in,
                                                 const double (*window)[4], double* overlap,
                                                 double out[18][32], int sb) {
-    Double4 lanes[18], y[18], x[36];
-    for (int k = 0; k < 18; ++k) lanes[k] = Double4{in[k], in[18 + k], in[36 + k], in[54 + k]};
+    Double4 lanes[18], y[18];
+    for (int k = 0; k < 16; k += 4) {
+        const Double4 rows[4] = {Load4(in + k), Load4(in + 18 + k), Load4(in + 36 + k), Load4(in + 54 + k)};
+        Transpose4(rows, lanes + k);
+    }
+    for (int k = 16; k < 18; ++k) lanes[k] = Double4{in[k], in[18 + k], in[36 + k], in[54 + k]};
     DctIv18(t, lanes, y);
-    for (int i = 0; i < 9; ++i) x[i] = y[i + 9];
-    for (int i = 9; i < 27; ++i) x[i] = -y[26 - i];
-    for (int i = 27; i < 36; ++i) x[i] = -y[i - 27];
+#pragma GCC unroll 18
     for (int i = 0; i < 18; ++i) {
-        Double4 w, previous;
-        std::memcpy(&w, window[i], sizeof w);
-        std::memcpy(&previous, overlap + 32 * i, sizeof previous);
-        const Double4 sum = x[i] * w + previous;
-        std::memcpy(&out[i][sb], &sum, sizeof sum);
-        std::memcpy(&w, window[i + 18], sizeof w);
-        const Double4 next = x[i + 18] * w;
-        std::memcpy(overlap + 32 * i, &next, sizeof next);
+        const Double4 early = i < 9 ? y[i + 9] : -y[26 - i];  // x[i]
+        const Double4 late = i < 9 ? -y[8 - i] : -y[i - 9];   // x[i + 18]
+        Store4(&out[i][sb], early * Load4(window[i]) + Load4(overlap + 32 * i));
+        Store4(overlap + 32 * i, late * Load4(window[i + 18]));
     }
 }
 #endif

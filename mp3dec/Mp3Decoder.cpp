@@ -41,8 +41,8 @@ struct Mp3Decoder {
     BitReservoir* reservoir;
     // Working buffers.
     mp3::ChannelGranule channel[2];
-    double overlap[2][576];
-    double subbandSamples[2][18][32];
+    alignas(32) double overlap[2][576];  // vectors of four subbands never straddle a cache line
+    alignas(32) double subbandSamples[2][18][32];
     mp3::SynthesisState synthesis[2];
 };
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "mp3dec/DecoderTables.h"
+#include "mp3dec/Double4.h"
 
 namespace sonotrap::mp3 {
 namespace {
@@ -75,18 +76,6 @@ void WindowSums(const Row* rows, const DecoderTables& t, double* sum, double* mi
 }
 
 #if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
-using Double4 = double __attribute__((vector_size(32)));
-using UnalignedDouble4 = double __attribute__((vector_size(32), aligned(8), may_alias));
-
-__attribute__((target("avx2"), always_inline)) inline Double4 Load4(const double* p) {
-    return *reinterpret_cast<const UnalignedDouble4*>(p);
-}
-// p on a 32-byte boundary: one store (compilers split unaligned 32-byte stores in two, and
-// a later load of the whole vector then waits for both to retire).
-__attribute__((target("avx2"), always_inline)) inline void StoreAligned4(double* p, Double4 v) {
-    *reinterpret_cast<Double4*>(p) = v;
-}
-
 // The window sums and their rounding with four lanes of AVX2 (chosen at run time). Multiplies
 // and adds stay separate operations and the rounding takes the portable steps, so the
 // results are identical.
@@ -187,18 +176,6 @@ __attribute__((target("avx2"))) void FilterSlotAvx2(SynthesisState& state, const
     WindowSumsAvx2(a, state.v[pos & 1] + pos, t, sum, mirror);  // the newest row is a
     for (int j = 0; j <= 16; ++j) out[j * stride] = static_cast<int16_t>(sum[j]);
     for (int j = 1; j <= 15; ++j) out[(32 - j) * stride] = static_cast<int16_t>(mirror[j]);
-}
-
-// Rows r[0..3] (four values each) become columns c[0..3].
-__attribute__((target("avx2"), always_inline)) inline void Transpose4(const Double4* r, Double4* c) {
-    const Double4 t0 = __builtin_shufflevector(r[0], r[1], 0, 4, 2, 6);
-    const Double4 t1 = __builtin_shufflevector(r[0], r[1], 1, 5, 3, 7);
-    const Double4 t2 = __builtin_shufflevector(r[2], r[3], 0, 4, 2, 6);
-    const Double4 t3 = __builtin_shufflevector(r[2], r[3], 1, 5, 3, 7);
-    c[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
-    c[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
-    c[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
-    c[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
 }
 
 // The transforms of four time slots side by side, with AVX2 (chosen at run time); x is
