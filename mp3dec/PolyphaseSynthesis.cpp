@@ -17,6 +17,7 @@ template <int N, int B, class T>
 inline __attribute__((always_inline)) void BatchDct(const T* in, T* out, const DecoderTables& t) {
     if constexpr (N == 2) {  // the general step with halves of one value, without copies
         const double factor = t.dctFactor[4][0];
+#pragma GCC unroll 16
         for (int b = 0; b < B; ++b) {
             out[2 * b] = in[2 * b] + in[2 * b + 1];
             out[2 * b + 1] = (in[2 * b] - in[2 * b + 1]) * factor;
@@ -26,18 +27,22 @@ inline __attribute__((always_inline)) void BatchDct(const T* in, T* out, const D
         constexpr int kLevel = N == 32 ? 0 : N == 16 ? 1 : N == 8 ? 2 : N == 4 ? 3 : 4;
         const double* factor = t.dctFactor[kLevel];
         T halves[2 * B * kHalf], results[2 * B * kHalf];
+#pragma GCC unroll 16
         for (int b = 0; b < B; ++b) {
             const T* x = in + b * N;
+#pragma GCC unroll 16
             for (int k = 0; k < kHalf; ++k) {
                 halves[b * kHalf + k] = x[k] + x[N - 1 - k];
                 halves[(B + b) * kHalf + k] = (x[k] - x[N - 1 - k]) * factor[k];
             }
         }
         BatchDct<kHalf, 2 * B>(halves, results, t);
+#pragma GCC unroll 16
         for (int b = 0; b < B; ++b) {
             const T* even = results + b * kHalf;
             const T* odd = results + (B + b) * kHalf;
             T* y = out + b * N;
+#pragma GCC unroll 16
             for (int m = 0; m < kHalf - 1; ++m) {
                 y[2 * m] = even[m];
                 y[2 * m + 1] = odd[m] + odd[m + 1];
