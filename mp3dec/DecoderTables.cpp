@@ -25,11 +25,12 @@ struct Symbol {
 
 // Builds one level of a look-up table for symbols sharing their first `depth` bits; returns
 // the level's index bits. Entries may move (the vector grows), so only offsets are kept.
+// `spare` more bits than the longest code asks for (up to the limit) leave room for signs.
 uint32_t BuildLevel(std::vector<uint32_t>& entries, const std::vector<Symbol>& symbols,
-                    uint32_t depth, size_t& base) {
+                    uint32_t depth, size_t& base, uint32_t spare = 0) {
     uint32_t longest = 0;
     for (const Symbol& s : symbols) longest = std::max(longest, s.length - depth);
-    const uint32_t bits = std::min(longest, kLevelBits);
+    const uint32_t bits = std::min(longest + spare, kLevelBits);
     base = entries.size();
     entries.resize(base + (size_t{1} << bits), 0);
     std::vector<std::vector<Symbol>> groups(size_t{1} << bits);
@@ -53,11 +54,29 @@ uint32_t BuildLevel(std::vector<uint32_t>& entries, const std::vector<Symbol>& s
     return bits;
 }
 
-HuffmanLookup BuildLookup(const std::vector<Symbol>& symbols) {
+HuffmanLookup BuildLookup(const std::vector<Symbol>& symbols, uint32_t spare) {
     HuffmanLookup lookup;
     size_t base = 0;
-    lookup.rootBits = BuildLevel(lookup.entries, symbols, 0, base);
+    lookup.rootBits = BuildLevel(lookup.entries, symbols, 0, base, spare);
     return lookup;
+}
+
+// Root leaves whose sign bits are in the index too take the signed values (tables without
+// linbits, whose pairs end with their signs).
+void ResolveSigns(HuffmanLookup& lookup) {
+    const uint32_t rootBits = lookup.rootBits;
+    for (uint32_t index = 0; index < (1u << rootBits); ++index) {
+        const uint32_t e = lookup.entries[index];
+        const uint32_t bits = e & 63;
+        if ((e & HuffmanLookup::kSubtableFlag) || bits > rootBits) continue;
+        uint32_t next = rootBits - ((e >> 6) & 31);  // index bits after the code
+        const auto signedIndex = [&](uint32_t v) {
+            return v == 0 ? 15 : ((index >> --next) & 1) ? 15 - v : 15 + v;
+        };
+        const uint32_t x = signedIndex((e >> 11) & 15);
+        const uint32_t y = signedIndex((e >> 15) & 15);
+        lookup.entries[index] = HuffmanLookup::kSignsResolved | bits | (x << 6) | (y << 11);
+    }
 }
 
 // A leaf: `bits` taken (code and signs), the code length, two 4-bit values and the escapes.
@@ -78,7 +97,8 @@ void BuildHuffman(DecoderTables& t) {
                 const uint32_t fifteens = escapes ? (x == 15) + (y == 15) : 0;
                 symbols.push_back({c.length, c.code, Leaf(c.length + signs, c.length, x, y, fifteens)});
             }
-        t.bigValues[i] = BuildLookup(symbols);
+        t.bigValues[i] = BuildLookup(symbols, escapes ? 0 : 2);
+        if (!escapes) ResolveSigns(t.bigValues[i]);
     }
     for (int q = 0; q < 81; ++q)
         for (int k = 0, digits = q; k < 4; ++k, digits /= 3)
@@ -234,6 +254,7 @@ std::unique_ptr<DecoderTables> BuildTables() {
     for (int i = DecoderTables::kGainMin; i <= DecoderTables::kGainMax; ++i)
         t->gainPow[i + DecoderTables::kGainOffset] = std::pow(2.0, -0.25 * (i + 210));
     for (int n = 0; n < 8207; ++n) t->pow43[n] = std::pow(static_cast<double>(n), 4.0 / 3.0);
+    for (int i = 0; i < 31; ++i) t->pow43Signed[i] = i < 15 ? -t->pow43[15 - i] : t->pow43[i - 15];
     BuildHuffman(*t);
     BuildWindows(*t);
     BuildIntensity(*t);

@@ -10,9 +10,12 @@ namespace sonotrap::mp3 {
 // how many of x and y are 15 (each takes linbits more). With kSubtableFlag set, an entry
 // points at a subtable: (depth << 21) | (bits << 16) | offset, indexed by the `bits` bits
 // that follow the first `depth`. Leaves in subtables hold the whole code's length, so one
-// shift consumes a pair wherever its leaf was found.
+// shift consumes a pair wherever its leaf was found. In tables without linbits, a root leaf
+// whose code and sign bits all fit in the index has kSignsResolved set instead: bits 0-5 the
+// bits taken, 6-10 and 11-15 x and y with their signs as indexes into pow43Signed.
 struct HuffmanLookup {
     static constexpr uint32_t kSubtableFlag = 0x80000000u;
+    static constexpr uint32_t kSignsResolved = 0x40000000u;
     std::vector<uint32_t> entries;
     uint32_t rootBits = 0;
 };
@@ -31,6 +34,7 @@ struct DecoderTables {
     static constexpr int kGainMax = 121;
     double gainPow[378];
     double pow43[8207];
+    double pow43Signed[31];  // sign(i - 15) |i - 15|^(4/3)
     double antialiasCs[8];
     double antialiasCa[8];
     double window[4][36];     // block types 0..3 (type 2: 12-point short window)

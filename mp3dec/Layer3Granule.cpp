@@ -111,6 +111,15 @@ bool DecodePairs(BitBuffer& bits, uint32_t end, const HuffmanLookup& lookup, uin
             bits.Refill();  // a pair takes at most 19 + 2 * (13 + 1) bits
             const uint64_t word = bits.Word();
             const uint32_t e = Lookup(lookup, word);
+            if constexpr (!kEscapes) {
+                if (e & HuffmanLookup::kSignsResolved) {  // the common short codes
+                    bits.Skip(e & 63);
+                    xr[line] = t.pow43Signed[(e >> 6) & 31] * factor;
+                    xr[line + 1] = t.pow43Signed[(e >> 11) & 31] * factor;
+                    if (bits.Position() > end) return false;
+                    continue;
+                }
+            }
             uint32_t x = (e >> 11) & 15, y = (e >> 15) & 15;
             uint64_t rest = word << ((e >> 6) & 31);  // the bits after the code
             if constexpr (kEscapes) {
