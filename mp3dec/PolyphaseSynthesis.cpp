@@ -85,6 +85,8 @@ void WindowSums(const Row* rows, const DecoderTables& t, double* sum, double* mi
 // and adds stay separate operations and the rounding takes the portable steps, so the
 // results are identical.
 using Int4 = int32_t __attribute__((vector_size(16)));
+using Short4 = int16_t __attribute__((vector_size(8)));
+using Short8 = int16_t __attribute__((vector_size(16)));
 using Bits4 = int64_t __attribute__((vector_size(32)));
 
 __attribute__((target("avx2"), always_inline)) inline Int4 RoundToPcm4(Double4 v) {
@@ -107,7 +109,7 @@ __attribute__((target("avx2"), always_inline)) inline Int4 RoundToPcm4(Double4 v
 // side by side. The mirrored window is zero past j = 15, so its last four outputs are not
 // summed (they are not used).
 __attribute__((target("avx2"), always_inline)) inline void WindowSumsAvx2(
-    const Double4* newest, const Row* rows, const DecoderTables& t, int32_t* sum, int32_t* mirror) {
+    const Double4* newest, const Row* rows, const DecoderTables& t, Short4* sum, Short4* mirror) {
     constexpr int kGroups = SynthesisState::kRow / 4;
     Double4 s[kGroups] = {}, m[kGroups - 1] = {};
 #pragma GCC unroll 16
@@ -119,12 +121,10 @@ __attribute__((target("avx2"), always_inline)) inline void WindowSumsAvx2(
             if (g < kGroups - 1) m[g] += Load4(t.synthesisWindowMirror[h] + 4 * g) * r;
         }
     }
+#pragma GCC unroll 5
     for (int g = 0; g < kGroups; ++g) {
-        const Int4 rounded = RoundToPcm4(s[g]);
-        std::memcpy(sum + 4 * g, &rounded, sizeof rounded);
-        if (g == kGroups - 1) continue;
-        const Int4 roundedMirror = RoundToPcm4(m[g]);
-        std::memcpy(mirror + 4 * g, &roundedMirror, sizeof roundedMirror);
+        sum[g] = __builtin_convertvector(RoundToPcm4(s[g]), Short4);  // in range: exact
+        if (g < kGroups - 1) mirror[g] = __builtin_convertvector(RoundToPcm4(m[g]), Short4);
     }
 }
 #endif
@@ -150,11 +150,14 @@ void FilterSlot(SynthesisState& state, const double* x, int16_t* out, int stride
 }
 
 #if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
-// FilterSlot with AVX2: the rows are stored whole vectors at a time, so that the window sums'
-// loads of the newest row are served from those stores.
-__attribute__((target("avx2"))) void FilterSlotAvx2(SynthesisState& state, const double* x,
-                                                    int16_t* out, int stride,
-                                                    const DecoderTables& t) {
+
+// FilterSlot with AVX2, its 32 samples in output order in pcm[0..3]. The rows are stored
+// whole vectors at a time, so that the window sums' loads of them are served from those
+// stores.
+__attribute__((target("avx2"), always_inline)) inline void FilterSlotPcm(SynthesisState& state,
+                                                                          const double* x,
+                                                                          const DecoderTables& t,
+                                                                          Short8* pcm) {
     const int pos = state.position = (state.position + 15) & 15;
     constexpr int kGroups = SynthesisState::kRow / 4;
     Double4 a[kGroups], b[kGroups];
@@ -177,10 +180,28 @@ __attribute__((target("avx2"))) void FilterSlotAvx2(SynthesisState& state, const
         StoreAligned4(other + 4 * g, b[g]);
         StoreAligned4(other + kCopy + 4 * g, b[g]);
     }
-    int32_t sum[SynthesisState::kRow], mirror[SynthesisState::kRow];
+    Short4 sum[kGroups], mirror[kGroups - 1];
     WindowSumsAvx2(a, state.v[pos & 1] + pos, t, sum, mirror);  // the newest row is a
-    for (int j = 0; j <= 16; ++j) out[j * stride] = static_cast<int16_t>(sum[j]);
-    for (int j = 1; j <= 15; ++j) out[(32 - j) * stride] = static_cast<int16_t>(mirror[j]);
+    // Samples 0..16 are sum[0..16], 17..31 are mirror[15..1].
+    const Short8 sumLow = __builtin_shufflevector(sum[0], sum[1], 0, 1, 2, 3, 4, 5, 6, 7);
+    const Short8 sumHigh = __builtin_shufflevector(sum[2], sum[3], 0, 1, 2, 3, 4, 5, 6, 7);
+    const Short8 sumLast = __builtin_shufflevector(sum[4], sum[4], 0, 1, 2, 3, 0, 1, 2, 3);
+    const Short8 mirrorLow = __builtin_shufflevector(mirror[0], mirror[1], 0, 1, 2, 3, 4, 5, 6, 7);
+    const Short8 mirrorHigh = __builtin_shufflevector(mirror[2], mirror[3], 0, 1, 2, 3, 4, 5, 6, 7);
+    pcm[0] = sumLow;
+    pcm[1] = sumHigh;
+    pcm[2] = __builtin_shufflevector(sumLast, mirrorHigh, 0, 15, 14, 13, 12, 11, 10, 9);
+    pcm[3] = __builtin_shufflevector(mirrorHigh, mirrorLow, 0, 15, 14, 13, 12, 11, 10, 9);
+}
+
+__attribute__((target("avx2"))) void FilterSlotAvx2(SynthesisState& state, const double* x,
+                                                    int16_t* out, int stride,
+                                                    const DecoderTables& t) {
+    Short8 pcm[4];
+    FilterSlotPcm(state, x, t, pcm);
+    int16_t samples[32];
+    std::memcpy(samples, pcm, sizeof samples);
+    for (int j = 0; j < 32; ++j) out[j * stride] = samples[j];
 }
 
 // The transforms of four time slots side by side, with AVX2 (chosen at run time); x is
@@ -201,8 +222,18 @@ __attribute__((target("avx2"))) void DctFourSlots(const double (*subbands)[32], 
     }
 }
 
-// `slots` time slots with AVX2: the transforms four at a time (the last group padded with
-// silent slots), then each slot's filter.
+// The transforms of n (at most four) time slots, the group padded with silent slots.
+__attribute__((target("avx2"))) void DctSlots(const double (*subbands)[32], int n, double (*x)[32],
+                                              const DecoderTables& t) {
+    if (n == 4) return DctFourSlots(subbands, x, t);
+    alignas(32) double padded[4][32];
+    for (int s = 0; s < 4; ++s)
+        for (int c = 0; c < 32; c += 4)
+            StoreAligned4(padded[s] + c, s < n ? Load4(subbands[s] + c) : Double4{0, 0, 0, 0});
+    DctFourSlots(padded, x, t);
+}
+
+// `slots` time slots with AVX2: the transforms four at a time, then each slot's filter.
 __attribute__((target("avx2"))) void SynthesizeSlotsAvx2(SynthesisState& state,
                                                          const double (*subbands)[32], int slots,
                                                          int16_t* out, int stride,
@@ -210,16 +241,40 @@ __attribute__((target("avx2"))) void SynthesizeSlotsAvx2(SynthesisState& state,
     alignas(32) double x[4][32];
     for (int s0 = 0; s0 < slots; s0 += 4) {
         const int n = std::min(4, slots - s0);
-        if (n == 4) {
-            DctFourSlots(subbands + s0, x, t);
-        } else {
-            alignas(32) double padded[4][32];
-            for (int s = 0; s < 4; ++s)
-                for (int c = 0; c < 32; c += 4)
-                    StoreAligned4(padded[s] + c, s < n ? Load4(subbands[s0 + s] + c) : Double4{0, 0, 0, 0});
-            DctFourSlots(padded, x, t);
+        DctSlots(subbands + s0, n, x, t);
+        for (int s = 0; s < n; ++s) {
+            int16_t* slotOut = out + 32 * stride * (s0 + s);
+            if (stride != 1) {
+                FilterSlotAvx2(state, x[s], slotOut, stride, t);
+                continue;
+            }
+            Short8 pcm[4];
+            FilterSlotPcm(state, x[s], t, pcm);
+            std::memcpy(slotOut, pcm, sizeof pcm);
         }
-        for (int s = 0; s < n; ++s) FilterSlotAvx2(state, x[s], out + 32 * stride * (s0 + s), stride, t);
+    }
+}
+
+// Both channels with AVX2, their samples interleaved as they are made.
+__attribute__((target("avx2"))) void SynthesizeStereoAvx2(SynthesisState* states,
+                                                          const double (*const* subbands)[32],
+                                                          int slots, int16_t* out,
+                                                          const DecoderTables& t) {
+    alignas(32) double x[2][4][32];
+    for (int s0 = 0; s0 < slots; s0 += 4) {
+        const int n = std::min(4, slots - s0);
+        for (int ch = 0; ch < 2; ++ch) DctSlots(subbands[ch] + s0, n, x[ch], t);
+        for (int s = 0; s < n; ++s) {
+            Short8 left[4], right[4];
+            FilterSlotPcm(states[0], x[0][s], t, left);
+            FilterSlotPcm(states[1], x[1][s], t, right);
+            Short8 pairs[8];
+            for (int p = 0; p < 4; ++p) {
+                pairs[2 * p] = __builtin_shufflevector(left[p], right[p], 0, 8, 1, 9, 2, 10, 3, 11);
+                pairs[2 * p + 1] = __builtin_shufflevector(left[p], right[p], 4, 12, 5, 13, 6, 14, 7, 15);
+            }
+            std::memcpy(out + 64 * (s0 + s), pairs, sizeof pairs);
+        }
     }
 }
 #endif
@@ -236,6 +291,15 @@ void SynthesizeSlot(SynthesisState& state, const double* subbands, int16_t* out,
     if (t.avx2) return FilterSlotAvx2(state, x, out, stride, t);
 #endif
     FilterSlot(state, x, out, stride, t);
+}
+
+void SynthesizeStereoSlots(SynthesisState* states, const double (*const* subbands)[32], int slots,
+                           int16_t* out) {
+#if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
+    const DecoderTables& t = Tables();
+    if (t.avx2) return SynthesizeStereoAvx2(states, subbands, slots, out, t);
+#endif
+    for (int ch = 0; ch < 2; ++ch) SynthesizeSlots(states[ch], subbands[ch], slots, out + ch, 2);
 }
 
 void SynthesizeSlots(SynthesisState& state, const double (*subbands)[32], int slots, int16_t* out,

@@ -33,5 +33,9 @@ void SynthesizeSlot(SynthesisState& state, const double* subbands, int16_t* out,
 // The same for `slots` (at most 18) successive slots: slot s goes to out + 32 * stride * s.
 void SynthesizeSlots(SynthesisState& state, const double (*subbands)[32], int slots, int16_t* out,
                      int stride);
+// The same for two channels, states[0] and [1] with subbands[0] and [1], their samples
+// interleaved (left first) in out.
+void SynthesizeStereoSlots(SynthesisState* states, const double (*const* subbands)[32], int slots,
+                           int16_t* out);
 
 }  // namespace sonotrap::mp3
