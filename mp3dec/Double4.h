@@ -3,17 +3,20 @@
 // Four doubles side by side for the decoder's AVX2 kernels (x86, chosen at run time). The
 // helpers carry the kernels' target so that they inline into them.
 #if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
+#include <cstring>
+
 namespace sonotrap::mp3 {
 
 using Double4 = double __attribute__((vector_size(32)));
-using UnalignedDouble4 = double __attribute__((vector_size(32), aligned(8), may_alias));
 
 #define SONOTRAP_AVX2_HELPER __attribute__((target("avx2"), always_inline)) inline
 
 SONOTRAP_AVX2_HELPER Double4 Load4(const double* p) {
-    return *reinterpret_cast<const UnalignedDouble4*>(p);
+    Double4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
-SONOTRAP_AVX2_HELPER void Store4(double* p, Double4 v) { *reinterpret_cast<UnalignedDouble4*>(p) = v; }
+SONOTRAP_AVX2_HELPER void Store4(double* p, Double4 v) { std::memcpy(p, &v, sizeof v); }
 // p on a 32-byte boundary: one store (compilers may split unaligned 32-byte stores in two,
 // and a later load of the whole vector then waits for both to retire).
 SONOTRAP_AVX2_HELPER void StoreAligned4(double* p, Double4 v) { *reinterpret_cast<Double4*>(p) = v; }
