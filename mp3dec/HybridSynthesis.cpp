@@ -106,6 +106,25 @@ __attribute__((target("avx2"))) void LongImdct4(const DecoderTables& t, const do
         Store4(overlap + 32 * i, late * Load4(window[i + 18]));
     }
 }
+
+// The butterflies of boundaries 1..last with AVX2 (chosen at run time), four lines of a side
+// at once; returns the boundary to go on from.
+__attribute__((target("avx2"))) uint32_t AntialiasAvx2(const DecoderTables& t, double* xr, uint32_t last) {
+    const Double4 cs[2] = {Load4(t.antialiasCs), Load4(t.antialiasCs + 4)};
+    const Double4 ca[2] = {Load4(t.antialiasCa), Load4(t.antialiasCa + 4)};
+    for (uint32_t sb = 1; sb <= last; ++sb) {
+        for (int half = 0; half < 2; ++half) {
+            double* below = xr + 18 * sb - 4 - 4 * half;  // lines i = 4 half .. 4 half + 3 below, downwards
+            double* above = xr + 18 * sb + 4 * half;
+            const Double4 down = Load4(below);
+            const Double4 a = __builtin_shufflevector(down, down, 3, 2, 1, 0), b = Load4(above);
+            const Double4 newBelow = a * cs[half] - b * ca[half];
+            Store4(below, __builtin_shufflevector(newBelow, newBelow, 3, 2, 1, 0));
+            Store4(above, b * cs[half] + a * ca[half]);
+        }
+    }
+    return last + 1;
+}
 #endif
 
 // Three 12-point IMDCTs (6-point DCT-IV each) placed at 6, 12 and 18 of the 36 samples.
@@ -151,7 +170,11 @@ uint32_t Antialias(ChannelGranule& ch, const GranuleInfo& g, int sf) {
     if (isShort && !g.mixed_block_flag) return used;
     const uint32_t lastBoundary = isShort ? std::min<uint32_t>(1, used) : std::min<uint32_t>(31, used);
     double* xr = ch.xr;
-    for (uint32_t sb = 1; sb <= lastBoundary; ++sb) {
+    uint32_t sb = 1;
+#if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
+    if (t.avx2) sb = AntialiasAvx2(t, xr, lastBoundary);
+#endif
+    for (; sb <= lastBoundary; ++sb) {
         double* below = xr + 18 * sb - 1;
         double* above = xr + 18 * sb;
         for (int i = 0; i < 8; ++i) {
