@@ -88,23 +88,44 @@ void LongImdct(const DecoderTables& t, const double* in, const double* window, d
 
 #if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
 // LongImdct for the four subbands from sb (a multiple of four) with AVX2, chosen at run time.
+// Partial: only the first `lanes` subbands carry data; the others replay their overlap and
+// clear it, as subbands without data do.
+template <bool kPartial>
 __attribute__((target("avx2"))) void LongImdct4(const DecoderTables& t, const double* in,
                                                 const double (*window)[4], double* overlap,
-                                                double out[18][32], int sb) {
-    Double4 lanes[18], y[18];
+                                                double out[18][32], int sb, int64_t lanes) {
+    Double4 lanes4[18], y[18];
     for (int k = 0; k < 16; k += 4) {
         const Double4 rows[4] = {Load4(in + k), Load4(in + 18 + k), Load4(in + 36 + k), Load4(in + 54 + k)};
-        Transpose4(rows, lanes + k);
+        Transpose4(rows, lanes4 + k);
     }
-    for (int k = 16; k < 18; ++k) lanes[k] = Double4{in[k], in[18 + k], in[36 + k], in[54 + k]};
-    DctIv18(t, lanes, y);
+    for (int k = 16; k < 18; ++k) lanes4[k] = Double4{in[k], in[18 + k], in[36 + k], in[54 + k]};
+    DctIv18(t, lanes4, y);
+    using Mask4 = int64_t __attribute__((vector_size(32)));
+    const Mask4 live = Mask4{0, 1, 2, 3} < Mask4{lanes, lanes, lanes, lanes};
 #pragma GCC unroll 18
     for (int i = 0; i < 18; ++i) {
         const Double4 early = i < 9 ? y[i + 9] : -y[26 - i];  // x[i]
         const Double4 late = i < 9 ? -y[8 - i] : -y[i - 9];   // x[i + 18]
-        Store4(&out[i][sb], early * Load4(window[i]) + Load4(overlap + 32 * i));
-        Store4(overlap + 32 * i, late * Load4(window[i + 18]));
+        const Double4 previous = Load4(overlap + 32 * i);
+        Double4 sum = early * Load4(window[i]) + previous, next = late * Load4(window[i + 18]);
+        if constexpr (kPartial) {
+            sum = live ? sum : previous;
+            next = live ? next : Double4{0, 0, 0, 0};
+        }
+        Store4(&out[i][sb], sum);
+        Store4(overlap + 32 * i, next);
     }
+}
+
+// Subbands from sb (a multiple of four) to 32 without data, with AVX2: the overlap goes out
+// and is cleared.
+__attribute__((target("avx2"))) void ReplayOverlapAvx2(double* overlap, double out[18][32], uint32_t sb) {
+    for (; sb < 32; sb += 4)
+        for (int i = 0; i < 18; ++i) {
+            Store4(&out[i][sb], Load4(overlap + 32 * i + sb));
+            Store4(overlap + 32 * i + sb, Double4{0, 0, 0, 0});
+        }
 }
 
 // The butterflies of boundaries 1..last with AVX2 (chosen at run time), four lines of a side
@@ -192,15 +213,20 @@ void HybridSynthesis(const ChannelGranule& ch, const GranuleInfo& g, int sf, uin
     const bool isShort = g.window_switching && g.block_type == 2;
     const uint32_t blockType = g.window_switching ? g.block_type : 0;
     const bool mixed = g.window_switching && g.mixed_block_flag;
-    for (uint32_t sb = 0; sb < subbands;) {
+    uint32_t sb = 0;
+    while (sb < subbands) {
         const bool odd = sb & 1;
         double* o = overlap + sb;
         // With the mixed flag, subbands 0 and 1 take the normal long window whatever the
         // block type (start and stop blocks included), as the reference streams expect.
         const bool lowMixed = mixed && sb < 2;
 #if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
-        if (t.avx2 && !isShort && sb % 4 == 0 && sb + 4 <= subbands && !(mixed && sb == 0)) {
-            LongImdct4(t, ch.xr + 18 * sb, t.windowLanes[blockType], o, out, static_cast<int>(sb));
+        if (t.avx2 && !isShort && sb % 4 == 0 && !(mixed && sb == 0)) {
+            const auto lanes = static_cast<int64_t>(subbands - sb);
+            if (lanes >= 4)
+                LongImdct4<false>(t, ch.xr + 18 * sb, t.windowLanes[blockType], o, out, static_cast<int>(sb), 4);
+            else
+                LongImdct4<true>(t, ch.xr + 18 * sb, t.windowLanes[blockType], o, out, static_cast<int>(sb), lanes);
             sb += 4;
             continue;
         }
@@ -213,7 +239,10 @@ void HybridSynthesis(const ChannelGranule& ch, const GranuleInfo& g, int sf, uin
         }
         ++sb;
     }
-    for (uint32_t sb = subbands; sb < 32; ++sb) {
+#if defined(__x86_64__) && !defined(SONOTRAP_NO_VECTOR_EXTENSIONS)
+    if (t.avx2 && sb % 4 == 0) return ReplayOverlapAvx2(overlap, out, sb);
+#endif
+    for (; sb < 32; ++sb) {
         for (int i = 0; i < 18; ++i) {
             out[i][sb] = overlap[32 * i + sb];
             overlap[32 * i + sb] = 0.0;
