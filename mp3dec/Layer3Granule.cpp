@@ -55,7 +55,8 @@ int BuildSteps(const GranuleInfo& g, int sf, const ChannelGranule& ch, Step* ste
 // below those counted are zero or already the stream's next ones.
 class BitBuffer {
 public:
-    BitBuffer(const uint8_t* data, uint32_t position) : data_(data), next_(data + (position >> 3)) {
+    BitBuffer(const uint8_t* data, uint32_t position)
+        : next_(data + (position >> 3)), position_(position & ~7u) {
         Refill();
         Skip(position & 7);
     }
@@ -72,14 +73,15 @@ public:
     void Skip(uint32_t n) {
         word_ <<= n;
         count_ -= n;
+        position_ += n;
     }
-    uint32_t Position() const { return static_cast<uint32_t>(8 * (next_ - data_)) - count_; }
+    uint32_t Position() const { return position_; }  // in bits from the data's start
 
 private:
-    const uint8_t* data_;
     const uint8_t* next_;
     uint64_t word_ = 0;
     uint32_t count_ = 0;
+    uint32_t position_;
 };
 
 // The leaf of the code at the front of `word`.
