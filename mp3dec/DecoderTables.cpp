@@ -116,9 +116,14 @@ void BuildHuffman(DecoderTables& t) {
                     if ((v >> (3 - k)) & 1) q += weight * (((s >> --next) & 1) + 1);
                 const uint32_t length = c.length + signs;
                 const uint32_t first = ((c.code << signs) | s) << (kBits - length);
-                for (uint32_t j = 0; j < (1u << (kBits - length)); ++j)
-                    t.count1[i][first + j] = static_cast<uint16_t>((q << 4) | length);
+                for (uint32_t j = 0; j < (1u << (kBits - length)); ++j) t.count1[i][first + j] = (q << 4) | length;
             }
+        }
+    for (auto& table : t.count1)
+        for (uint32_t index = 0; index < (1u << kBits); ++index) {
+            const uint32_t length = table[index] & 15;
+            const uint32_t next = table[(index << length) & ((1u << kBits) - 1)] & 0xFFFF;
+            if ((next & 15) <= kBits - length) table[index] |= next << 16;
         }
 }
 

@@ -51,9 +51,11 @@ struct DecoderTables {
     LsfLayout lsfLayout[2][512];         // [ordinary, intensity right channel][sfc]
     HuffmanLookup bigValues[32];
     // Count1 quadruples by the next kCount1Bits bits, which hold any code with its signs:
-    // (values << 4) | bits taken, values indexing quadrupleValues.
+    // (values << 4) | bits taken, values indexing quadrupleValues; in the upper 16 bits the
+    // same for the quadruple that follows when its code and signs are in those bits too
+    // (0 otherwise).
     static constexpr uint32_t kCount1Bits = 10;
-    uint16_t count1[2][1 << kCount1Bits];
+    uint32_t count1[2][1 << kCount1Bits];
     double quadrupleValues[81][4];       // every quadruple of 0, 1 and -1
     double dctFactor[5][16];             // 1 / (2 cos(pi (2k + 1) / (64 >> t)))
     double synthesisWindow[16][20];        // [age][j]: D[j + 32 age], scaled, j = 0..16

@@ -168,15 +168,28 @@ bool DecodeRegion(BitBuffer& bits, uint32_t end, uint32_t tableSelect, uint32_t 
 uint32_t DecodeQuadruples(BitBuffer& bits, uint32_t end, uint32_t table, uint32_t line,
                           const Step* steps, int step, double* xr) {
     const DecoderTables& t = Tables();
-    const uint16_t* leaves = t.count1[table];
+    const uint32_t* leaves = t.count1[table];
     while (line >= steps[step].end) ++step;
     uint32_t stepEnd = std::min(steps[step].end, kLines);
     while (line < kLines && bits.Position() < end) {
         bits.Refill();
         const uint32_t e = leaves[bits.Word() >> (64 - DecoderTables::kCount1Bits)];
+        const uint32_t both = (e & 15) + ((e >> 16) & 15);
+        // Two quadruples from one look-up when the second was in its bits, both end inside
+        // the granule and both are in one band.
+        if (e >> 16 && line + 8 <= stepEnd && bits.Position() + both <= end) {
+            bits.Skip(both);
+            const double* first = t.quadrupleValues[(e >> 4) & 127];
+            const double* second = t.quadrupleValues[e >> 20];
+            const double factor = steps[step].factor;
+            for (int k = 0; k < 4; ++k) xr[line + k] = first[k] * factor;
+            for (int k = 0; k < 4; ++k) xr[line + 4 + k] = second[k] * factor;
+            line += 8;
+            continue;
+        }
         bits.Skip(e & 15);
         if (bits.Position() > end) break;
-        const double* v = t.quadrupleValues[e >> 4];
+        const double* v = t.quadrupleValues[(e >> 4) & 127];
         if (line + 4 <= stepEnd) {  // all four in one band
             const double factor = steps[step].factor;
             for (int k = 0; k < 4; ++k) xr[line + k] = v[k] * factor;
