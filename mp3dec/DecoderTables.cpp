@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 #include <algorithm>
+#include <bit>
 
 #include "mp3dec/HuffmanTables.h"
 #include "mp3dec/Layer3Tables.h"
@@ -14,27 +15,31 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
+// Index bits of a look-up level at most: the root resolves nearly every code of the tables
+// at once and stays small enough to keep the few tables in use in the first-level cache.
+constexpr uint32_t kLevelBits = 10;
+
 struct Symbol {
-    uint32_t length, code, symbol;
+    uint32_t length, code, leaf;  // the leaf entry (HuffmanLookup)
 };
 
 // Builds one level of a look-up table for symbols sharing their first `depth` bits; returns
 // the level's index bits. Entries may move (the vector grows), so only offsets are kept.
+// `spare` more bits than the longest code asks for (up to the limit) leave room for signs.
 uint32_t BuildLevel(std::vector<uint32_t>& entries, const std::vector<Symbol>& symbols,
-                    uint32_t depth, size_t& base) {
+                    uint32_t depth, size_t& base, uint32_t spare = 0) {
     uint32_t longest = 0;
     for (const Symbol& s : symbols) longest = std::max(longest, s.length - depth);
-    const uint32_t bits = std::min<uint32_t>(longest, 8);
+    const uint32_t bits = std::min(longest + spare, kLevelBits);
     base = entries.size();
     entries.resize(base + (size_t{1} << bits), 0);
-    std::vector<Symbol> groups[256];
+    std::vector<std::vector<Symbol>> groups(size_t{1} << bits);
     for (const Symbol& s : symbols) {
         const uint32_t remaining = s.length - depth;
         const uint32_t suffix = s.code & ((1u << remaining) - 1);
         if (remaining <= bits) {
             const uint32_t first = suffix << (bits - remaining);
-            for (uint32_t i = 0; i < (1u << (bits - remaining)); ++i)
-                entries[base + first + i] = (remaining << 8) | s.symbol;
+            for (uint32_t i = 0; i < (1u << (bits - remaining)); ++i) entries[base + first + i] = s.leaf;
         } else {
             groups[suffix >> (remaining - bits)].push_back(s);
         }
@@ -43,37 +48,83 @@ uint32_t BuildLevel(std::vector<uint32_t>& entries, const std::vector<Symbol>& s
         if (groups[g].empty()) continue;
         size_t subBase = 0;
         const uint32_t subBits = BuildLevel(entries, groups[g], depth + bits, subBase);
-        entries[base + g] = HuffmanLookup::kSubtableFlag | (subBits << 16) |
-                            static_cast<uint32_t>(subBase);
+        entries[base + g] = HuffmanLookup::kSubtableFlag | ((depth + bits) << 21) |
+                            (subBits << 16) | static_cast<uint32_t>(subBase);
     }
     return bits;
 }
 
-HuffmanLookup BuildLookup(const std::vector<Symbol>& symbols) {
+HuffmanLookup BuildLookup(const std::vector<Symbol>& symbols, uint32_t spare) {
     HuffmanLookup lookup;
     size_t base = 0;
-    lookup.rootBits = BuildLevel(lookup.entries, symbols, 0, base);
+    lookup.rootBits = BuildLevel(lookup.entries, symbols, 0, base, spare);
     return lookup;
+}
+
+// Root leaves whose sign bits are in the index too take the signed values (tables without
+// linbits, whose pairs end with their signs).
+void ResolveSigns(HuffmanLookup& lookup) {
+    const uint32_t rootBits = lookup.rootBits;
+    for (uint32_t index = 0; index < (1u << rootBits); ++index) {
+        const uint32_t e = lookup.entries[index];
+        const uint32_t bits = e & 63;
+        if ((e & HuffmanLookup::kSubtableFlag) || bits > rootBits) continue;
+        uint32_t next = rootBits - ((e >> 6) & 31);  // index bits after the code
+        const auto signedIndex = [&](uint32_t v) {
+            return v == 0 ? 15 : ((index >> --next) & 1) ? 15 - v : 15 + v;
+        };
+        const uint32_t x = signedIndex((e >> 11) & 15);
+        const uint32_t y = signedIndex((e >> 15) & 15);
+        lookup.entries[index] = HuffmanLookup::kSignsResolved | bits | (x << 6) | (y << 11);
+    }
+}
+
+// A leaf: `bits` taken (code and signs), the code length, two 4-bit values and the escapes.
+uint32_t Leaf(uint32_t bits, uint32_t length, uint32_t x, uint32_t y, uint32_t escapes) {
+    return bits | (length << 6) | (x << 11) | (y << 15) | (escapes << 19);
 }
 
 void BuildHuffman(DecoderTables& t) {
     for (int i = 0; i < 32; ++i) {
         const HuffmanTableInfo& info = kBigValueTables[i];
         if (info.codes == nullptr) continue;
+        const bool escapes = info.linbits != 0;
         std::vector<Symbol> symbols;
         for (uint32_t x = 0; x < info.xlen; ++x)
             for (uint32_t y = 0; y < info.ylen; ++y) {
                 const HuffmanCode& c = info.codes[x * info.ylen + y];
-                symbols.push_back({c.length, c.code, (x << 4) | y});
+                const uint32_t signs = (x != 0) + (y != 0);
+                const uint32_t fifteens = escapes ? (x == 15) + (y == 15) : 0;
+                symbols.push_back({c.length, c.code, Leaf(c.length + signs, c.length, x, y, fifteens)});
             }
-        t.bigValues[i] = BuildLookup(symbols);
+        t.bigValues[i] = BuildLookup(symbols, escapes ? 0 : 2);
+        if (!escapes) ResolveSigns(t.bigValues[i]);
     }
-    for (int i = 0; i < 2; ++i) {
-        std::vector<Symbol> symbols;
-        for (uint32_t v = 0; v < 16; ++v)
-            symbols.push_back({kCount1Codes[i][v].length, kCount1Codes[i][v].code, v});
-        t.count1[i] = BuildLookup(symbols);
-    }
+    for (int q = 0; q < 81; ++q)
+        for (int k = 0, digits = q; k < 4; ++k, digits /= 3)
+            t.quadrupleValues[q][k] = digits % 3 == 2 ? -1.0 : digits % 3;
+    constexpr uint32_t kBits = DecoderTables::kCount1Bits;
+    for (int i = 0; i < 2; ++i)
+        for (uint32_t v = 0; v < 16; ++v) {
+            const HuffmanCode& c = kCount1Codes[i][v];
+            const auto signs = static_cast<uint32_t>(std::popcount(v));
+            for (uint32_t s = 0; s < (1u << signs); ++s) {
+                // The values in base 3 (1 for 1, 2 for -1), line 0 lowest; s holds the signs
+                // of the non-zero values in stream order.
+                uint32_t q = 0, weight = 1, next = signs;
+                for (int k = 0; k < 4; ++k, weight *= 3)
+                    if ((v >> (3 - k)) & 1) q += weight * (((s >> --next) & 1) + 1);
+                const uint32_t length = c.length + signs;
+                const uint32_t first = ((c.code << signs) | s) << (kBits - length);
+                for (uint32_t j = 0; j < (1u << (kBits - length)); ++j) t.count1[i][first + j] = (q << 4) | length;
+            }
+        }
+    for (auto& table : t.count1)
+        for (uint32_t index = 0; index < (1u << kBits); ++index) {
+            const uint32_t length = table[index] & 15;
+            const uint32_t next = table[(index << length) & ((1u << kBits) - 1)] & 0xFFFF;
+            if ((next & 15) <= kBits - length) table[index] |= next << 16;
+        }
 }
 
 void BuildWindows(DecoderTables& t) {
@@ -208,6 +259,7 @@ std::unique_ptr<DecoderTables> BuildTables() {
     for (int i = DecoderTables::kGainMin; i <= DecoderTables::kGainMax; ++i)
         t->gainPow[i + DecoderTables::kGainOffset] = std::pow(2.0, -0.25 * (i + 210));
     for (int n = 0; n < 8207; ++n) t->pow43[n] = std::pow(static_cast<double>(n), 4.0 / 3.0);
+    for (int i = 0; i < 31; ++i) t->pow43Signed[i] = i < 15 ? -t->pow43[15 - i] : t->pow43[i - 15];
     BuildHuffman(*t);
     BuildWindows(*t);
     BuildIntensity(*t);

@@ -4,11 +4,18 @@
 
 namespace sonotrap::mp3 {
 
-// A Huffman code as a multi-level look-up table. An entry is either a leaf,
-// (length << 8) | symbol, or, with kSubtableFlag set, (bits << 16) | offset of a subtable
-// indexed by the next `bits` bits.
+// A big-values Huffman code as a multi-level look-up table indexed by the next bits of the
+// stream. A leaf describes a whole pair: bits 0-5 the bits it takes with its sign bits (but
+// without linbits), 6-10 the code length, 11-14 x, 15-18 y, 19-20
+// how many of x and y are 15 (each takes linbits more). With kSubtableFlag set, an entry
+// points at a subtable: (depth << 21) | (bits << 16) | offset, indexed by the `bits` bits
+// that follow the first `depth`. Leaves in subtables hold the whole code's length, so one
+// shift consumes a pair wherever its leaf was found. In tables without linbits, a root leaf
+// whose code and sign bits all fit in the index has kSignsResolved set instead: bits 0-5 the
+// bits taken, 6-10 and 11-15 x and y with their signs as indexes into pow43Signed.
 struct HuffmanLookup {
     static constexpr uint32_t kSubtableFlag = 0x80000000u;
+    static constexpr uint32_t kSignsResolved = 0x40000000u;
     std::vector<uint32_t> entries;
     uint32_t rootBits = 0;
 };
@@ -27,6 +34,7 @@ struct DecoderTables {
     static constexpr int kGainMax = 121;
     double gainPow[378];
     double pow43[8207];
+    double pow43Signed[31];  // sign(i - 15) |i - 15|^(4/3)
     double antialiasCs[8];
     double antialiasCa[8];
     double window[4][36];     // block types 0..3 (type 2: 12-point short window)
@@ -42,7 +50,13 @@ struct DecoderTables {
     uint16_t shortLineIndex[6][576];     // short-block time order -> bitstream line
     LsfLayout lsfLayout[2][512];         // [ordinary, intensity right channel][sfc]
     HuffmanLookup bigValues[32];
-    HuffmanLookup count1[2];
+    // Count1 quadruples by the next kCount1Bits bits, which hold any code with its signs:
+    // (values << 4) | bits taken, values indexing quadrupleValues; in the upper 16 bits the
+    // same for the quadruple that follows when its code and signs are in those bits too
+    // (0 otherwise).
+    static constexpr uint32_t kCount1Bits = 10;
+    uint32_t count1[2][1 << kCount1Bits];
+    double quadrupleValues[81][4];       // every quadruple of 0, 1 and -1
     double dctFactor[5][16];             // 1 / (2 cos(pi (2k + 1) / (64 >> t)))
     double synthesisWindow[16][20];        // [age][j]: D[j + 32 age], scaled, j = 0..16
     double synthesisWindowMirror[16][20];  // the same for output 32 - j (j = 1..15)

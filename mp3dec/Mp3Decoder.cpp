@@ -41,8 +41,8 @@ struct Mp3Decoder {
     BitReservoir* reservoir;
     // Working buffers.
     mp3::ChannelGranule channel[2];
-    double overlap[2][576];
-    double subbandSamples[2][18][32];
+    alignas(32) double overlap[2][576];  // vectors of four subbands never straddle a cache line
+    alignas(32) double subbandSamples[2][18][32];
     mp3::SynthesisState synthesis[2];
 };
 
@@ -195,11 +195,9 @@ void ParseSide(Mp3Decoder* d) {
 }
 
 void SynthesizeGranule(Mp3Decoder* d, int16_t* out) {
-    // Each channel writes every other sample of the interleaved output (stride 2) or, alone,
-    // every sample.
-    const int channels = static_cast<int>(d->channels);
-    for (int ch = 0; ch < channels; ++ch)
-        mp3::SynthesizeSlots(d->synthesis[ch], d->subbandSamples[ch], 18, out + ch, channels);
+    if (d->channels == 1) return mp3::SynthesizeSlots(d->synthesis[0], d->subbandSamples[0], 18, out, 1);
+    const double (*subbands[2])[32] = {d->subbandSamples[0], d->subbandSamples[1]};
+    mp3::SynthesizeStereoSlots(d->synthesis, subbands, 18, out);
 }
 
 void DecodeGranules(Mp3Decoder* d, int16_t* output, uint32_t* outputBytes) {

@@ -15,7 +15,7 @@ constexpr double kSynthesisScale = 32767.0;
 // ring slot s, a when s has the parity q and b otherwise; the ring is stored twice in a row.
 struct SynthesisState {
     static constexpr int kRow = 20;  // 17 values, padded to whole vectors of four
-    double v[2][32][kRow];
+    alignas(32) double v[2][32][kRow];  // rows on 32-byte boundaries for vector stores
     int position;
 };
 
@@ -33,5 +33,9 @@ void SynthesizeSlot(SynthesisState& state, const double* subbands, int16_t* out,
 // The same for `slots` (at most 18) successive slots: slot s goes to out + 32 * stride * s.
 void SynthesizeSlots(SynthesisState& state, const double (*subbands)[32], int slots, int16_t* out,
                      int stride);
+// The same for two channels, states[0] and [1] with subbands[0] and [1], their samples
+// interleaved (left first) in out.
+void SynthesizeStereoSlots(SynthesisState* states, const double (*const* subbands)[32], int slots,
+                           int16_t* out);
 
 }  // namespace sonotrap::mp3

@@ -32,26 +32,33 @@ public:
         rate_ = rate;
         return static_cast<bool>(out_);
     }
-    // Collects about a megabyte before writing: one system call per frame costs more than
-    // the rest of the output's handling.
-    void Append(const int16_t* samples, size_t count) {
-        const size_t at = bytes_.size();
-        bytes_.resize(at + count * 2);
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(bytes_.data() + at, samples, count * 2);
-        } else {
-            for (size_t i = 0; i < count; ++i) {
-                const auto v = static_cast<uint16_t>(samples[i]);
-                bytes_[at + 2 * i] = static_cast<char>(v & 0xFF);
-                bytes_[at + 2 * i + 1] = static_cast<char>(v >> 8);
-            }
-        }
+    // Room for `count` samples after those pending; Commit(n) keeps the first n written there.
+    // The samples collect to about a megabyte before each write: one system call per frame
+    // costs more than the rest of the output's handling. A decoder writes straight into them.
+    int16_t* Room(size_t count) {
+        if (pendingCount_ + count > kPendingSamples) Flush();
+        return pending_.get() + pendingCount_;
+    }
+    void Commit(size_t count) {
+        pendingCount_ += count;
         dataBytes_ += count * 2;
-        if (bytes_.size() >= (1u << 20)) Flush();
+    }
+    void Append(const int16_t* samples, size_t count) {
+        for (size_t n; count > 0; samples += n, count -= n) {
+            n = std::min(count, kPendingSamples);
+            std::memcpy(Room(n), samples, n * 2);
+            Commit(n);
+        }
     }
     void Flush() {
-        out_.write(bytes_.data(), static_cast<std::streamsize>(bytes_.size()));
-        bytes_.clear();
+        if constexpr (std::endian::native != std::endian::little) {
+            for (size_t i = 0; i < pendingCount_; ++i) {
+                const auto v = static_cast<uint16_t>(pending_[i]);
+                pending_[i] = static_cast<int16_t>((v >> 8) | (v << 8));
+            }
+        }
+        out_.write(reinterpret_cast<const char*>(pending_.get()), static_cast<std::streamsize>(pendingCount_ * 2));
+        pendingCount_ = 0;
     }
     bool Finish() {
         Flush();
@@ -81,8 +88,10 @@ private:
         Put(dataBytes, 4);
     }
 
+    static constexpr size_t kPendingSamples = size_t{1} << 19;
     std::ofstream out_;
-    std::vector<char> bytes_;
+    std::unique_ptr<int16_t[]> pending_{new int16_t[kPendingSamples]};
+    size_t pendingCount_ = 0;
     uint32_t channels_ = 1;
     uint32_t rate_ = 0;
     uint64_t dataBytes_ = 0;
@@ -96,8 +105,7 @@ int Fail(const std::string& message) {
 // The decoder's own output: the stream's rate and channels, every frame that yields samples.
 bool WriteNativeStream(Mp3StreamReader& mp3, WavOutput& out) {
     mp3.Rewind();
-    std::vector<int16_t> frame(kMp3MaxFrameOutputBytes / 2);
-    while (const uint32_t bytes = mp3.DecodeNextFrame(frame.data())) out.Append(frame.data(), bytes / 2);
+    while (const uint32_t bytes = mp3.DecodeNextFrame(out.Room(kMp3MaxFrameOutputBytes / 2))) out.Commit(bytes / 2);
     return out.Finish();
 }
 
