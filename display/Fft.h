@@ -53,11 +53,11 @@ private:
     size_t half_;                       // M = N / 2 complex points
     size_t chunk_;                      // early stages run chunk by chunk while it sits in cache
     bool oddStages_;                    // log2(M) odd: a radix-2 stage closes the complex FFT
-    std::vector<uint32_t> firstIndex_;  // first packed input of each 4-point butterfly
+    PageAlignedArray<uint32_t> firstIndex_;  // first packed input of each 4-point butterfly
     std::vector<Stage> stages_;
-    std::vector<double> radix4Twiddles_;
-    std::vector<double> radix2Re_, radix2Im_;  // e^(-2 pi i k / M)
-    std::vector<double> splitRe_, splitIm_;    // e^(-2 pi i k / N)
+    PageAlignedArray<double> radix4Twiddles_;
+    PageAlignedArray<double> radix2Re_, radix2Im_;  // e^(-2 pi i k / M)
+    PageAlignedArray<double> splitRe_, splitIm_;    // e^(-2 pi i k / N)
     PageAlignedArray<double> loadWindow_;           // the window in the order the first stage reads it (WindowSlot)
     const FftKernelSet* kernels_;              // the stage loops for this processor (FftKernels.h)
 };
