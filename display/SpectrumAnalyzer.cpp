@@ -14,20 +14,12 @@ namespace {
 
 constexpr int kFftLog2 = 14;
 constexpr double kSampleScale = 3.0517578125e-05;  // 1/32768: 16-bit samples to +-1.0
-
-// Where the transform's halves lie in the work space (page-aligned, like the transform's
-// window): the real half 1 KB into a page, the imaginary half 2 KB further on in its page. With
-// these offsets the transform ran at its best whatever the samples' address; with the halves
-// a whole number of pages apart it took up to 40% longer.
-constexpr size_t kRealHalf = 128;
-constexpr size_t kImaginaryHalf = kRealHalf + kSpectrumBins + 256;
-constexpr size_t kAveragingScratch = kImaginaryHalf + kSpectrumBins;
-constexpr size_t kWorkSize = kAveragingScratch + 512;
+constexpr int kAveragingRun = 512;  // bins averaged at a time
 
 }  // namespace
 
 SpectrumAnalyzer::SpectrumAnalyzer()
-    : fft_(kFftLog2), window_(kFftSize), work_(kWorkSize), magnitude_(kSpectrumBins) {
+    : fft_(kFftLog2), window_(kFftSize), work_(kSpectrumBins, kAveragingRun), magnitude_(kSpectrumBins) {
     // Blackman over 16385 intervals, so the first sample is not zero.
     for (int i = 0; i < kFftSize; ++i) {
         const double x = (i + 1) / 16385.0;
@@ -38,9 +30,8 @@ SpectrumAnalyzer::SpectrumAnalyzer()
 }
 
 void SpectrumAnalyzer::AnalyzeBlock(const int16_t* samples, PeakReading& reading, NotePeaks& notes) {
-    double* re = work_.data() + kRealHalf;
-    fft_.ForwardWindowed(samples, re, work_.data() + kImaginaryHalf, 2.0 / 8192.0, magnitude_.data());
-    magnitude_[0] = static_cast<float>(re[0] / 8192.0);  // the mean keeps its sign
+    fft_.ForwardWindowed(samples, work_.Re(), work_.Im(), 2.0 / 8192.0, magnitude_.data());
+    magnitude_[0] = static_cast<float>(work_.Re()[0] / 8192.0);  // the mean keeps its sign
     AverageAndNormalize();
 
     const float low = reading.hz, high = reading.db;
@@ -72,15 +63,14 @@ void SpectrumAnalyzer::AverageAndNormalize() {
     const float* slots[kMaxAveragingDepth];
     for (uint32_t s = 0; s < filledCount_; ++s) slots[s] = Slot(s);
     const simd::Vec2 count{static_cast<double>(filledCount_), static_cast<double>(filledCount_)};
-    constexpr int kRun = 512;
-    double* sum = work_.data() + kAveragingScratch;
-    for (int base = 0; base < kSpectrumBins; base += kRun) {
-        for (int k = 0; k < kRun; k += 2) simd::Store(sum + k, simd::LoadFloats(m + base + k));
+    double* sum = work_.Extra();
+    for (int base = 0; base < kSpectrumBins; base += kAveragingRun) {
+        for (int k = 0; k < kAveragingRun; k += 2) simd::Store(sum + k, simd::LoadFloats(m + base + k));
         for (uint32_t s = 1; s < filledCount_; ++s) {
             const float* slot = slots[s] + base;
-            for (int k = 0; k < kRun; k += 2) simd::Store(sum + k, simd::Load(sum + k) + simd::LoadFloats(slot + k));
+            for (int k = 0; k < kAveragingRun; k += 2) simd::Store(sum + k, simd::Load(sum + k) + simd::LoadFloats(slot + k));
         }
-        for (int k = 0; k < kRun; k += 2) {
+        for (int k = 0; k < kAveragingRun; k += 2) {
             const simd::Vec2 mean = simd::Load(sum + k) / count;
             m[base + k] = static_cast<float>(mean[0]);
             m[base + k + 1] = static_cast<float>(mean[1]);

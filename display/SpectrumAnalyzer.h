@@ -54,7 +54,7 @@ private:
 
     RealFft fft_;
     std::vector<double> window_;
-    PageAlignedArray<double> work_;   // the transform's halves (only X[0] is read back), scratch for averaging
+    FftWorkspace work_;  // the transform's halves (only X[0] is read back); scratch for averaging
     PageAlignedArray<float> magnitude_;
 
     mutable std::mutex historyLock;  // guards history_, historyNewest_, filledCount_, averagingDepth_
