@@ -129,8 +129,7 @@ void FrequencyGraph::DrawGraph() {
             changed[count++] = kNoteStripRect;
         }
     }
-    for (int i = 0; i < count; ++i) screen_.Invalidate(changed[i]);
-    screen_.UpdateWindow();
+    InvalidateAll(changed, count);
 }
 
 // Only the change of each bar is painted: black where it shrank, its colour where it grew. The
@@ -204,7 +203,11 @@ void FrequencyGraph::SetMarkerFall(int16_t rows) {
 }
 
 void FrequencyGraph::InvalidateAll(std::initializer_list<Rect> rects) {
-    for (const Rect& r : rects) screen_.Invalidate(r);
+    InvalidateAll(rects.begin(), static_cast<int>(rects.size()));
+}
+
+void FrequencyGraph::InvalidateAll(const Rect* rects, int count) {
+    for (int i = 0; i < count; ++i) screen_.Invalidate(rects[i]);
     screen_.UpdateWindow();
 }
 

@@ -71,6 +71,7 @@ private:
     int DrawBars(BackScreen::Canvas& canvas, Rect* changed);
     void DrawNoteStrip(BackScreen::Canvas& canvas);
     void InvalidateAll(std::initializer_list<Rect> rects);
+    void InvalidateAll(const Rect* rects, int count);
 
     BackScreen& screen_;
     std::mutex drawMutex_;
