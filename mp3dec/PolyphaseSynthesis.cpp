@@ -199,6 +199,10 @@ __attribute__((target("avx2"))) void FilterSlotAvx2(SynthesisState& state, const
                                                     const DecoderTables& t) {
     Short8 pcm[4];
     FilterSlotPcm(state, x, t, pcm);
+    if (stride == 1) {
+        std::memcpy(out, pcm, sizeof pcm);
+        return;
+    }
     int16_t samples[32];
     std::memcpy(samples, pcm, sizeof samples);
     for (int j = 0; j < 32; ++j) out[j * stride] = samples[j];
@@ -242,16 +246,7 @@ __attribute__((target("avx2"))) void SynthesizeSlotsAvx2(SynthesisState& state,
     for (int s0 = 0; s0 < slots; s0 += 4) {
         const int n = std::min(4, slots - s0);
         DctSlots(subbands + s0, n, x, t);
-        for (int s = 0; s < n; ++s) {
-            int16_t* slotOut = out + 32 * stride * (s0 + s);
-            if (stride != 1) {
-                FilterSlotAvx2(state, x[s], slotOut, stride, t);
-                continue;
-            }
-            Short8 pcm[4];
-            FilterSlotPcm(state, x[s], t, pcm);
-            std::memcpy(slotOut, pcm, sizeof pcm);
-        }
+        for (int s = 0; s < n; ++s) FilterSlotAvx2(state, x[s], out + 32 * stride * (s0 + s), stride, t);
     }
 }
 
